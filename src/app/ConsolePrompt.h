@@ -1,0 +1,23 @@
+#pragma once
+
+#include "app/Prompt.h"
+
+#include <cstdio>
+
+namespace vl {
+
+// The prompt of the maintenance commands: messages go to stderr and every
+// question is answered No (Cancel where No is not offered), so nothing is
+// ever written without a person having said so.
+class ConsolePrompt : public Prompt {
+public:
+    explicit ConsolePrompt(std::FILE *out = stderr) : out_(out) {}
+
+    void ShowMessage(const QString &text) override;
+    ModalResult MessageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext) override;
+
+private:
+    std::FILE *out_;
+};
+
+} // namespace vl

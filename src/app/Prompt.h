@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+namespace vl {
+
+enum class MsgDlgType { Warning, Error, Information, Confirmation, Custom };
+
+// Buttons of a message dialog; combine with |.
+enum MsgDlgButton : unsigned {
+    mbYes = 1u << 0,
+    mbNo = 1u << 1,
+    mbOK = 1u << 2,
+    mbCancel = 1u << 3,
+    mbAbort = 1u << 4,
+    mbRetry = 1u << 5,
+    mbIgnore = 1u << 6,
+    mbAll = 1u << 7,
+    mbHelp = 1u << 8,
+};
+
+enum class ModalResult { None, OK, Cancel, Abort, Retry, Ignore, Yes, No, All };
+
+// Every message box and question of the program goes through this service,
+// so that the logic behind them runs without a display and tests can script
+// the answers. The widget implementation lives with the main window.
+class Prompt {
+public:
+    virtual ~Prompt() = default;
+
+    // A plain message with an OK button.
+    virtual void ShowMessage(const QString &text) = 0;
+    // A typed message dialog; returns the button chosen, or Cancel/None when
+    // the dialog was closed without one.
+    virtual ModalResult MessageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext) = 0;
+};
+
+} // namespace vl

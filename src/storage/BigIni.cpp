@@ -1,0 +1,680 @@
+#include "storage/BigIni.h"
+
+#include "storage/AtomicWrite.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <limits>
+
+namespace vl {
+
+namespace {
+
+// Splits [p, end) into lines as the reader does: LF ends a line, one CR
+// before it is dropped. Calls f(line) for each line, including empty ones.
+template <class F> void splitLines(const char *p, const char *end, F &&f)
+{
+    while (p < end) {
+        const char *eol = static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        const char *lineEnd = eol ? eol : end;
+        std::size_t len = static_cast<std::size_t>(lineEnd - p);
+        if (len > 0 && p[len - 1] == '\r')
+            --len;
+        if (!f(std::string_view(p, len), eol ? eol + 1 : end))
+            return;
+        p = eol ? eol + 1 : end;
+    }
+}
+
+// Empty lines and a lone end-of-file mark carry nothing.
+bool isBlankLine(std::string_view line) { return line.empty() || (line.size() == 1 && line[0] == '\x1A'); }
+
+bool isHeader(std::string_view line) { return line.size() >= 2 && line.front() == '[' && line.back() == ']'; }
+
+// A line break inside a value would end the line early and could forge a
+// section header; values are single-line by construction.
+void flattenLineBreaks(std::string &s, std::size_t from)
+{
+    for (std::size_t i = from; i < s.size(); ++i) {
+        if (s[i] == '\r' || s[i] == '\n')
+            s[i] = ' ';
+    }
+}
+
+QString fromUtf8(std::string_view s)
+{
+    if (s.empty())
+        return QString();
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+} // namespace
+
+// ---------------------------------------------------------------- TSectionList
+
+int TSectionList::indexFind(std::string_view name, std::size_t hash) const
+{
+    if (slots_.empty())
+        return -1;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const std::uint32_t s = slots_[i];
+        if (s == 0)
+            return -1;
+        if (sameTextNoCase(sections_[s - 1].name, name))
+            return static_cast<int>(s - 1);
+    }
+}
+
+void TSectionList::indexInsert(std::uint32_t sectionIndex, std::size_t hash)
+{
+    if ((used_ + 1) * 2 > slots_.size()) {
+        rebuildIndex(); // grows and re-inserts everything up to sectionIndex
+        return;
+    }
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    while (slots_[i] != 0)
+        i = (i + 1) & mask;
+    slots_[i] = sectionIndex + 1;
+    ++used_;
+}
+
+void TSectionList::rebuildIndex()
+{
+    std::size_t size = 16;
+    while (size < sections_.size() * 2 + 2)
+        size *= 2;
+    slots_.assign(size, 0);
+    used_ = 0;
+    const std::size_t mask = size - 1;
+    for (std::size_t k = 0; k < sections_.size(); ++k) {
+        std::size_t i = hashNoCase(sections_[k].name) & mask;
+        while (slots_[i] != 0)
+            i = (i + 1) & mask;
+        slots_[i] = static_cast<std::uint32_t>(k + 1);
+        ++used_;
+    }
+}
+
+int TSectionList::IndexOf(std::string_view name)
+{
+    if (lastFound_ < Count() && sameTextNoCase(sections_[static_cast<std::size_t>(lastFound_)].name, name))
+        return lastFound_;
+    const int i = indexFind(name, hashNoCase(name));
+    if (i >= 0)
+        lastFound_ = i;
+    return i;
+}
+
+int TSectionList::Add(std::string name)
+{
+    const std::size_t h = hashNoCase(name);
+    Section s;
+    s.name = std::move(name);
+    s.own = std::make_unique<std::vector<std::string>>();
+    sections_.push_back(std::move(s));
+    const auto index = static_cast<std::uint32_t>(sections_.size() - 1);
+    indexInsert(index, h);
+    return static_cast<int>(index);
+}
+
+bool TSectionList::AddFromFile(std::string name, int *index)
+{
+    const std::size_t h = hashNoCase(name);
+    const bool duplicate = indexFind(name, h) >= 0;
+    Section s;
+    s.name = std::move(name);
+    sections_.push_back(std::move(s));
+    *index = static_cast<int>(sections_.size() - 1);
+    if (!duplicate)
+        indexInsert(static_cast<std::uint32_t>(*index), h);
+    return !duplicate;
+}
+
+void TSectionList::Delete(int index)
+{
+    sections_.erase(sections_.begin() + index);
+    if (lastFound_ >= Count())
+        lastFound_ = 0;
+    rebuildIndex();
+}
+
+void TSectionList::DeleteMany(const std::vector<int> &ascending)
+{
+    std::size_t next = 0, out = 0;
+    for (std::size_t i = 0; i < sections_.size(); ++i) {
+        if (next < ascending.size() && static_cast<std::size_t>(ascending[next]) == i) {
+            ++next;
+            continue;
+        }
+        if (out != i)
+            sections_[out] = std::move(sections_[i]);
+        ++out;
+    }
+    sections_.resize(out);
+    lastFound_ = 0;
+    rebuildIndex();
+}
+
+void TSectionList::Clear()
+{
+    sections_.clear();
+    slots_.clear();
+    used_ = 0;
+    lastFound_ = 0;
+}
+
+// ---------------------------------------------------------------- TBigIniFile
+
+TBigIniFile::TBigIniFile(const QString &fileName) { SetFileName(fileName); }
+
+TBigIniFile::~TBigIniFile()
+{
+    try {
+        UpdateFile();
+    } catch (...) {
+        // A destructor cannot report; callers that care flush explicitly.
+    }
+}
+
+template <class F> void TBigIniFile::forEachLine(const TSectionList::Section &sec, F &&f) const
+{
+    if (sec.own) {
+        for (std::size_t i = 0; i < sec.own->size(); ++i) {
+            if (!f(std::string_view((*sec.own)[i]), i))
+                return;
+        }
+        return;
+    }
+    std::size_t ordinal = 0;
+    splitLines(sec.body, sec.body + sec.bodyLen, [&](std::string_view line, const char *) {
+        if (isBlankLine(line))
+            return true;
+        return bool(f(line, ordinal++));
+    });
+}
+
+std::vector<std::string> &TBigIniFile::materialize(TSectionList::Section &sec)
+{
+    if (!sec.own) {
+        auto lines = std::make_unique<std::vector<std::string>>();
+        lines->reserve(sec.lineCount);
+        forEachLine(sec, [&](std::string_view line, std::size_t) {
+            lines->emplace_back(line);
+            return true;
+        });
+        sec.own = std::move(lines);
+        sec.body = nullptr;
+        sec.bodyLen = 0;
+    }
+    return *sec.own;
+}
+
+int TBigIniFile::findSection(std::string_view name, bool create)
+{
+    const int n = sections_.Count();
+    // Loads and saves walk the sections in file order: the wanted section is
+    // almost always the current one or the next.
+    if (currentSection_ < n && sameTextNoCase(sections_.at(currentSection_).name, name))
+        return currentSection_;
+    if (currentSection_ + 1 < n && sameTextNoCase(sections_.at(currentSection_ + 1).name, name))
+        return ++currentSection_;
+    int i = sections_.IndexOf(name);
+    if (i < 0) {
+        if (!create)
+            return -1;
+        i = sections_.Add(std::string(name));
+    }
+    currentSection_ = i;
+    return i;
+}
+
+int TBigIniFile::findKey(TSectionList::Section &sec, std::string_view key, std::string_view *found) const
+{
+    int result = -1;
+    forEachLine(sec, [&](std::string_view line, std::size_t ordinal) {
+        const std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos)
+            return true;
+        if (!sameTextNoCase(line.substr(0, eq), key))
+            return true;
+        result = static_cast<int>(ordinal);
+        if (found)
+            *found = line;
+        return false;
+    });
+    return result;
+}
+
+std::optional<std::string_view> TBigIniFile::ReadValue(std::string_view section, std::string_view key)
+{
+    const int s = findSection(section, false);
+    if (s < 0)
+        return std::nullopt;
+    std::string_view line;
+    if (findKey(sections_.at(s), key, &line) < 0)
+        return std::nullopt;
+    return line.substr(line.find('=') + 1);
+}
+
+QString TBigIniFile::ReadString(std::string_view section, std::string_view key, const QString &def)
+{
+    const auto v = ReadValue(section, key);
+    return v ? fromUtf8(*v) : def;
+}
+
+void TBigIniFile::WriteValue(std::string_view section, std::string_view key, std::string_view value)
+{
+    const int s = findSection(section, true);
+    TSectionList::Section &sec = sections_.at(s);
+    std::string_view old;
+    const int k = findKey(sec, key, &old);
+    if (k >= 0 && old.size() == key.size() + 1 + value.size() && old.compare(0, key.size(), key) == 0
+        && old[key.size()] == '=' && old.compare(key.size() + 1, value.size(), value) == 0) {
+        return; // same text, same case: nothing changes
+    }
+    std::string line;
+    line.reserve(key.size() + 1 + value.size());
+    line.append(key).append(1, '=').append(value);
+    flattenLineBreaks(line, 0);
+    auto &lines = materialize(sec);
+    if (k < 0)
+        lines.push_back(std::move(line));
+    else
+        lines[static_cast<std::size_t>(k)] = std::move(line);
+    modified_ = true;
+}
+
+void TBigIniFile::WriteString(std::string_view section, std::string_view key, QStringView value)
+{
+    if (key.empty()) {
+        if (!section.empty() || !value.isEmpty())
+            EraseSection(section);
+        else
+            UpdateFile();
+        return;
+    }
+    scratch_.clear();
+    appendUtf8(scratch_, value);
+    WriteValue(section, key, scratch_);
+}
+
+std::int32_t TBigIniFile::ReadInteger(std::string_view section, std::string_view key, std::int32_t def)
+{
+    const auto v = ReadValue(section, key);
+    if (!v)
+        return def;
+    std::string_view text = *v;
+    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        std::string hex = "$";
+        hex.append(text.substr(2));
+        return parseInteger(hex).value_or(def);
+    }
+    return parseInteger(text).value_or(def);
+}
+
+void TBigIniFile::WriteInteger(std::string_view section, std::string_view key, std::int32_t value)
+{
+    char buf[16];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    WriteValue(section, key, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+}
+
+bool TBigIniFile::ReadBool(std::string_view section, std::string_view key, bool def)
+{
+    return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+void TBigIniFile::WriteBool(std::string_view section, std::string_view key, bool value)
+{
+    WriteValue(section, key, value ? "1" : "0");
+}
+
+void TBigIniFile::ReadSection(std::string_view section, QStringList &target)
+{
+    const int s = sections_.IndexOf(section);
+    if (s < 0)
+        return;
+    forEachLine(sections_.at(s), [&](std::string_view line, std::size_t) {
+        const std::size_t eq = line.find('=');
+        target.append(eq == std::string_view::npos ? QString() : fromUtf8(line.substr(0, eq)));
+        return true;
+    });
+}
+
+void TBigIniFile::ReadSections(QStringList &target)
+{
+    target.clear();
+    target.reserve(sections_.Count());
+    for (int i = 0; i < sections_.Count(); ++i)
+        target.append(fromUtf8(sections_.at(i).name));
+}
+
+void TBigIniFile::ReadSectionValues(std::string_view section, QStringList &target)
+{
+    const int s = sections_.IndexOf(section);
+    if (s < 0)
+        return;
+    forEachLine(sections_.at(s), [&](std::string_view line, std::size_t) {
+        target.append(fromUtf8(line));
+        return true;
+    });
+}
+
+void TBigIniFile::EraseSection(std::string_view section)
+{
+    const int s = sections_.IndexOf(section);
+    if (s < 0)
+        return;
+    sections_.Delete(s);
+    if (currentSection_ >= sections_.Count())
+        currentSection_ = 0;
+    modified_ = true;
+}
+
+void TBigIniFile::DeleteKey(std::string_view section, std::string_view key)
+{
+    const int s = findSection(section, true);
+    TSectionList::Section &sec = sections_.at(s);
+    const int k = findKey(sec, key, nullptr);
+    if (k < 0)
+        return;
+    auto &lines = materialize(sec);
+    lines.erase(lines.begin() + k);
+    modified_ = true;
+}
+
+void TBigIniFile::AppendAll(QStringList &target)
+{
+    for (int i = 0; i < sections_.Count(); ++i) {
+        const auto &sec = sections_.at(i);
+        if (sec.count() == 0)
+            continue;
+        target.append(QLatin1Char('[') + fromUtf8(sec.name) + QLatin1Char(']'));
+        forEachLine(sec, [&](std::string_view line, std::size_t) {
+            target.append(fromUtf8(line));
+            return true;
+        });
+        target.append(QString());
+    }
+}
+
+int TBigIniFile::SectionLineCount(std::string_view section)
+{
+    const int s = sections_.IndexOf(section);
+    return s < 0 ? 0 : static_cast<int>(sections_.at(s).count());
+}
+
+std::string TBigIniFile::buildFileText() const
+{
+    std::string out;
+    out.reserve(buffer_.size() + 4096);
+    for (int i = 0; i < sections_.Count(); ++i) {
+        const auto &sec = sections_.at(i);
+        if (sec.count() == 0)
+            continue;
+        out.append(1, '[').append(sec.name).append("]\r\n");
+        forEachLine(sec, [&](std::string_view line, std::size_t) {
+            out.append(line).append("\r\n");
+            return true;
+        });
+        out.append("\r\n");
+    }
+    return out;
+}
+
+void TBigIniFile::UpdateFile()
+{
+    if (!modified_ || failed_)
+        return;
+    if (!fileName_.isEmpty()) {
+        try {
+            writeFileAtomically(fileName_, buildFileText(), keepBackup_);
+        } catch (...) {
+            failed_ = true;
+            throw;
+        }
+    }
+    modified_ = false;
+}
+
+void TBigIniFile::SetFileName(const QString &fileName)
+{
+    UpdateFile();
+    sections_.Clear();
+    buffer_.clear();
+    buffer_.shrink_to_fit();
+    readInfo_ = {};
+    failed_ = false;
+    fileName_ = fileName;
+    if (!fileName_.isEmpty())
+        ReadFile(fileName_);
+    modified_ = false;
+}
+
+void TBigIniFile::ReadFile(const QString &fileName)
+{
+    currentSection_ = 0;
+    readInfo_ = {};
+    const QFileInfo info(fileName);
+    if (!info.exists() && !info.isSymLink())
+        return;
+    readInfo_.existed = true;
+
+    std::string raw;
+    {
+        QFile file(fileName);
+        if (!file.open(QIODevice::ReadOnly)) {
+            failed_ = true;
+            throw IniIoError(QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()).toStdString());
+        }
+        const qint64 size = file.size();
+        if (size > std::numeric_limits<std::int32_t>::max()) {
+            failed_ = true;
+            throw IniIoError(QStringLiteral("Cannot read %1: file too large").arg(fileName).toStdString());
+        }
+        // Read until the end rather than trusting size(): special files and
+        // files that grow while being read report other sizes. The spare byte
+        // lets a file of the expected size end in one read.
+        raw.resize(static_cast<std::size_t>(size > 0 ? size : 0) + 1);
+        std::size_t got = 0;
+        for (;;) {
+            if (got == raw.size())
+                raw.resize(raw.size() * 2);
+            const qint64 n = file.read(raw.data() + got, static_cast<qint64>(raw.size() - got));
+            if (n < 0) {
+                failed_ = true;
+                throw IniIoError(QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()).toStdString());
+            }
+            if (n == 0)
+                break;
+            got += static_cast<std::size_t>(n);
+            if (got > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+                failed_ = true;
+                throw IniIoError(QStringLiteral("Cannot read %1: file too large").arg(fileName).toStdString());
+            }
+        }
+        raw.resize(got);
+    }
+    readInfo_.bytes = raw.size();
+    readInfo_.hasNul = std::memchr(raw.data(), '\0', raw.size()) != nullptr;
+    readInfo_.blank = std::all_of(raw.begin(), raw.end(), [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\x1A';
+    });
+
+    std::string_view text(raw);
+    if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+    if (isValidUtf8(text)) {
+        if (text.size() != raw.size())
+            raw.erase(0, raw.size() - text.size());
+        buffer_ = std::move(raw);
+    } else {
+        // Written by a Windows program in its ANSI code page.
+        buffer_ = windows1252ToUtf8(text);
+        readInfo_.decodedAsWindows1252 = true;
+    }
+
+    sections_.Clear();
+    sections_.reserve(buffer_.size() / 128 + 1);
+    const char *begin = buffer_.data();
+    const char *end = begin + buffer_.size();
+    int current = -1; // an index: adding sections may move them
+    std::vector<int> duplicates;
+    splitLines(begin, end, [&](std::string_view line, const char *next) {
+        if (isBlankLine(line))
+            return true;
+        if (isHeader(line)) {
+            if (current >= 0) {
+                auto &sec = sections_.at(current);
+                sec.bodyLen = static_cast<std::uint32_t>(line.data() - sec.body);
+            }
+            if (!sections_.AddFromFile(std::string(line.substr(1, line.size() - 2)), &current))
+                duplicates.push_back(current);
+            sections_.at(current).body = next;
+            return true;
+        }
+        if (current >= 0)
+            ++sections_.at(current).lineCount;
+        return true;
+    });
+    if (current >= 0) {
+        auto &sec = sections_.at(current);
+        sec.bodyLen = static_cast<std::uint32_t>(end - sec.body);
+    }
+    // The first section of a name keeps its lines; later ones go.
+    if (!duplicates.empty()) {
+        sections_.DeleteMany(duplicates);
+        modified_ = true;
+    }
+}
+
+// ---------------------------------------------------------------- TBiggerIniFile
+
+std::int32_t TBiggerIniFile::ReadHexInteger(std::string_view section, std::string_view key, std::int32_t def)
+{
+    const auto v = ReadValue(section, key);
+    std::string text = "$";
+    text.append(v ? *v : std::string_view(toHex8(def)));
+    if (const auto n = parseInteger(text))
+        return *n;
+    throw ConvertError("'" + text + "' is not a valid integer value");
+}
+
+void TBiggerIniFile::WriteHexInteger(std::string_view section, std::string_view key, std::int32_t value)
+{
+    WriteValue(section, key, toHex8(value));
+}
+
+void TBiggerIniFile::ReadFont(std::string_view section, std::string_view key, FontSpec &font)
+{
+    const QString fallback = FontToString(font);
+    const QString text = ReadString(section, key, fallback);
+    try {
+        StringToFont(text, font);
+    } catch (const ConvertError &) {
+        StringToFont(fallback, font);
+    }
+}
+
+void TBiggerIniFile::WriteFont(std::string_view section, std::string_view key, const FontSpec &font)
+{
+    WriteString(section, key, FontToString(font));
+}
+
+void TBiggerIniFile::ReadStrings(std::string_view section, QStringList &target, const QString &def)
+{
+    int n = ReadInteger(section, "Count", 0);
+    // No section can hold more numbered lines than it has lines; a corrupt
+    // count must not make the reader invent billions of default lines.
+    n = std::min(n, SectionLineCount(section));
+    char buf[16];
+    for (int i = 1; i <= n; ++i) {
+        const auto r = std::to_chars(buf, buf + sizeof buf, i);
+        target.append(ReadString(section, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)), def));
+    }
+}
+
+void TBiggerIniFile::WriteStrings(std::string_view section, const QStringList &source)
+{
+    QStringList before;
+    ReadSectionValues(section, before);
+    const int oldCount = ReadInteger(section, "Count", 0);
+    WriteInteger(section, "Count", static_cast<std::int32_t>(source.size()));
+    const bool wasModified = modified_;
+    char buf[16];
+    const int deleteUpTo = std::min(oldCount, SectionLineCount(section));
+    for (int i = 1; i <= deleteUpTo; ++i) {
+        const auto r = std::to_chars(buf, buf + sizeof buf, i);
+        DeleteKey(section, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+    }
+    for (qsizetype i = 0; i < source.size(); ++i) {
+        const auto r = std::to_chars(buf, buf + sizeof buf, i + 1);
+        WriteString(section, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)), source[i]);
+    }
+    if (!wasModified) {
+        QStringList after;
+        ReadSectionValues(section, after);
+        modified_ = after != before;
+    }
+}
+
+TAppIniFile::TAppIniFile(const QString &fileName) : TBiggerIniFile(fileName) {}
+
+// ---------------------------------------------------------------- font text
+
+QString FontToString(const FontSpec &font)
+{
+    QString colour = colourToName(font.Color);
+    if (colour.isEmpty())
+        colour = QLatin1Char('$') + QString::fromStdString(toHex8(font.Color));
+    return QStringLiteral("%1,%2,%3,%4%5%6%7,%8")
+        .arg(font.Name)
+        .arg(font.Size)
+        .arg(font.Charset)
+        .arg(font.Bold ? 1 : 0)
+        .arg(font.Italic ? 1 : 0)
+        .arg(font.Underline ? 1 : 0)
+        .arg(font.StrikeOut ? 1 : 0)
+        .arg(colour);
+}
+
+void StringToFont(const QString &text, FontSpec &font)
+{
+    static const char *const kInvalid = "Invalid string to font conversion";
+    QStringView s(text);
+    qsizetype comma = s.indexOf(QLatin1Char(','));
+    if (comma < 0)
+        throw ConvertError(kInvalid);
+    font.Name = s.left(comma).toString();
+    s = s.mid(comma + 1);
+
+    comma = s.indexOf(QLatin1Char(','));
+    if (comma < 0)
+        throw ConvertError(kInvalid);
+    font.Size = strToInt(s.left(comma));
+    s = s.mid(comma + 1);
+
+    comma = s.indexOf(QLatin1Char(','));
+    font.Charset = strToInt(comma < 0 ? QStringView() : s.left(comma));
+    s = s.mid(comma + 1);
+
+    if (s.indexOf(QLatin1Char(',')) != 4)
+        throw ConvertError(kInvalid);
+    font.Bold = s[0] == QLatin1Char('1');
+    font.Italic = s[1] == QLatin1Char('1');
+    font.Underline = s[2] == QLatin1Char('1');
+    font.StrikeOut = s[3] == QLatin1Char('1');
+    s = s.mid(5);
+
+    if (const auto named = colourFromName(s))
+        font.Color = *named;
+    else
+        font.Color = strToInt(s);
+}
+
+} // namespace vl

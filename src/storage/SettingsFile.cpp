@@ -1,0 +1,387 @@
+#include "storage/SettingsFile.h"
+
+#include "app/Prompt.h"
+#include "storage/BigIni.h"
+#include "storage/SectionName.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+
+#include <algorithm>
+#include <memory>
+
+namespace vl {
+
+namespace {
+
+constexpr std::string_view General = "General";
+
+// Raised when the file at the settings path is not a settings file at all.
+class NotSettingsFile : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A file that holds text but not one section header, or binary zeros, was
+// not written by us; loading it as "no settings" and saving over it later
+// would destroy whatever it is.
+void requireSettingsText(const TBigIniFile &ini)
+{
+    const auto &r = ini.lastRead();
+    if (r.existed && (r.hasNul || (ini.SectionCount() == 0 && !r.blank)))
+        throw NotSettingsFile("not a settings file");
+}
+
+bool fileExists(const QString &path) { return !path.isEmpty() && QFileInfo(path).isFile(); }
+
+bool pictureReadable(const QString &path)
+{
+    QImageReader reader(path);
+    return reader.canRead();
+}
+
+// A count can never usefully exceed the sections the file holds (missing
+// sections load as defaults); a corrupt count must not allocate without end.
+int boundedCount(int n, const TBigIniFile &ini) { return std::clamp(n, 0, ini.SectionCount() + 1); }
+
+} // namespace
+
+bool SettingsHost::loadDesktopPicture(Desktop &desktop)
+{
+    return pictureReadable(desktop.settings.Background_Picture);
+}
+
+bool SettingsHost::loadShortcutPicture(ShortcutItem &item)
+{
+    const auto it = pictureChecks_.constFind(item.Picture);
+    if (it != pictureChecks_.cend())
+        return *it;
+    const bool ok = fileExists(item.Picture) && pictureReadable(item.Picture);
+    pictureChecks_.insert(item.Picture, ok);
+    return ok;
+}
+
+SettingsFile::SettingsFile(Workspace &ws, Prompt &prompt, SettingsHost &host, QString path)
+    : ws_(ws), prompt_(prompt), host_(host), path_(std::move(path))
+{
+}
+
+bool SettingsFile::askShowSimilar()
+{
+    const ModalResult r = prompt_.MessageDlg(SimilarMessagesQuestion, MsgDlgType::Confirmation, mbYes | mbNo | mbCancel, 0);
+    if (r == ModalResult::No)
+        pictureMessages_ = false;
+    return pictureMessages_;
+}
+
+Desktop &SettingsFile::appendLoadedDefaultDesktop()
+{
+    // What a "Page" section without any keys loads as.
+    Desktop &d = ws_.CreateNewTabSheet();
+    d.Desktop_Caption = Desktop::LoadedCaption;
+    d.settings.Background_Center = true;
+    d.settings.Password_On_Desktop = 1;
+    d.settings.BG_Color = 0xC0C0C0;
+    return d;
+}
+
+void SettingsFile::LoadAll(bool pictureMessages)
+{
+    WorkingValues &w = ws_.work;
+    w.Loading = true;
+    pictureMessages_ = pictureMessages;
+    std::unique_ptr<TAppIniFile> ini;
+    try {
+        ini = std::make_unique<TAppIniFile>(path_);
+        ini->setKeepBackup(true);
+        requireSettingsText(*ini);
+        loadBody(*ini);
+    } catch (const NotSettingsFile &) {
+        ini->Abandon(); // never rewrite what we could not read
+        w.ErrorsOccurred = true;
+        prompt_.ShowMessage(LoadError);
+    } catch (const std::exception &) {
+        w.ErrorsOccurred = true;
+        prompt_.ShowMessage(LoadError);
+    }
+    // The engine rewrites the file only when reading dropped duplicate
+    // sections; that write can fail like any save.
+    try {
+        if (ini)
+            ini->UpdateFile();
+    } catch (const std::exception &) {
+        w.ErrorsOccurred = true;
+        prompt_.ShowMessage(LoadError);
+    }
+    ini.reset();
+    // The window always has a desktop, whatever the file held.
+    if (ws_.desktopCount() == 0) {
+        appendLoadedDefaultDesktop();
+        ws_.setActiveIndex(0);
+    }
+    w.WorkingPassword.clear();
+    w.WorkingPasswordMode = 1;
+    w.Loading = false;
+}
+
+void SettingsFile::loadBody(TAppIniFile &ini)
+{
+    GlobalSettings &g = ws_.global;
+    WorkingValues &w = ws_.work;
+    const GlobalSettings defaults;
+
+    g.FormMaximized_Key = ini.ReadBool(General, "FormMaximized_Key", defaults.FormMaximized_Key);
+    if (!g.FormMaximized_Key) {
+        g.FormWidth_Key = ini.ReadInteger(General, "FormWidth_Key", defaults.FormWidth_Key);
+        g.FormHeight_Key = ini.ReadInteger(General, "FormHeight_Key", defaults.FormHeight_Key);
+        g.FormLeft_Key = ini.ReadInteger(General, "FormLeft_Key", defaults.FormLeft_Key);
+        g.FormTop_Key = ini.ReadInteger(General, "FormTop_Key", defaults.FormTop_Key);
+    }
+    host_.applyWindowState(g);
+
+    ini.ReadFont(General, "ShortcutFont", g.ShortcutFont);
+    ini.ReadFont(General, "TabFont", g.TabFont);
+    g.Immediate_Save = ini.ReadBool(General, "Immediate_Save", defaults.Immediate_Save);
+    g.Leave_Missing = ini.ReadBool(General, "Leave_Missing", defaults.Leave_Missing);
+    g.Tab_Position = ini.ReadBool(General, "Tab_Position", defaults.Tab_Position);
+    g.Tab_Multiline = ini.ReadBool(General, "Tab_Multiline", defaults.Tab_Multiline);
+    g.Cell_Height = ini.ReadInteger(General, "Cell_Height", defaults.Cell_Height);
+    g.Cell_Width = ini.ReadInteger(General, "Cell_Width", defaults.Cell_Width);
+    const int pageCount = boundedCount(ini.ReadInteger(General, "Page_Count", 1), ini);
+    const int activePage = ini.ReadInteger(General, "Active_Page", 0);
+    g.Auto_Save = ini.ReadBool(General, "Auto_Save", defaults.Auto_Save);
+    g.AutoSave_Time = ini.ReadInteger(General, "AutoSave_Time", defaults.AutoSave_Time);
+    g.Wave_File = ini.ReadString(General, "Wave_File", defaults.Wave_File);
+    g.Always_OnBack = ini.ReadBool(General, "Always_OnBack", defaults.Always_OnBack);
+    g.Drop_Enabled = ini.ReadBool(General, "Drop_Enabled", defaults.Drop_Enabled);
+    g.OpenIn_NewWindow = ini.ReadBool(General, "OpenIn_NewWindow", defaults.OpenIn_NewWindow);
+    g.bStatusBar_Enabled = ini.ReadBool(General, "bStatusBar_Enabled", defaults.bStatusBar_Enabled);
+    g.Single_Click = ini.ReadBool(General, "Single_Click", defaults.Single_Click);
+    g.SingleClick_Time = ini.ReadInteger(General, "SingleClick_Time", defaults.SingleClick_Time);
+
+    host_.loadProgressTotal(pageCount);
+    SectionName name;
+    for (int p = 0; p < pageCount; ++p) {
+        host_.loadProgressStep(p + 1);
+        host_.processEvents();
+
+        const std::string_view page = name.page(p);
+        ini.ReadFont(page, "ShortcutFont", g.ShortcutFont);
+        const QString caption = ini.ReadString(page, "Desktop_Caption", Desktop::LoadedCaption);
+        const int itemCount = boundedCount(ini.ReadInteger(page, "Item_CountTrue", 0), ini);
+        const int noteCount = boundedCount(ini.ReadInteger(page, "Note_CountTrue", 0), ini);
+        const bool stretch = ini.ReadBool(page, "Background_Stretch", false);
+        const bool center = ini.ReadBool(page, "Background_Center", true);
+        const QString password = ini.ReadString(page, "Password", QString());
+        const int passwordMode = ini.ReadInteger(page, "Password_On_Desktop", 1);
+        const QString picture = ini.ReadString(page, "Background_Picture", QString());
+        const Colour bgColor = ini.ReadInteger(page, "BG_Color", 0xC0C0C0);
+        w.Template.BG_Shortcut = ini.ReadInteger(page, "BG_Shortcut", 0xC0C0C0);
+        w.Template.Transparent = ini.ReadBool(page, "Transparent", true);
+
+        Desktop &d = ws_.CreateNewTabSheet();
+        d.Desktop_Caption = caption;
+        d.settings.Password = password;
+        d.settings.Password_On_Desktop = passwordMode;
+        d.settings.BG_Color = bgColor;
+        d.settings.Background_Picture = picture;
+        d.settings.Background_Stretch = stretch;
+        d.settings.Background_Center = center;
+
+        if (fileExists(picture) && !host_.loadDesktopPicture(d)) {
+            w.ErrorsOccurred = true;
+            if (pictureMessages_) {
+                prompt_.ShowMessage(QStringLiteral("Error by loading background picture  ") + picture
+                                    + QStringLiteral(" in ") + caption + QStringLiteral(" desktop"));
+                askShowSimilar();
+            }
+            d.settings.Background_Picture.clear();
+        }
+
+        for (int i = 1; i <= itemCount; ++i) {
+            const std::string_view sec = name.item(p, i);
+            QString attached = ini.ReadString(sec, "AttachedFile", QString());
+            if (!g.Leave_Missing && !fileExists(attached))
+                continue;
+            QString command = ini.ReadString(sec, "CommandString", QString());
+            QString itemPicture = ini.ReadString(sec, "Picture", QString());
+            QString label = ini.ReadString(sec, "Label_Caption", QString());
+            const int left = ini.ReadInteger(sec, "Item_Left", 10);
+            const int top = ini.ReadInteger(sec, "Item_Top", 10);
+
+            ShortcutItem &item = ws_.CreateNewItem();
+            item.AttachedFile = std::move(attached);
+            item.CommandString = std::move(command);
+            item.Picture = std::move(itemPicture);
+            if (!item.Picture.isEmpty() && item.Picture != ShortcutItem::NoPicture
+                && !host_.loadShortcutPicture(item)) {
+                w.ErrorsOccurred = true;
+                if (pictureMessages_) {
+                    prompt_.ShowMessage(QStringLiteral("Error in TFormMain.LoadAll-AttachedFile: ") + item.AttachedFile
+                                        + QStringLiteral(" Picture: ") + item.Picture);
+                    askShowSimilar();
+                }
+            }
+            item.Label_Caption = std::move(label);
+            item.Item_Left = left;
+            item.Item_Top = top;
+        }
+
+        for (int n = 1; n <= noteCount; ++n) {
+            const std::string_view sec = name.note(p, n);
+            const int left = ini.ReadInteger(sec, "Note_Left", 10);
+            const int top = ini.ReadInteger(sec, "Note_Top", 10);
+            const int width = ini.ReadInteger(sec, "Note_Width", 50);
+            const int height = ini.ReadInteger(sec, "Note_Height", 30);
+            ini.ReadFont(sec, "Note_Font", w.NoteFont);
+            const Colour colour = ini.ReadHexInteger(sec, "Note_Color", clr::clYellow);
+
+            Note &note = ws_.CreateNewNote();
+            ini.ReadStrings(sec, note.Lines, Note::DefaultLine);
+            note.Note_Left = left;
+            note.Note_Top = top;
+            note.Note_Width = width;
+            note.Note_Height = height;
+            note.Note_Font = w.NoteFont;
+            note.UseParentColor = ini.ReadBool(sec, "UseParentColor", false);
+            note.Note_Color = colour;
+        }
+    }
+
+    if (!ws_.setActiveIndex(activePage))
+        throw ConvertError("Active_Page is not a loaded desktop");
+    host_.desktopChanged();
+}
+
+SettingsFile::SaveResult SettingsFile::SaveAll()
+{
+    WorkingValues &w = ws_.work;
+    if (w.Saving)
+        return SaveResult::Busy;
+    w.Saving = true;
+    struct ClearSaving {
+        bool &flag;
+        ~ClearSaving() { flag = false; }
+    } clearSaving{w.Saving};
+
+    if (w.ErrorsOccurred) {
+        const ModalResult answer = prompt_.MessageDlg(SaveErrorsQuestion, MsgDlgType::Warning, mbYes | mbNo | mbHelp, 10);
+        if (answer != ModalResult::Yes)
+            return SaveResult::Declined;
+    }
+
+    std::unique_ptr<TAppIniFile> ini;
+    try {
+        ini = std::make_unique<TAppIniFile>(path_);
+        ini->setKeepBackup(true);
+        GlobalSettings &g = ws_.global;
+        host_.captureWindowState(g);
+
+        ini->WriteBool(General, "FormMaximized_Key", g.FormMaximized_Key);
+        if (!g.FormMaximized_Key) {
+            ini->WriteInteger(General, "FormWidth_Key", g.FormWidth_Key);
+            ini->WriteInteger(General, "FormHeight_Key", g.FormHeight_Key);
+            ini->WriteInteger(General, "FormTop_Key", g.FormTop_Key);
+            ini->WriteInteger(General, "FormLeft_Key", g.FormLeft_Key);
+        }
+        ini->WriteFont(General, "ShortcutFont", g.ShortcutFont);
+        ini->WriteFont(General, "TabFont", g.TabFont);
+        ini->WriteBool(General, "Immediate_Save", g.Immediate_Save);
+        ini->WriteBool(General, "Leave_Missing", g.Leave_Missing);
+        ini->WriteBool(General, "Tab_Position", g.Tab_Position);
+        ini->WriteBool(General, "Tab_Multiline", g.Tab_Multiline);
+        ini->WriteInteger(General, "Cell_Height", g.Cell_Height);
+        ini->WriteInteger(General, "Cell_Width", g.Cell_Width);
+        ini->WriteInteger(General, "Page_Count", ws_.desktopCount());
+        ini->WriteInteger(General, "Active_Page", ws_.activeIndex());
+        ini->WriteBool(General, "Auto_Save", g.Auto_Save);
+        ini->WriteInteger(General, "AutoSave_Time", g.AutoSave_Time);
+        ini->WriteString(General, "Wave_File", g.Wave_File);
+        ini->WriteBool(General, "Always_OnBack", g.Always_OnBack);
+        ini->WriteBool(General, "Drop_Enabled", g.Drop_Enabled);
+        ini->WriteBool(General, "OpenIn_NewWindow", g.OpenIn_NewWindow);
+        ini->WriteBool(General, "bStatusBar_Enabled", g.bStatusBar_Enabled);
+        ini->WriteBool(General, "Single_Click", g.Single_Click);
+        ini->WriteInteger(General, "SingleClick_Time", g.SingleClick_Time);
+
+        SectionName name;
+        for (int p = 0; p < ws_.desktopCount(); ++p) {
+            const Desktop &d = ws_.desktop(p);
+            const DesktopSettings &s = d.settings;
+            g.ShortcutFont = s.ShortcutFont;
+            ini->WriteFont(name.page(p), "ShortcutFont", g.ShortcutFont);
+            if (d.Desktop_Caption.isEmpty()) {
+                // Ends the save early, keeping what was set so far, as users
+                // of the earlier versions know it.
+                prompt_.ShowMessage(EmptyCaptionError);
+                ini->UpdateFile();
+                return SaveResult::Incomplete;
+            }
+            const std::string_view page = name.page(p);
+            ini->WriteString(page, "Desktop_Caption", d.Desktop_Caption);
+            ini->WriteString(page, "Background_Picture", s.Background_Picture);
+            ini->WriteString(page, "Password", s.Password);
+            ini->WriteInteger(page, "Password_On_Desktop", s.Password_On_Desktop);
+            ini->WriteBool(page, "Background_Stretch", s.Background_Stretch);
+            ini->WriteBool(page, "Background_Center", s.Background_Center);
+            ini->WriteInteger(page, "BG_Color", resolveColour(s.BG_Color));
+            ini->WriteInteger(page, "BG_Shortcut", resolveColour(s.BG_Shortcut));
+            ini->WriteBool(page, "Transparent", s.Transparent);
+
+            int i = 0;
+            int n = 0;
+            d.forEachElement(
+                [&](const ShortcutItem &item) {
+                    const std::string_view sec = name.item(p, ++i);
+                    ini->WriteString(sec, "AttachedFile", item.AttachedFile);
+                    ini->WriteString(sec, "CommandString", item.CommandString);
+                    ini->WriteString(sec, "Picture", item.Picture);
+                    ini->WriteString(sec, "Label_Caption", item.Label_Caption);
+                    ini->WriteInteger(sec, "Item_Left", item.Item_Left);
+                    ini->WriteInteger(sec, "Item_Top", item.Item_Top);
+                },
+                [&](const Note &note) {
+                    const std::string_view sec = name.note(p, ++n);
+                    ini->WriteStrings(sec, note.Lines);
+                    ini->WriteInteger(sec, "Note_Width", note.Note_Width);
+                    ini->WriteInteger(sec, "Note_Height", note.Note_Height);
+                    ini->WriteInteger(sec, "Note_Left", note.Note_Left);
+                    ini->WriteInteger(sec, "Note_Top", note.Note_Top);
+                    ini->WriteFont(sec, "Note_Font", note.Note_Font);
+                    ini->WriteHexInteger(sec, "Note_Color", note.Note_Color);
+                    ini->WriteBool(sec, "UseParentColor", note.UseParentColor);
+                });
+            const std::string_view pageAgain = name.page(p);
+            ini->WriteInteger(pageAgain, "Item_CountTrue", i);
+            ini->WriteInteger(pageAgain, "Note_CountTrue", n);
+        }
+        // Written before "Saved" is shown: a failed write is a failed save.
+        ini->UpdateFile();
+        host_.setSaveState(QStringLiteral("Saved"));
+        w.ErrorsOccurred = false;
+        return SaveResult::Saved;
+    } catch (const std::exception &) {
+        // A half-done save would leave counts that disagree with the
+        // sections written; keep the whole old file instead.
+        if (ini)
+            ini->Abandon();
+        w.ErrorsOccurred = true;
+        prompt_.ShowMessage(SaveError);
+        return SaveResult::Failed;
+    }
+}
+
+void SettingsFile::ReloadAll()
+{
+    WorkingValues &w = ws_.work;
+    w.Reloading = true;
+    host_.reloadStarted();
+    while (ws_.desktopCount() > 0)
+        ws_.deleteDesktop(ws_.activeIndex());
+    LoadAll();
+    host_.setSaveState(QStringLiteral("Unmodified"));
+    host_.reloadFinished();
+    w.Reloading = false;
+}
+
+} // namespace vl

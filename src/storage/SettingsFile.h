@@ -1,0 +1,84 @@
+#pragma once
+
+#include "model/Model.h"
+
+#include <QHash>
+#include <QString>
+
+namespace vl {
+
+class Prompt;
+
+// What loading and saving need from the window around them. Every method has
+// a harmless default so that the maintenance commands and tests need none.
+class SettingsHost {
+public:
+    virtual ~SettingsHost() = default;
+
+    // Start-up progress: the total first, then 1-based desktop numbers.
+    virtual void loadProgressTotal(int total) { (void)total; }
+    virtual void loadProgressStep(int number) { (void)number; }
+    // Lets the user interface handle pending events between desktops.
+    virtual void processEvents() {}
+    // The window keys were read into the model; the window adopts them.
+    virtual void applyWindowState(const GlobalSettings &global) { (void)global; }
+    // The window's geometry into the model, just before a save writes it.
+    virtual void captureWindowState(GlobalSettings &global) { (void)global; }
+    // False when the picture file exists but cannot be shown.
+    virtual bool loadDesktopPicture(Desktop &desktop);
+    // False when the shortcut's picture file cannot be shown (missing too).
+    virtual bool loadShortcutPicture(ShortcutItem &item);
+    // The end of a load: the desktop at Active_Page is now active.
+    virtual void desktopChanged() {}
+    // A reload is about to destroy every desktop / has finished.
+    virtual void reloadStarted() {}
+    virtual void reloadFinished() {}
+    // Text of the save-state panel ("Saved", "Unmodified").
+    virtual void setSaveState(const QString &text) { (void)text; }
+
+private:
+    QHash<QString, bool> pictureChecks_; // shortcuts often share one picture
+};
+
+// Loads and saves the whole workspace through the INI engine.
+class SettingsFile {
+public:
+    enum class SaveResult {
+        Saved,        // written, or nothing differed
+        Busy,         // another save was running
+        Declined,     // earlier errors and the user did not say Yes
+        Incomplete,   // an empty desktop caption ended the save early
+        Failed,       // "Error in TFormMain.SaveAll"
+    };
+
+    SettingsFile(Workspace &ws, Prompt &prompt, SettingsHost &host, QString path);
+
+    const QString &path() const { return path_; }
+
+    // Reads the file and appends its desktops. Picture problems are reported
+    // only when pictureMessages is set; they set ErrorsOccurred either way.
+    void LoadAll(bool pictureMessages = true);
+    SaveResult SaveAll();
+    void ReloadAll();
+
+    static inline const QString SaveErrorsQuestion =
+        QStringLiteral("There were errors,to continue saving current settings?");
+    static inline const QString SimilarMessagesQuestion = QStringLiteral("Want You to show the similar messages?");
+    static inline const QString LoadError = QStringLiteral("Error in TFormMain.LoadAll");
+    static inline const QString SaveError = QStringLiteral("Error in TFormMain.SaveAll");
+    static inline const QString EmptyCaptionError = QStringLiteral("Desktop Caption must not be empty");
+    static inline const QString ReloadDeleteError = QStringLiteral("Desktop Delete Error in TFormMain.ReloadAll");
+
+private:
+    bool askShowSimilar();
+    void loadBody(class TAppIniFile &ini);
+    Desktop &appendLoadedDefaultDesktop();
+
+    Workspace &ws_;
+    Prompt &prompt_;
+    SettingsHost &host_;
+    QString path_;
+    bool pictureMessages_ = true;
+};
+
+} // namespace vl

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace vl {
+
+// A text that does not convert to the number or value asked for.
+class ConvertError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The settings file could not be read or written.
+class IniIoError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The integer conversion the settings file was written for: optional blanks,
+// an optional sign, then decimal digits or "$" with up to 8 hexadecimal digits
+// (a 32-bit pattern, so "$FFFFFFFF" is -1). Decimal values must fit 32 bits.
+std::optional<std::int32_t> parseInteger(std::string_view text);
+std::optional<std::int32_t> parseInteger(QStringView text);
+// As parseInteger, throwing ConvertError with the usual wording on failure.
+std::int32_t strToInt(QStringView text);
+
+// Eight upper-case hexadecimal digits of the 32-bit pattern.
+std::string toHex8(std::int32_t value);
+
+// Appends the UTF-8 form of text to out (unpaired surrogates become U+FFFD).
+void appendUtf8(std::string &out, QStringView text);
+
+// True when the bytes are well-formed UTF-8.
+bool isValidUtf8(std::string_view bytes);
+// Decodes Windows-1252 bytes into UTF-8.
+std::string windows1252ToUtf8(std::string_view bytes);
+
+// Case-insensitive equality of two UTF-8 texts: ASCII folded directly, any
+// other text compared with Unicode case folding.
+bool sameTextNoCase(std::string_view a, std::string_view b);
+// A hash that agrees with sameTextNoCase.
+std::size_t hashNoCase(std::string_view text);
+
+} // namespace vl

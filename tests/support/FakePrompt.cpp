@@ -1,0 +1,29 @@
+#include "support/FakePrompt.h"
+
+namespace vl::test {
+
+void FakePrompt::ShowMessage(const QString &text) { calls.append({Call::Message, text}); }
+
+ModalResult FakePrompt::MessageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext)
+{
+    calls.append({Call::Dialog, text, type, buttons, helpContext});
+    return script_.isEmpty() ? defaultAnswer : script_.takeFirst();
+}
+
+QStringList FakePrompt::texts() const
+{
+    QStringList out;
+    for (const auto &c : calls)
+        out.append(c.text);
+    return out;
+}
+
+int FakePrompt::count(const QString &text) const
+{
+    int n = 0;
+    for (const auto &c : calls)
+        n += c.text == text ? 1 : 0;
+    return n;
+}
+
+} // namespace vl::test

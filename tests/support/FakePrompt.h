@@ -1,0 +1,36 @@
+#pragma once
+
+#include "app/Prompt.h"
+
+#include <QList>
+#include <QString>
+
+namespace vl::test {
+
+// Records every message and question and answers questions from a script.
+// A question with no scripted answer gets defaultAnswer (Cancel unless set).
+class FakePrompt : public Prompt {
+public:
+    struct Call {
+        enum Kind { Message, Dialog } kind;
+        QString text;
+        MsgDlgType type = MsgDlgType::Custom;
+        unsigned buttons = 0;
+        int helpContext = 0;
+    };
+
+    void ShowMessage(const QString &text) override;
+    ModalResult MessageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext) override;
+
+    void answer(ModalResult r) { script_.append(r); }
+    ModalResult defaultAnswer = ModalResult::Cancel;
+
+    QList<Call> calls;
+    QStringList texts() const;
+    int count(const QString &text) const;
+
+private:
+    QList<ModalResult> script_;
+};
+
+} // namespace vl::test
