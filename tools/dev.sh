@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine for Vorlane and builds it.
+#   tools/dev.sh run    install what is missing, build, start the program
+#   tools/dev.sh test   install what is missing, build, run every test
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+build="${VORLANE_BUILD_DIR:-$here/build}"
+
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
+                qt6-image-formats-plugins adwaita-icon-theme)
+test_packages=(xvfb openbox xdotool x11-utils)
+
+install_missing() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() {
+    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    cmake --build "$build" -j "$(nproc)"
+}
+
+case "${1:-}" in
+run)
+    install_missing "${build_packages[@]}"
+    configure_and_build -DVORLANE_BUILD_TESTS=OFF -DVORLANE_BUILD_BENCH=OFF
+    exec "$build/src/vorlane"
+    ;;
+test)
+    install_missing "${build_packages[@]}" "${test_packages[@]}"
+    configure_and_build -DVORLANE_BUILD_TESTS=ON -DVORLANE_BUILD_BENCH=ON
+    cd "$build"
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error -j 2
+    ;;
+*)
+    echo "usage: $0 run|test" >&2
+    exit 64
+    ;;
+esac
