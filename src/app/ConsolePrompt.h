@@ -15,6 +15,8 @@ public:
 
     void ShowMessage(const QString &text) override;
     ModalResult MessageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext) override;
+    std::optional<QString> RenameDialog(const QString &) override { return std::nullopt; }
+    std::optional<QString> PasswordForDesktop(const QString &) override { return std::nullopt; }
 
 private:
     std::FILE *out_;

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace vl {
 
 enum class MsgDlgType { Warning, Error, Information, Confirmation, Custom };
@@ -33,6 +35,13 @@ public:
     // A typed message dialog; returns the button chosen, or Cancel/None when
     // the dialog was closed without one.
     virtual ModalResult MessageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext) = 0;
+
+    // The rename dialog preset with current; the accepted text (never
+    // empty), or nullopt when cancelled.
+    virtual std::optional<QString> RenameDialog(const QString &current) = 0;
+    // The password prompt for the desktop with this caption: the typed
+    // text on OK, nullopt on Cancel.
+    virtual std::optional<QString> PasswordForDesktop(const QString &desktopCaption) = 0;
 };
 
 } // namespace vl

@@ -1,9 +1,8 @@
 #include "app/Maintenance.h"
 #include "app/SettingsLocation.h"
+#include "app/StartUp.h"
 
-#include <QApplication>
 #include <QCoreApplication>
-#include <QLabel>
 
 #include <cstring>
 
@@ -16,12 +15,5 @@ int main(int argc, char *argv[])
         const QString path = vl::settingsFilePath();
         return std::strcmp(argv[1], "--dump-model") == 0 ? vl::runDumpModel(path) : vl::runResave(path);
     }
-
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("vorlane"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Vorlane"));
-    QLabel window(QStringLiteral("Vorlane"));
-    window.resize(700, 500);
-    window.show();
-    return app.exec();
+    return vl::runProgram(argc, argv);
 }

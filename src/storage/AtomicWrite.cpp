@@ -28,8 +28,9 @@ void keepOldContent(const QString &path)
     QFile::remove(bak);
 #ifdef Q_OS_UNIX
     // A hard link costs nothing and keeps the old content once the rename
-    // below has replaced the file's name.
-    if (::link(QFile::encodeName(path).constData(), QFile::encodeName(bak).constData()) == 0)
+    // below has replaced the file's name. Not for a symbolic link: the new
+    // content goes to its target, and a link to the link would show it.
+    if (!info.isSymLink() && ::link(QFile::encodeName(path).constData(), QFile::encodeName(bak).constData()) == 0)
         return;
 #endif
     QFile::copy(path, bak); // best effort: the backup is a courtesy, not a condition

@@ -269,6 +269,14 @@ QString TBigIniFile::ReadString(std::string_view section, std::string_view key, 
 
 void TBigIniFile::WriteValue(std::string_view section, std::string_view key, std::string_view value)
 {
+    // Compare what will really be stored, or a value with a line break would
+    // count as a change on every save.
+    std::string flat;
+    if (value.find_first_of("\r\n") != std::string_view::npos) {
+        flat.assign(value);
+        flattenLineBreaks(flat, 0);
+        value = flat;
+    }
     const int s = findSection(section, true);
     TSectionList::Section &sec = sections_.at(s);
     std::string_view old;
@@ -451,9 +459,11 @@ void TBigIniFile::SetFileName(const QString &fileName)
     readInfo_ = {};
     failed_ = false;
     fileName_ = fileName;
+    // Cleared before reading: dropping duplicate sections while reading is a
+    // change the next flush must write.
+    modified_ = false;
     if (!fileName_.isEmpty())
         ReadFile(fileName_);
-    modified_ = false;
 }
 
 void TBigIniFile::ReadFile(const QString &fileName)
@@ -632,15 +642,12 @@ QString FontToString(const FontSpec &font)
     QString colour = colourToName(font.Color);
     if (colour.isEmpty())
         colour = QLatin1Char('$') + QString::fromStdString(toHex8(font.Color));
-    return QStringLiteral("%1,%2,%3,%4%5%6%7,%8")
-        .arg(font.Name)
-        .arg(font.Size)
-        .arg(font.Charset)
-        .arg(font.Bold ? 1 : 0)
-        .arg(font.Italic ? 1 : 0)
-        .arg(font.Underline ? 1 : 0)
-        .arg(font.StrikeOut ? 1 : 0)
-        .arg(colour);
+    const QChar styles[4] = {QLatin1Char(font.Bold ? '1' : '0'), QLatin1Char(font.Italic ? '1' : '0'),
+                             QLatin1Char(font.Underline ? '1' : '0'), QLatin1Char(font.StrikeOut ? '1' : '0')};
+    // One multi-argument arg(): chained calls would also replace "%n" inside
+    // the face name.
+    return QStringLiteral("%1,%2,%3,%4,%5")
+        .arg(font.Name, QString::number(font.Size), QString::number(font.Charset), QString(styles, 4), colour);
 }
 
 void StringToFont(const QString &text, FontSpec &font)

@@ -10,6 +10,20 @@ ModalResult FakePrompt::MessageDlg(const QString &text, MsgDlgType type, unsigne
     return script_.isEmpty() ? defaultAnswer : script_.takeFirst();
 }
 
+std::optional<QString> FakePrompt::RenameDialog(const QString &current)
+{
+    calls.append({Call::Rename, current});
+    renamePresets.append(current);
+    return renameAnswers.isEmpty() ? std::nullopt : renameAnswers.takeFirst();
+}
+
+std::optional<QString> FakePrompt::PasswordForDesktop(const QString &desktopCaption)
+{
+    calls.append({Call::Password, desktopCaption});
+    passwordCaptions.append(desktopCaption);
+    return passwordAnswers.isEmpty() ? std::nullopt : passwordAnswers.takeFirst();
+}
+
 QStringList FakePrompt::texts() const
 {
     QStringList out;

@@ -12,7 +12,7 @@ namespace vl::test {
 class FakePrompt : public Prompt {
 public:
     struct Call {
-        enum Kind { Message, Dialog } kind;
+        enum Kind { Message, Dialog, Rename, Password } kind;
         QString text;
         MsgDlgType type = MsgDlgType::Custom;
         unsigned buttons = 0;
@@ -21,6 +21,15 @@ public:
 
     void ShowMessage(const QString &text) override;
     ModalResult MessageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext) override;
+    std::optional<QString> RenameDialog(const QString &current) override;
+    std::optional<QString> PasswordForDesktop(const QString &desktopCaption) override;
+
+    // Scripted results of the rename dialog and the password prompt;
+    // nullopt stands for Cancel, and an empty script cancels.
+    QList<std::optional<QString>> renameAnswers;
+    QList<std::optional<QString>> passwordAnswers;
+    QStringList renamePresets;       // what each rename dialog was preset with
+    QStringList passwordCaptions;    // the desktop caption of each prompt
 
     void answer(ModalResult r) { script_.append(r); }
     ModalResult defaultAnswer = ModalResult::Cancel;

@@ -1,0 +1,46 @@
+#include "surface/MainActions.h"
+
+namespace vl {
+
+namespace {
+
+struct ActionSpec {
+    ActionId id;
+    const char *name;
+    const char *text;
+    QKeySequence shortcut;
+    const char *hint;
+};
+
+} // namespace
+
+MainActions::MainActions(QObject *parent) : QObject(parent)
+{
+    const ActionSpec specs[] = {
+        {ActionId::NewDesktop, "mnuNewTabSheet", "New Desktop", {}, nullptr},
+        {ActionId::RenameDesktop, "mnuRenameTabSheet", "Rename Desktop", {}, nullptr},
+        {ActionId::DeleteDesktop, "mnuDeleteTabSheet", "Delete Desktop", {}, nullptr},
+        {ActionId::SaveAll, "mnuSave", "Save All", QKeySequence(Qt::CTRL | Qt::Key_S),
+         "Immediately saves condition Vorlane"},
+        {ActionId::Reload, "mnuReload", "Reload", QKeySequence(Qt::CTRL | Qt::Key_F5),
+         "Restores last preserved condition"},
+        {ActionId::Exit, "mnuExit", "Exit", {}, nullptr},
+        {ActionId::QuitWithoutSaving, "actQuitWithoutSaving", "Quit without saving", QKeySequence(Qt::ALT | Qt::Key_Q),
+         nullptr},
+    };
+    for (const ActionSpec &s : specs) {
+        auto *a = new QAction(QString::fromLatin1(s.text), this);
+        a->setObjectName(QString::fromLatin1(s.name));
+        if (!s.shortcut.isEmpty()) {
+            a->setShortcut(s.shortcut);
+            a->setShortcutContext(Qt::WindowShortcut);
+        }
+        if (s.hint) {
+            a->setStatusTip(QString::fromLatin1(s.hint));
+            a->setToolTip(QString::fromLatin1(s.hint));
+        }
+        actions_[static_cast<std::size_t>(s.id)] = a;
+    }
+}
+
+} // namespace vl

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QAction>
+#include <QObject>
+
+#include <array>
+
+namespace vl {
+
+// Every command of the main window, identified by an id rather than by text.
+enum class ActionId {
+    NewDesktop,
+    RenameDesktop,
+    DeleteDesktop,
+    SaveAll,
+    Reload,
+    Exit,
+    QuitWithoutSaving,
+    Count
+};
+
+// Builds the actions once, with their texts, shortcuts and hints.
+class MainActions : public QObject {
+    Q_OBJECT
+public:
+    explicit MainActions(QObject *parent);
+    QAction *operator[](ActionId id) const { return actions_[static_cast<std::size_t>(id)]; }
+
+private:
+    std::array<QAction *, static_cast<std::size_t>(ActionId::Count)> actions_{};
+};
+
+} // namespace vl

@@ -1,0 +1,104 @@
+#include "surface/PasswordGate.h"
+
+#include "app/Prompt.h"
+#include "storage/TextConv.h"
+
+#include <array>
+
+namespace vl {
+
+namespace {
+
+constexpr std::array<char, 12> kKey{'K', 'a', 'l', 'v', 'o', 'R', 'e', 's', 't', 'u', 'n', 'd'};
+
+// The byte a character has in Windows-1252 ('?' where it has none), so that
+// passwords typed here give the values stored by earlier versions.
+unsigned char ansiByte(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<unsigned char>(c);
+    static constexpr std::array<char16_t, 32> high{{
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    }};
+    for (std::size_t i = 0; i < high.size(); ++i) {
+        if (high[i] == c)
+            return static_cast<unsigned char>(0x80 + i);
+    }
+    return '?';
+}
+
+} // namespace
+
+std::int32_t TransformToPassword(const QString &password)
+{
+    std::int32_t sum = 0;
+    for (qsizetype i = 0; i < password.size(); ++i) {
+        const unsigned char k = i < static_cast<qsizetype>(kKey.size()) ? static_cast<unsigned char>(kKey[i]) : 255;
+        unsigned char c = ansiByte(password[i].unicode()) ^ k;
+        if (c == 0)
+            c = 255;
+        sum += c;
+    }
+    return sum;
+}
+
+QString storedPasswordText(const QString &password) { return QString::number(TransformToPassword(password)); }
+
+bool hasPassword(const DesktopSettings &s) { return !s.Password.isEmpty() && s.Password != QLatin1String("0"); }
+
+QString PasswordGate::creationError(const char *where)
+{
+    return QStringLiteral("Error of creating Form of PasswordForDesktop in TFormMain.") + QLatin1String(where);
+}
+
+bool PasswordGate::askPassword(const Desktop &d, const QString &errorText)
+{
+    std::optional<QString> typed;
+    try {
+        typed = prompt_.PasswordForDesktop(d.Desktop_Caption);
+    } catch (const std::exception &) {
+        prompt_.ShowMessage(errorText);
+        return false;
+    }
+    if (!typed)
+        return false;
+    if (storedPasswordText(*typed) == d.settings.Password)
+        return true;
+    prompt_.ShowMessage(WrongPassword);
+    return false;
+}
+
+bool PasswordGate::menuAllowed(const Desktop &d, const QString &errorText)
+{
+    if (!hasPassword(d.settings) || d.settings.Password_On_Desktop == 1)
+        return true;
+    return askPassword(d, errorText);
+}
+
+bool PasswordGate::switchAllowed(const Desktop &d, const QString &errorText)
+{
+    if (!hasPassword(d.settings) || d.settings.Password_On_Desktop == 0)
+        return true;
+    return askPassword(d, errorText);
+}
+
+bool PasswordChange::needsCurrent() const { return !stored_.isEmpty() && stored_ != QLatin1String("0"); }
+
+bool PasswordChange::checkCurrent(const QString &typed) const
+{
+    // A hand-edited, non-numeric stored value can never be matched.
+    const auto stored = parseInteger(QStringView(stored_));
+    return stored && *stored == TransformToPassword(typed);
+}
+
+PasswordChange::Outcome PasswordChange::accept(const QString &newPassword, const QString &confirm)
+{
+    if (newPassword != confirm)
+        return Outcome::Mismatch;
+    newStored_ = storedPasswordText(confirm);
+    return confirm.isEmpty() ? Outcome::Disabled : Outcome::Set;
+}
+
+} // namespace vl

@@ -1,0 +1,57 @@
+#include "support/FakePlatform.h"
+
+namespace vl::test {
+
+QString FakeRegistry::slot(RegistryHive hive, const QString &key, const QString &name)
+{
+    // A NUL cannot occur in a key or name that reaches a real store.
+    return (hive == RegistryHive::LocalMachine ? QStringLiteral("HKLM") : QStringLiteral("HKCU")) + QChar(0)
+           + key.toCaseFolded() + QChar(0) + name.toCaseFolded();
+}
+
+std::optional<QString> FakeRegistry::readValue(RegistryHive hive, const QString &key, const QString &name)
+{
+    calls.append({Call::Read, hive, key, name, QString()});
+    if (failReads)
+        throw RegistryError("fake registry: read failure");
+    return value(hive, key, name);
+}
+
+void FakeRegistry::writeValue(RegistryHive hive, const QString &key, const QString &name, const QString &value)
+{
+    calls.append({Call::Write, hive, key, name, value});
+    if (failWrites)
+        throw RegistryError("fake registry: write failure");
+    preset(hive, key, name, value);
+}
+
+void FakeRegistry::deleteValue(RegistryHive hive, const QString &key, const QString &name)
+{
+    calls.append({Call::Delete, hive, key, name, QString()});
+    if (failWrites)
+        throw RegistryError("fake registry: write failure");
+    values_.remove(slot(hive, key, name));
+}
+
+void FakeRegistry::preset(RegistryHive hive, const QString &key, const QString &name, const QString &value)
+{
+    values_.insert(slot(hive, key, name), value);
+}
+
+std::optional<QString> FakeRegistry::value(RegistryHive hive, const QString &key, const QString &name) const
+{
+    const auto it = values_.constFind(slot(hive, key, name));
+    if (it == values_.constEnd())
+        return std::nullopt;
+    return *it;
+}
+
+int FakeRegistry::count(Call::Kind kind) const
+{
+    int n = 0;
+    for (const Call &c : calls)
+        n += c.kind == kind ? 1 : 0;
+    return n;
+}
+
+} // namespace vl::test

@@ -1,0 +1,622 @@
+#include "surface/PictureLoader.h"
+#include "support/TempDir.h"
+
+#include <QBuffer>
+#include <QColor>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include <jpeglib.h>
+
+using namespace Qt::StringLiterals;
+using namespace vl;
+using vl::test::readAll;
+using vl::test::writeAll;
+
+namespace {
+
+// Four quadrants: red top-left, green top-right, blue bottom-left, white bottom-right.
+QImage quadrants(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    QPainter p(&image);
+    const int w2 = width / 2, h2 = height / 2;
+    p.fillRect(0, 0, w2, h2, Qt::red);
+    p.fillRect(w2, 0, width - w2, h2, Qt::green);
+    p.fillRect(0, h2, w2, height - h2, Qt::blue);
+    p.fillRect(w2, h2, width - w2, height - h2, Qt::white);
+    return image;
+}
+
+bool near(QColor actual, QColor expected, int tolerance = 20)
+{
+    return qAbs(actual.red() - expected.red()) <= tolerance
+        && qAbs(actual.green() - expected.green()) <= tolerance
+        && qAbs(actual.blue() - expected.blue()) <= tolerance;
+}
+
+#define VERIFY_COLOUR(image, x, y, expected)                                                       \
+    do {                                                                                           \
+        const QColor actual_ = (image).pixelColor((x), (y));                                       \
+        QVERIFY2(near(actual_, (expected)),                                                        \
+                 qPrintable(u"(%1,%2) is %3, expected %4"_s.arg(x).arg(y).arg(actual_.name(),      \
+                                                                         QColor(expected).name()))); \
+    } while (false)
+
+// Checks the centre of each quadrant.
+#define VERIFY_QUADRANTS(image)                                                                    \
+    do {                                                                                           \
+        const int w4_ = (image).width() / 4, h4_ = (image).height() / 4;                           \
+        VERIFY_COLOUR(image, w4_, h4_, Qt::red);                                                   \
+        VERIFY_COLOUR(image, 3 * w4_, h4_, Qt::green);                                             \
+        VERIFY_COLOUR(image, w4_, 3 * h4_, Qt::blue);                                              \
+        VERIFY_COLOUR(image, 3 * w4_, 3 * h4_, Qt::white);                                         \
+    } while (false)
+
+void appendLe16(QByteArray &out, int value)
+{
+    out += char(value & 0xff);
+    out += char((value >> 8) & 0xff);
+}
+
+// A GIF with a four-colour palette and one image per frame (one palette index per pixel). The
+// LZW stream sends a clear code after every two pixels, so the code width never grows past three
+// bits and no real compressor is needed.
+QByteArray makeGif(int width, int height, const QList<QRgb> &palette, const QList<QByteArray> &frames)
+{
+    QByteArray gif("GIF89a");
+    appendLe16(gif, width);
+    appendLe16(gif, height);
+    gif += char(0x80 | 0x01); // global table of 2^(1+1) entries
+    gif += char(0);
+    gif += char(0);
+    for (int i = 0; i < 4; ++i) {
+        const QRgb c = palette.value(i);
+        gif += char(qRed(c));
+        gif += char(qGreen(c));
+        gif += char(qBlue(c));
+    }
+    for (const QByteArray &pixels : frames) {
+        gif += QByteArray::fromHex("21f904000a000000"); // graphic control: 0.1 s delay
+        gif += char(0x2c);
+        appendLe16(gif, 0);
+        appendLe16(gif, 0);
+        appendLe16(gif, width);
+        appendLe16(gif, height);
+        gif += char(0);
+        gif += char(2); // minimum code size: clear = 4, end = 5
+
+        QByteArray codes;
+        quint32 bits = 0;
+        int bitCount = 0;
+        const auto put = [&](int code) {
+            bits |= quint32(code) << bitCount;
+            bitCount += 3;
+            while (bitCount >= 8) {
+                codes += char(bits & 0xff);
+                bits >>= 8;
+                bitCount -= 8;
+            }
+        };
+        for (qsizetype i = 0; i < pixels.size(); ++i) {
+            if (i % 2 == 0)
+                put(4);
+            put(pixels[i]);
+        }
+        put(5);
+        if (bitCount > 0)
+            codes += char(bits & 0xff);
+        for (qsizetype i = 0; i < codes.size(); i += 255) {
+            const QByteArray block = codes.mid(i, 255);
+            gif += char(block.size());
+            gif += block;
+        }
+        gif += char(0);
+    }
+    gif += char(0x3b);
+    return gif;
+}
+
+// Encodes raw samples with libjpeg, for the colour spaces Qt's writer does not produce.
+QByteArray encodeJpeg(int width, int height, J_COLOR_SPACE input, int components,
+                      J_COLOR_SPACE stored, bool adobeMarker, const std::vector<JSAMPLE> &samples)
+{
+    jpeg_compress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = components;
+    info.in_color_space = input;
+    jpeg_set_defaults(&info);
+    jpeg_set_colorspace(&info, stored);
+    info.write_Adobe_marker = adobeMarker;
+    jpeg_set_quality(&info, 95, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = const_cast<JSAMPLE *>(&samples[size_t(info.next_scanline) * width * components]);
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    QByteArray out(reinterpret_cast<const char *>(buffer), qsizetype(size));
+    jpeg_destroy_compress(&info);
+    std::free(buffer);
+    return out;
+}
+
+// Offset of the first marker segment of the given kind (the 0xFF byte), -1 if there is none
+// before the scan data.
+qsizetype findSegment(const QByteArray &jpeg, const QList<uchar> &markers)
+{
+    qsizetype pos = 2;
+    while (pos + 4 <= jpeg.size() && uchar(jpeg[pos]) == 0xff) {
+        const uchar marker = uchar(jpeg[pos + 1]);
+        if (markers.contains(marker))
+            return pos;
+        if (marker == 0xda)
+            return -1;
+        pos += 2 + ((uchar(jpeg[pos + 2]) << 8) | uchar(jpeg[pos + 3]));
+    }
+    return -1;
+}
+
+qsizetype findFrameHeader(const QByteArray &jpeg)
+{
+    return findSegment(jpeg, {0xc0, 0xc1, 0xc2});
+}
+
+void putBe16(QByteArray &data, qsizetype pos, int value)
+{
+    data[pos] = char((value >> 8) & 0xff);
+    data[pos + 1] = char(value & 0xff);
+}
+
+// Rewrites the picture size in the frame header; the scan data stays that of the small picture.
+QByteArray withClaimedSize(QByteArray jpeg, int width, int height)
+{
+    const qsizetype sof = findFrameHeader(jpeg);
+    if (sof < 0)
+        return {};
+    putBe16(jpeg, sof + 5, height);
+    putBe16(jpeg, sof + 7, width);
+    return jpeg;
+}
+
+QByteArray qtJpeg(const QImage &image, bool progressive = false)
+{
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(92);
+    writer.setProgressiveScanWrite(progressive);
+    return writer.write(image) ? data : QByteArray();
+}
+
+QByteArray encoded(const QImage &image, const char *format)
+{
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    return image.save(&buffer, format) ? data : QByteArray();
+}
+
+} // namespace
+
+class TestPicture : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString file(const QString &name, const QByteArray &content)
+    {
+        const QString path = m_dir.filePath(name);
+        return writeAll(path, content) ? path : QString();
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void qtFormats_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QSize>("size");
+
+        QImage halves(40, 30, QImage::Format_ARGB32);
+        halves.fill(Qt::red);
+        QPainter(&halves).fillRect(20, 0, 20, 30, Qt::blue);
+        QTest::newRow("png") << u"p.png"_s << encoded(halves, "PNG") << QSize(40, 30);
+        QTest::newRow("bmp") << u"p.bmp"_s << encoded(halves, "BMP") << QSize(40, 30);
+        QTest::newRow("ico") << u"p.ico"_s << encoded(halves, "ICO") << QSize(40, 30);
+        // The format comes from the content, not from the name.
+        QTest::newRow("png named .jpg") << u"png.jpg"_s << encoded(halves, "PNG") << QSize(40, 30);
+        QTest::newRow("bmp named .png") << u"bmp.png"_s << encoded(halves, "BMP") << QSize(40, 30);
+        QTest::newRow("jpeg named .png")
+            << u"jpeg.png"_s << qtJpeg(halves.convertToFormat(QImage::Format_RGB32)) << QSize(40, 30);
+
+        // Only the first frame counts; the second one is all green.
+        QByteArray first(8 * 6, 0), second(8 * 6, 2);
+        for (int y = 0; y < 6; ++y)
+            for (int x = 4; x < 8; ++x)
+                first[y * 8 + x] = 1;
+        const QList<QRgb> palette{qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 255, 0), qRgb(0, 0, 0)};
+        QTest::newRow("gif") << u"p.gif"_s << makeGif(8, 6, palette, {first, second}) << QSize(8, 6);
+    }
+
+    void qtFormats()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QSize, size);
+        QVERIFY(!content.isEmpty());
+        const QString path = file(name, content);
+
+        QVERIFY(canDecodePicture(path));
+        QString error;
+        const QImage image = loadPicture(path, QSize(), &error);
+        QVERIFY2(!image.isNull(), qPrintable(error));
+        QCOMPARE(image.size(), size);
+        VERIFY_COLOUR(image, 1, 1, Qt::red);
+        VERIFY_COLOUR(image, size.width() - 2, size.height() - 2, Qt::blue);
+    }
+
+    // Qt formats are decoded smaller only when that cannot change the look: the picture must
+    // exceed the target both ways, and the result still covers the target.
+    void qtFormatsScaledForTarget_data()
+    {
+        QTest::addColumn<QSize>("target");
+        QTest::addColumn<QSize>("expected");
+        QTest::newRow("no target (natural size)") << QSize() << QSize(800, 600);
+        QTest::newRow("empty target") << QSize(0, 0) << QSize(800, 600);
+        QTest::newRow("wide target") << QSize(200, 100) << QSize(200, 150);
+        QTest::newRow("tall target") << QSize(100, 300) << QSize(400, 300);
+        QTest::newRow("same size") << QSize(800, 600) << QSize(800, 600);
+        QTest::newRow("wider than picture") << QSize(1000, 100) << QSize(800, 600);
+        QTest::newRow("larger than picture") << QSize(1600, 1200) << QSize(800, 600);
+    }
+
+    void qtFormatsScaledForTarget()
+    {
+        QFETCH(QSize, target);
+        QFETCH(QSize, expected);
+        const QString path = file(u"scaled.png"_s, encoded(quadrants(800, 600), "PNG"));
+        QString error;
+        const QImage image = loadPicture(path, target, &error);
+        QVERIFY2(!image.isNull(), qPrintable(error));
+        QCOMPARE(image.size(), expected);
+        VERIFY_QUADRANTS(image);
+    }
+
+    // Pictures within our limits load even when they exceed Qt's own allocation limit, and the
+    // limit is back to what it was afterwards.
+    void qtAllocationLimitRestored()
+    {
+        const QString path = file(u"big.png"_s, encoded(quadrants(1024, 1024), "PNG"));
+        const int previous = QImageReader::allocationLimit();
+        QImageReader::setAllocationLimit(1);
+        QString error;
+        const QImage image = loadPicture(path, QSize(), &error);
+        const int after = QImageReader::allocationLimit();
+        QImageReader::setAllocationLimit(previous);
+        QVERIFY2(!image.isNull(), qPrintable(error));
+        QCOMPARE(image.size(), QSize(1024, 1024));
+        QCOMPARE(after, 1);
+    }
+
+    void qtFormatSizeLimits_data()
+    {
+        QTest::addColumn<QSize>("claimed");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("side too long") << QSize(40000, 10) << false;
+        QTest::newRow("too many pixels") << QSize(20000, 15000) << false;
+        QTest::newRow("65000 square") << QSize(65000, 65000) << false;
+        QTest::newRow("largest side") << QSize(32768, 16) << true;
+    }
+
+    // A BMP header states the size in plain numbers; the pixel data stays that of 8 x 8.
+    void qtFormatSizeLimits()
+    {
+        QFETCH(QSize, claimed);
+        QFETCH(bool, accepted);
+        QByteArray bmp = encoded(quadrants(8, 8), "BMP");
+        QVERIFY(bmp.startsWith("BM"));
+        qToLittleEndian<qint32>(claimed.width(), bmp.data() + 18);
+        qToLittleEndian<qint32>(claimed.height(), bmp.data() + 22);
+        const QString path = file(u"claims.bmp"_s, bmp);
+
+        QCOMPARE(canDecodePicture(path), accepted);
+        if (!accepted) {
+            QString error;
+            QVERIFY(loadPicture(path, QSize(), &error).isNull());
+            QVERIFY2(error.contains(u"too large"_s), qPrintable(error));
+        }
+    }
+
+    void jpegAtFullSize()
+    {
+        const QString path = file(u"full.jpg"_s, qtJpeg(quadrants(640, 480)));
+        QVERIFY(canDecodePicture(path));
+        QString error;
+        const QImage image = loadPicture(path, QSize(), &error);
+        QVERIFY2(!image.isNull(), qPrintable(error));
+        QVERIFY(error.isEmpty());
+        QCOMPARE(image.size(), QSize(640, 480));
+        QVERIFY(!image.hasAlphaChannel());
+        VERIFY_QUADRANTS(image);
+    }
+
+    void jpegReducedForTarget_data()
+    {
+        QTest::addColumn<QSize>("picture");
+        QTest::addColumn<QSize>("target");
+        QTest::addColumn<QSize>("expected");
+        QTest::newRow("2/8") << QSize(1600, 1200) << QSize(300, 200) << QSize(400, 300);
+        QTest::newRow("exactly 4/8") << QSize(1600, 1200) << QSize(800, 600) << QSize(800, 600);
+        QTest::newRow("one pixel over 4/8") << QSize(1600, 1200) << QSize(801, 600) << QSize(1000, 750);
+        QTest::newRow("height decides") << QSize(1600, 1200) << QSize(100, 1000) << QSize(1400, 1050);
+        // libjpeg rounds scaled sizes up: 1001 * 1/8 gives 126, which still covers 126.
+        QTest::newRow("rounded up covers") << QSize(1001, 777) << QSize(126, 98) << QSize(126, 98);
+        QTest::newRow("rounded up short") << QSize(1001, 777) << QSize(127, 98) << QSize(251, 195);
+        QTest::newRow("target wider than picture") << QSize(1600, 1200) << QSize(2000, 100) << QSize(1600, 1200);
+        QTest::newRow("no target") << QSize(1600, 1200) << QSize() << QSize(1600, 1200);
+        QTest::newRow("empty target") << QSize(1600, 1200) << QSize(0, 0) << QSize(1600, 1200);
+    }
+
+    void jpegReducedForTarget()
+    {
+        QFETCH(QSize, picture);
+        QFETCH(QSize, target);
+        QFETCH(QSize, expected);
+        const QString path = file(u"scaled.jpg"_s, qtJpeg(quadrants(picture.width(), picture.height())));
+        QString error;
+        const QImage image = loadPicture(path, target, &error);
+        QVERIFY2(!image.isNull(), qPrintable(error));
+        QCOMPARE(image.size(), expected);
+        if (target.isValid() && !target.isEmpty()) {
+            QVERIFY(image.width() >= qMin(target.width(), picture.width()));
+            QVERIFY(image.height() >= qMin(target.height(), picture.height()));
+        }
+        VERIFY_QUADRANTS(image);
+    }
+
+    void jpegGrayscale()
+    {
+        std::vector<JSAMPLE> samples(64 * 32);
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 64; ++x)
+                samples[size_t(y) * 64 + x] = x < 32 ? 40 : 200;
+        const QByteArray jpeg = encodeJpeg(64, 32, JCS_GRAYSCALE, 1, JCS_GRAYSCALE, false, samples);
+        const qsizetype sof = findFrameHeader(jpeg);
+        QVERIFY(sof > 0);
+        QCOMPARE(int(jpeg[sof + 9]), 1); // one component
+
+        const QString path = file(u"gray.jpg"_s, jpeg);
+        QVERIFY(canDecodePicture(path));
+        QString error;
+        const QImage image = loadPicture(path, QSize(), &error);
+        QVERIFY2(!image.isNull(), qPrintable(error));
+        QCOMPARE(image.size(), QSize(64, 32));
+        QVERIFY(image.isGrayscale());
+        VERIFY_COLOUR(image, 8, 16, QColor(40, 40, 40));
+        VERIFY_COLOUR(image, 56, 16, QColor(200, 200, 200));
+    }
+
+    void jpegCmyk_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<bool>("adobe");
+        QTest::newRow("CMYK, Adobe (inverted)") << int(JCS_CMYK) << true;
+        QTest::newRow("YCCK, Adobe (inverted)") << int(JCS_YCCK) << true;
+        QTest::newRow("CMYK, no Adobe marker") << int(JCS_CMYK) << false;
+    }
+
+    // Quadrants in ink: red (M+Y), blue (C+M), black (K only), white (no ink).
+    void jpegCmyk()
+    {
+        QFETCH(int, stored);
+        QFETCH(bool, adobe);
+        struct Ink { JSAMPLE c, m, y, k; };
+        const Ink inks[4] = {{0, 255, 255, 0}, {255, 255, 0, 0}, {0, 0, 0, 255}, {0, 0, 0, 0}};
+        const int size = 64;
+        std::vector<JSAMPLE> samples(size_t(size) * size * 4);
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                const Ink ink = inks[(y < size / 2 ? 0 : 2) + (x < size / 2 ? 0 : 1)];
+                JSAMPLE *px = &samples[(size_t(y) * size + x) * 4];
+                const JSAMPLE values[4] = {ink.c, ink.m, ink.y, ink.k};
+                for (int i = 0; i < 4; ++i)
+                    px[i] = adobe ? JSAMPLE(255 - values[i]) : values[i];
+            }
+        }
+        const QByteArray jpeg =
+            encodeJpeg(size, size, JCS_CMYK, 4, J_COLOR_SPACE(stored), adobe, samples);
+        QCOMPARE(findSegment(jpeg, {0xee}) > 0, adobe);
+
+        const QString path = file(u"cmyk.jpg"_s, jpeg);
+        QVERIFY(canDecodePicture(path));
+        QString error;
+        const QImage image = loadPicture(path, QSize(), &error);
+        QVERIFY2(!image.isNull(), qPrintable(error));
+        QCOMPARE(image.size(), QSize(size, size));
+        VERIFY_COLOUR(image, 16, 16, Qt::red);
+        VERIFY_COLOUR(image, 48, 16, Qt::blue);
+        VERIFY_COLOUR(image, 16, 48, Qt::black);
+        VERIFY_COLOUR(image, 48, 48, Qt::white);
+    }
+
+    // The header is refused on its numbers alone; nothing the size of the claim is reserved.
+    void jpegSizeLimits_data()
+    {
+        QTest::addColumn<QSize>("claimed");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("65000 square") << QSize(65000, 65000) << false;
+        QTest::newRow("side too long") << QSize(40000, 16) << false;
+        QTest::newRow("too many pixels") << QSize(20000, 15000) << false;
+        QTest::newRow("largest side, few pixels") << QSize(32768, 16) << true;
+        QTest::newRow("at the pixel limit") << QSize(20000, 10000) << true;
+    }
+
+    void jpegSizeLimits()
+    {
+        QFETCH(QSize, claimed);
+        QFETCH(bool, accepted);
+        const QByteArray jpeg = withClaimedSize(qtJpeg(quadrants(16, 16)), claimed.width(), claimed.height());
+        QVERIFY(!jpeg.isEmpty());
+        const QString path = file(u"claims.jpg"_s, jpeg);
+
+        QCOMPARE(canDecodePicture(path), accepted);
+        if (!accepted) {
+            QString error;
+            QVERIFY(loadPicture(path, QSize(), &error).isNull());
+            QVERIFY2(error.contains(u"too large"_s), qPrintable(error));
+        }
+    }
+
+    // A picture cut short shows what arrived and grey for the rest (a file cut inside its header
+    // is no picture at all: see undecodableFails).
+    void jpegTruncated_data()
+    {
+        QTest::addColumn<bool>("progressive");
+        QTest::addColumn<double>("keptShareOfScan");
+        QTest::newRow("baseline, quarter of the scan") << false << 0.25;
+        QTest::newRow("baseline, no scan data") << false << 0.0;
+        QTest::newRow("progressive, half the data") << true << 0.5;
+        QTest::newRow("progressive, no scan data") << true << 0.0;
+    }
+
+    void jpegTruncated()
+    {
+        QFETCH(bool, progressive);
+        QFETCH(double, keptShareOfScan);
+        QImage halves(256, 256, QImage::Format_RGB32);
+        halves.fill(Qt::red);
+        QPainter(&halves).fillRect(0, 128, 256, 128, Qt::blue);
+        const QByteArray jpeg = qtJpeg(halves, progressive);
+        QCOMPARE(findSegment(jpeg, {0xc2}) > 0, progressive);
+
+        const qsizetype sos = jpeg.indexOf("\xff\xda");
+        QVERIFY(sos > 0);
+        const qsizetype scanStart = sos + 2 + ((uchar(jpeg[sos + 2]) << 8) | uchar(jpeg[sos + 3]));
+        const qsizetype cut = scanStart + qsizetype((jpeg.size() - scanStart) * keptShareOfScan);
+        const QString path = file(u"cut.jpg"_s, jpeg.left(cut));
+
+        QVERIFY(canDecodePicture(path));
+        QString error;
+        const QImage image = loadPicture(path, QSize(), &error);
+        QVERIFY2(!image.isNull(), qPrintable(error));
+        QCOMPARE(image.size(), QSize(256, 256));
+        if (!progressive && keptShareOfScan > 0) {
+            VERIFY_COLOUR(image, 8, 8, Qt::red);
+            VERIFY_COLOUR(image, 248, 248, QColor(128, 128, 128));
+        }
+        if (keptShareOfScan == 0)
+            VERIFY_COLOUR(image, 128, 128, QColor(128, 128, 128));
+    }
+
+    void undecodableFails_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+
+        QRandomGenerator random(20240611);
+        QByteArray noise(4096, Qt::Uninitialized);
+        for (char &c : noise)
+            c = char(random.bounded(256));
+        noise[0] = 0;
+        QTest::newRow("noise named .jpg") << u"noise.jpg"_s << noise;
+        QTest::newRow("noise named .bmp") << u"noise.bmp"_s << noise;
+        QTest::newRow("JPEG magic, then noise") << u"magic.jpg"_s << QByteArray("\xff\xd8\xff") + noise;
+        QTest::newRow("JPEG magic named .png") << u"magic.png"_s << QByteArray("\xff\xd8\xff") + noise;
+        QTest::newRow("JPEG cut inside its header") << u"cut.jpg"_s << qtJpeg(quadrants(16, 16)).left(20);
+        QTest::newRow("JPEG magic only") << u"soi.jpg"_s << QByteArray("\xff\xd8\xff");
+        QTest::newRow("empty") << u"empty.jpg"_s << QByteArray();
+        QTest::newRow("text") << u"note.png"_s << QByteArray("not a picture\n");
+
+        // Only the declared sample precision differs from a good 8-bit file; libjpeg of this
+        // build decodes 8-bit samples only.
+        QByteArray twelveBit = qtJpeg(quadrants(16, 16));
+        const qsizetype sof = findFrameHeader(twelveBit);
+        twelveBit[sof + 1] = char(0xc1);
+        twelveBit[sof + 4] = 12;
+        QTest::newRow("12-bit samples") << u"twelve.jpg"_s << twelveBit;
+    }
+
+    void undecodableFails()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        const QString path = file(name, content);
+        QVERIFY(!path.isEmpty());
+
+        QVERIFY(!canDecodePicture(path));
+        QString error;
+        QVERIFY(loadPicture(path, QSize(), &error).isNull());
+        QVERIFY(!error.isEmpty());
+        error.clear();
+        QVERIFY(loadPicture(path, QSize(100, 100), &error).isNull());
+        QVERIFY(!error.isEmpty());
+    }
+
+    void missingFileFails()
+    {
+        const QString path = m_dir.filePath(u"absent.jpg"_s);
+        QVERIFY(!canDecodePicture(path));
+        QString error;
+        QVERIFY(loadPicture(path, QSize(), &error).isNull());
+        QVERIFY(!error.isEmpty());
+        QVERIFY(loadPicture(m_dir.path()).isNull());
+    }
+
+    void pictureRectModes_data()
+    {
+        QTest::addColumn<QSize>("picture");
+        QTest::addColumn<QSize>("page");
+        QTest::addColumn<bool>("center");
+        QTest::addColumn<bool>("stretch");
+        QTest::addColumn<QRect>("expected");
+        const QSize page(300, 200);
+        QTest::newRow("top-left") << QSize(100, 50) << page << false << false << QRect(0, 0, 100, 50);
+        QTest::newRow("top-left, larger than page")
+            << QSize(400, 300) << page << false << false << QRect(0, 0, 400, 300);
+        QTest::newRow("centred") << QSize(100, 50) << page << true << false << QRect(100, 75, 100, 50);
+        QTest::newRow("centred, odd margin") << QSize(101, 51) << page << true << false << QRect(99, 74, 101, 51);
+        QTest::newRow("centred, larger than page")
+            << QSize(500, 400) << page << true << false << QRect(-100, -100, 500, 400);
+        // Truncated toward zero: -101 / 2 is -50, not -51.
+        QTest::newRow("centred, larger, odd overhang")
+            << QSize(401, 301) << page << true << false << QRect(-50, -50, 401, 301);
+        QTest::newRow("stretched") << QSize(100, 50) << page << false << true << QRect(0, 0, 300, 200);
+        QTest::newRow("stretched, larger") << QSize(900, 100) << page << false << true << QRect(0, 0, 300, 200);
+        QTest::newRow("stretch wins over centre") << QSize(100, 50) << page << true << true << QRect(0, 0, 300, 200);
+        QTest::newRow("empty picture") << QSize(0, 0) << page << true << true << QRect();
+    }
+
+    void pictureRectModes()
+    {
+        QFETCH(QSize, picture);
+        QFETCH(QSize, page);
+        QFETCH(bool, center);
+        QFETCH(bool, stretch);
+        QFETCH(QRect, expected);
+        QCOMPARE(pictureRect(picture, page, center, stretch), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPicture)
+#include "tst_picture.moc"
