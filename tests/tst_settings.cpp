@@ -831,8 +831,8 @@ private slots:
         QVERIFY(d.notes[0]->Lines.size() <= 2);
         QCOMPARE(d.notes[0]->Lines.value(0), u"hello"_s);
 
-        // The bound holds for the file as a whole, not per desktop: many
-        // desktops with absurd counts must not multiply into sections squared.
+        // Defaulted elements are bounded for the file as a whole: many desktops
+        // with absurd counts must not multiply into sections squared.
         QStringList lines = {u"[General]"_s, u"Page_Count=2000000000"_s};
         const int pages = 200;
         for (int p = 0; p < pages; ++p)

@@ -279,7 +279,7 @@ void TabStripTest::clickSelects()
         QSignalSpy clicked(strip, &TabStrip::tabBarClicked);
         QSignalSpy released(strip, &TabStrip::released);
 
-        const int target = multiline ? 1 : 3; // multiline: a tab away from the page-side row
+        const int target = multiline ? 1 : 2; // multiline: a tab away from the page-side row
         QTest::mouseClick(strip, Qt::LeftButton, {}, strip->tabRect(target).center());
         QCOMPARE(strip->currentIndex(), target);
         QCOMPARE(changed.count(), 1);
@@ -300,7 +300,7 @@ void TabStripTest::clickSelects()
         QCOMPARE(clicked.count(), 2);
 
         // Other buttons report the press and release but do not select.
-        const int other = target + 2;
+        const int other = multiline ? 3 : 1;
         QTest::mouseClick(strip, Qt::RightButton, {}, strip->tabRect(other).center());
         QCOMPARE(strip->currentIndex(), target);
         QCOMPARE(changed.count(), 1);

@@ -582,12 +582,15 @@ void TBiggerIniFile::WriteHexInteger(std::string_view section, std::string_view 
 
 void TBiggerIniFile::ReadFont(std::string_view section, std::string_view key, FontSpec &font)
 {
+    const FontSpec before = font;
     const QString fallback = FontToString(font);
     const QString text = ReadString(section, key, fallback);
     try {
         StringToFont(text, font);
     } catch (const ConvertError &) {
-        StringToFont(fallback, font);
+        // The text form cannot carry every face name (a comma in it ends
+        // the field), so the fallback restores from the copy, not the text.
+        font = before;
     }
 }
 

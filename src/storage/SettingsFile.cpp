@@ -90,6 +90,8 @@ void SettingsFile::LoadAll(bool pictureMessages)
     WorkingValues &w = ws_.work;
     w.Loading = true;
     pictureMessages_ = pictureMessages;
+    // A picture repaired or broken since the last load must be seen as it is now.
+    host_.pictureChecks_.clear();
     std::unique_ptr<TAppIniFile> ini;
     try {
         ini = std::make_unique<TAppIniFile>(path_);
@@ -159,6 +161,12 @@ void SettingsFile::loadBody(TAppIniFile &ini)
     g.Single_Click = ini.ReadBool(General, "Single_Click", defaults.Single_Click);
     g.SingleClick_Time = ini.ReadInteger(General, "SingleClick_Time", defaults.SingleClick_Time);
 
+    // Elements whose section is missing load as defaults. Bounding each
+    // desktop's counts alone would still let a corrupt file ask for sections
+    // squared of them, so the whole load shares one allowance; elements with
+    // a section of their own never use it up.
+    int defaultsLeft = ini.SectionCount() + 1;
+
     host_.loadProgressTotal(pageCount);
     SectionName name;
     for (int p = 0; p < pageCount; ++p) {
@@ -200,6 +208,8 @@ void SettingsFile::loadBody(TAppIniFile &ini)
 
         for (int i = 1; i <= itemCount; ++i) {
             const std::string_view sec = name.item(p, i);
+            if (ini.SectionLineCount(sec) == 0 && --defaultsLeft < 0)
+                break;
             QString attached = ini.ReadString(sec, "AttachedFile", QString());
             if (!g.Leave_Missing && !fileExists(attached))
                 continue;
@@ -229,6 +239,8 @@ void SettingsFile::loadBody(TAppIniFile &ini)
 
         for (int n = 1; n <= noteCount; ++n) {
             const std::string_view sec = name.note(p, n);
+            if (ini.SectionLineCount(sec) == 0 && --defaultsLeft < 0)
+                break;
             const int left = ini.ReadInteger(sec, "Note_Left", 10);
             const int top = ini.ReadInteger(sec, "Note_Top", 10);
             const int width = ini.ReadInteger(sec, "Note_Width", 50);

@@ -37,6 +37,7 @@ public:
     virtual void setSaveState(const QString &text) { (void)text; }
 
 private:
+    friend class SettingsFile; // forgets the checks at the start of every load
     QHash<QString, bool> pictureChecks_; // shortcuts often share one picture
 };
 

@@ -340,8 +340,13 @@ QImage readWithQt(const QString &path, QSize target, QString *error, bool probeO
     }
 
     // size() is taken from the header; formats that cannot tell it early are left to Qt's own
-    // allocation limit.
+    // allocation limit. A handler that can tell it but answers nothing has refused the header
+    // (Qt's BMP reader does so for sizes beyond its own limit).
     const QSize size = reader.size();
+    if (!size.isValid() && reader.supportsOption(QImageIOHandler::Size)) {
+        setError(error, QStringLiteral("Unreadable picture header"));
+        return {};
+    }
     if (size.isValid() && !withinLimits(size.width(), size.height())) {
         setError(error, tooLargeMessage(size.width(), size.height()));
         return {};

@@ -1,5 +1,6 @@
 #include "surface/TabStrip.h"
 
+#include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -115,8 +116,18 @@ void TabStrip::setCurrentIndex(int index)
 
 void TabStrip::setCurrentIndex(int index, bool notify)
 {
-    if (index < 0 || index >= count() || index == m_current)
+    if (index < 0 || index >= count())
         return;
+    if (index == m_current) {
+        // Still worth a call: brings a current tab the user scrolled away from back into view.
+        if (!m_multiline) {
+            makeCurrentVisible();
+            updateScrollButtons();
+            refreshHover();
+            update();
+        }
+        return;
+    }
     m_current = index;
     if (m_multiline) {
         // The current tab's row moves next to the page; the row count stays, so no geometry change.
@@ -324,17 +335,60 @@ void TabStrip::paintEvent(QPaintEvent *event)
         painter.setClipRect(visibleTabArea());
     // Styles may paint a little past a tab's rectangle (the raised selected tab does).
     const QRect dirty = event->rect().adjusted(-4, -4, 4, 4);
-    QStyleOptionTab option;
     for (int i = 0; i < count(); ++i) {
-        if (i == m_current || !tabRect(i).intersects(dirty))
-            continue;
-        initTabOption(&option, i);
-        st->drawControl(QStyle::CE_TabBarTab, &option, &painter, this);
+        if (i != m_current && tabRect(i).intersects(dirty))
+            paintTab(&painter, i);
     }
-    if (m_current >= 0 && tabRect(m_current).intersects(dirty)) {
-        initTabOption(&option, m_current);
-        st->drawControl(QStyle::CE_TabBarTab, &option, &painter, this);
+    if (m_current >= 0 && tabRect(m_current).intersects(dirty))
+        paintTab(&painter, m_current);
+}
+
+void TabStrip::paintTab(QPainter *painter, int index) const
+{
+    QStyleOptionTab option;
+    initTabOption(&option, index);
+    // Styles draw south tabs through a flipping transform that assumes the tab starts at y = 0
+    // (a QTabBar has one row); Fusion paints lower rows off the widget otherwise.
+    const int y = option.rect.y();
+    option.rect.moveTop(0);
+    painter->save();
+    painter->translate(0, y);
+    style()->drawControl(QStyle::CE_TabBarTab, &option, painter, this);
+    if (index == m_hover && index != m_current && !styleShowsHover()) {
+        // The tab's body, clear of its frame and of the edge the style keeps lowered.
+        const QRect body = m_shape == Top ? option.rect.adjusted(2, 4, -2, -2) : option.rect.adjusted(2, 2, -2, -4);
+        QColor tint = palette().color(QPalette::Highlight);
+        tint.setAlpha(48);
+        painter->fillRect(body, tint);
     }
+    painter->restore();
+}
+
+bool TabStrip::styleShowsHover() const
+{
+    ensureMetrics();
+    if (m_hoverProbe < 0) {
+        // Not every style lights a tab under the pointer (Fusion does not); paint one both ways
+        // and see.
+        QStyleOptionTab option;
+        option.initFrom(this);
+        option.state &= ~(QStyle::State_HasFocus | QStyle::State_MouseOver);
+        option.shape = m_shape == Top ? QTabBar::RoundedNorth : QTabBar::RoundedSouth;
+        option.position = QStyleOptionTab::Middle;
+        option.text = QStringLiteral("M");
+        option.rect = QRect(0, 0, m_tabPadding + fontMetrics().horizontalAdvance(option.text), m_rowHeight);
+        auto render = [&](QStyle::State extra) {
+            QImage image(option.rect.size(), QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter p(&image);
+            QStyleOptionTab o = option;
+            o.state |= extra;
+            style()->drawControl(QStyle::CE_TabBarTab, &o, &p, this);
+            return image;
+        };
+        m_hoverProbe = render(QStyle::State_MouseOver) != render(QStyle::State_None) ? 1 : 0;
+    }
+    return m_hoverProbe == 1;
 }
 
 void TabStrip::resizeEvent(QResizeEvent *event)
@@ -440,6 +494,7 @@ void TabStrip::ensureMetrics() const
         m_tabPadding = std::max(0, full.width() - sample);
         m_rowHeight = std::max(1, full.height());
         m_minTabWidth = m_tabPadding + fm.horizontalAdvance(QString(QChar(0x2026)));
+        m_hoverProbe = -1;
         m_metricsValid = true;
     }
     bool measured = false;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QWidget>
 
+class QPainter;
 class QStyleOptionTab;
 class QToolButton;
 
@@ -109,6 +110,8 @@ private:
     QRect visibleTabArea() const;
     QPoint contentOffset() const;
     void initTabOption(QStyleOptionTab *option, int index) const;
+    void paintTab(QPainter *painter, int index) const;
+    bool styleShowsHover() const;
     void makeCurrentVisible();
     void clampScroll();
     void scrollLeft();
@@ -136,6 +139,7 @@ private:
     mutable int m_rowHeight = 0;
     mutable int m_tabPadding = 0; // tab width minus text width
     mutable int m_minTabWidth = 0;
+    mutable int m_hoverProbe = -1; // whether the style draws hover on tabs: -1 unknown, 0, 1
 
     // Derived from metrics, texts, width and (when multiline) the current index.
     mutable bool m_layoutValid = false;

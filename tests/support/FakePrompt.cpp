@@ -7,6 +7,8 @@ void FakePrompt::ShowMessage(const QString &text) { calls.append({Call::Message,
 ModalResult FakePrompt::MessageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext)
 {
     calls.append({Call::Dialog, text, type, buttons, helpContext});
+    if (onDialog)
+        onDialog(text);
     return script_.isEmpty() ? defaultAnswer : script_.takeFirst();
 }
 

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 namespace vl::test {
 
 // Records every message and question and answers questions from a script.
@@ -33,6 +35,9 @@ public:
 
     void answer(ModalResult r) { script_.append(r); }
     ModalResult defaultAnswer = ModalResult::Cancel;
+    // Runs while a question is "open", as user input arriving during a
+    // modal dialog would.
+    std::function<void(const QString &)> onDialog;
 
     QList<Call> calls;
     QStringList texts() const;

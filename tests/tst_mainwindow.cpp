@@ -1,0 +1,481 @@
+// The main window's life with a scripted prompt: desktop commands and the
+// activation rules, password gates, the saving policy and closing.
+#include "app/SaveController.h"
+#include "storage/SettingsFile.h"
+#include "support/FakePlatform.h"
+#include "support/FakePrompt.h"
+#include "support/TempDir.h"
+#include "surface/DesktopCommands.h"
+#include "surface/DesktopSurface.h"
+#include "surface/Dialogs.h"
+#include "surface/FormMain.h"
+#include "surface/PasswordGate.h"
+#include "surface/StatusBarMain.h"
+#include "surface/TabStrip.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+using namespace vl;
+using vl::test::FakePlatform;
+using vl::test::FakePrompt;
+
+namespace {
+
+QByteArray settingsWith(const QStringList &captions, int active, const QByteArray &extraGeneral = {},
+                        const QByteArray &perPage = {})
+{
+    QByteArray text = "[General]\r\nPage_Count=" + QByteArray::number(captions.size()) + "\r\nActive_Page="
+        + QByteArray::number(active) + "\r\n" + extraGeneral + "\r\n";
+    for (int p = 0; p < captions.size(); ++p)
+        text += "[Page" + QByteArray::number(p) + "]\r\nDesktop_Caption=" + captions[p].toUtf8() + "\r\n" + perPage
+            + "\r\n";
+    return text;
+}
+
+QStringList captionsOf(Workspace &ws)
+{
+    QStringList out;
+    for (int i = 0; i < ws.desktopCount(); ++i)
+        out.append(ws.desktop(i).Desktop_Caption);
+    return out;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString path_;
+    FakePrompt prompt_;
+    FakePlatform platform_;
+    std::unique_ptr<TFormMain> form_;
+
+    TFormMain &start(const QByteArray &settings)
+    {
+        vl::test::writeAll(path_, settings);
+        form_ = std::make_unique<TFormMain>(prompt_, platform_, path_);
+        form_->FormCreate();
+        return *form_;
+    }
+    QString status() const { return form_->StatusBar()->saveState(); }
+
+private slots:
+    void init()
+    {
+        prompt_ = FakePrompt();
+        platform_.drives.clear();
+        path_ = dir_.filePath(QStringLiteral("vorlane.ini"));
+        QFile::remove(path_);
+    }
+    void cleanup() { form_.reset(); }
+
+    void newDesktopIsAppendedActiveAndReported()
+    {
+        TFormMain &w = start(settingsWith({"A", "B", "C"}, 0));
+        w.desktopCommands().mnuNewTabSheetClick();
+        Workspace &ws = w.workspace();
+        QCOMPARE(captionsOf(ws), QStringList({"A", "B", "C", " NewDesktop"}));
+        QCOMPARE(ws.activeIndex(), 3);
+        QCOMPARE(w.PageControl1()->currentIndex(), 3);
+        QCOMPARE(w.PageControl1()->tabText(3), QStringLiteral(" NewDesktop"));
+        const DesktopSettings &s = ws.desktop(3).settings;
+        QCOMPARE(s.BG_Color, clr::clBtnFace);
+        QVERIFY(s.Password.isEmpty());
+        QCOMPARE(s.Password_On_Desktop, 0);
+        QCOMPARE(s.Background_Center, false);
+        QCOMPARE(status(), QStringLiteral("Modified"));
+        QCOMPARE(w.surface()->desktop(), &ws.desktop(3));
+    }
+
+    void renameAcceptsBlanksAndReportsEvenWhenCancelled()
+    {
+        TFormMain &w = start(settingsWith({"A", "B"}, 1));
+        prompt_.renameAnswers = {QStringLiteral(" "), std::nullopt};
+        w.desktopCommands().mnuRenameTabSheetClick();
+        QCOMPARE(w.workspace().desktop(1).Desktop_Caption, QStringLiteral(" "));
+        QCOMPARE(prompt_.renamePresets, QStringList({"B"}));
+        QCOMPARE(w.PageControl1()->tabText(1), QStringLiteral(" "));
+
+        // Under Immediate_Save a cancelled rename still saves at once.
+        w.workspace().global.Immediate_Save = true;
+        const QByteArray before = vl::test::readAll(path_);
+        w.desktopCommands().mnuRenameTabSheetClick();
+        QCOMPARE(w.workspace().desktop(1).Desktop_Caption, QStringLiteral(" "));
+        QCOMPARE(status(), QStringLiteral("Saved"));
+        QVERIFY(vl::test::readAll(path_) != before);
+        QVERIFY(vl::test::readAll(path_).contains("Desktop_Caption= \r\n"));
+    }
+
+    void renameDialogRefusesAnEmptyName()
+    {
+        TfrmRename dialog(prompt_, nullptr);
+        dialog.setText(QString());
+        dialog.show();
+        QTest::mouseClick(dialog.btnOk, Qt::LeftButton);
+        QCOMPARE(prompt_.texts(), QStringList({"Desktop Caption must not be empty"}));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+
+        dialog.setText(QStringLiteral(" "));
+        QTest::mouseClick(dialog.btnOk, Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.text(), QStringLiteral(" "));
+    }
+
+    void deleteRefusesTheLastDesktop()
+    {
+        TFormMain &w = start(settingsWith({"Only"}, 0));
+        w.desktopCommands().mnuDeleteTabSheetClick();
+        QCOMPARE(prompt_.texts(), QStringList({"It is impossible delete last desktop"}));
+        QCOMPARE(w.workspace().desktopCount(), 1);
+        QCOMPARE(status(), QStringLiteral("Unmodified"));
+    }
+
+    void deleteAsksWithTheCaptionAndCancelKeepsAll()
+    {
+        TFormMain &w = start(settingsWith({"A", "B"}, 0));
+        w.desktopCommands().mnuNewTabSheetClick();
+        w.StatusBar()->setSaveState(QStringLiteral("Unmodified"));
+        prompt_.answer(ModalResult::Cancel);
+        w.desktopCommands().mnuDeleteTabSheetClick();
+        QCOMPARE(prompt_.calls.last().text, QStringLiteral("Are You sure,that want to delete  NewDesktop desktops?"));
+        QCOMPARE(prompt_.calls.last().type, MsgDlgType::Warning);
+        QCOMPARE(prompt_.calls.last().buttons, unsigned(mbOK | mbCancel));
+        QCOMPARE(w.workspace().desktopCount(), 3);
+        QCOMPARE(status(), QStringLiteral("Unmodified"));
+    }
+
+    void deleteActivatesByTheTwoStepRule_data()
+    {
+        QTest::addColumn<QStringList>("desktops");
+        QTest::addColumn<int>("deleted");
+        QTest::addColumn<QStringList>("left");
+        QTest::addColumn<QString>("active");
+        QTest::newRow("second of four") << QStringList{"A", "B", "C", "D"} << 1 << QStringList{"A", "C", "D"} << "D";
+        QTest::newRow("last of four") << QStringList{"A", "B", "C", "D"} << 3 << QStringList{"A", "B", "C"} << "B";
+        QTest::newRow("first of three") << QStringList{"A", "B", "C"} << 0 << QStringList{"B", "C"} << "C";
+        QTest::newRow("first of two") << QStringList{"A", "B"} << 0 << QStringList{"B"} << "B";
+        QTest::newRow("second of two") << QStringList{"A", "B"} << 1 << QStringList{"A"} << "A";
+    }
+    void deleteActivatesByTheTwoStepRule()
+    {
+        QFETCH(QStringList, desktops);
+        QFETCH(int, deleted);
+        QFETCH(QStringList, left);
+        QFETCH(QString, active);
+        // Every desktop asks for a password on opening: the prompt tells
+        // whether the switching procedure ran for the one left active.
+        TFormMain &w = start(settingsWith(desktops, deleted, {}, "Password=42\r\nPassword_On_Desktop=1\r\n"));
+        prompt_.calls.clear();
+        prompt_.passwordCaptions.clear();
+        prompt_.answer(ModalResult::OK);
+        w.desktopCommands().mnuDeleteTabSheetClick();
+        Workspace &ws = w.workspace();
+        QCOMPARE(captionsOf(ws), left);
+        QCOMPARE(ws.activeDesktop()->Desktop_Caption, active);
+        QCOMPARE(w.PageControl1()->currentIndex(), ws.activeIndex());
+        QCOMPARE(w.PageControl1()->count(), left.size());
+        if (left.size() >= 2)
+            QCOMPARE(prompt_.passwordCaptions, QStringList({active}));
+        else
+            QVERIFY(prompt_.passwordCaptions.isEmpty());
+        QCOMPARE(status(), QStringLiteral("Modified"));
+    }
+
+    void passwordTransform()
+    {
+        QCOMPARE(TransformToPassword(QString()), 0);
+        QCOMPARE(TransformToPassword(QStringLiteral("a")), 0x61 ^ 'K');
+        // A character equal to the key byte counts 255, never 0.
+        QCOMPARE(TransformToPassword(QStringLiteral("K")), 255);
+        // Past the 12 key letters every byte is XORed with 255.
+        QCOMPARE(TransformToPassword(QStringLiteral("KalvoRestund\xFE")), 12 * 255 + 1);
+        QCOMPARE(TransformToPassword(QString(13, QLatin1Char('K'))) - TransformToPassword(QString(12, QLatin1Char('K'))),
+                 'K' ^ 255);
+        QVERIFY(TransformToPassword(QString(100, QChar(0x7F))) <= 25500);
+        // Accented letters count with their Windows-1252 byte.
+        QCOMPARE(TransformToPassword(QStringLiteral("\u00E9")), 0xE9 ^ 'K');
+        QCOMPARE(TransformToPassword(QStringLiteral("\u20AC")), 0x80 ^ 'K');
+    }
+
+    void gatesFollowThePasswordMode_data()
+    {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<bool>("switchAsks");
+        QTest::addColumn<bool>("menuAsks");
+        const QByteArray pw = "Password=" + storedPasswordText(QStringLiteral("secret")).toLatin1() + "\r\n";
+        QTest::newRow("on desktop") << pw + "Password_On_Desktop=1\r\n" << true << false;
+        QTest::newRow("on menu") << pw + "Password_On_Desktop=0\r\n" << false << true;
+        QTest::newRow("mode 2") << pw + "Password_On_Desktop=2\r\n" << true << true;
+        QTest::newRow("stored 0") << QByteArray("Password=0\r\nPassword_On_Desktop=2\r\n") << false << false;
+        QTest::newRow("empty") << QByteArray("Password=\r\nPassword_On_Desktop=2\r\n") << false << false;
+    }
+    void gatesFollowThePasswordMode()
+    {
+        QFETCH(QByteArray, page);
+        QFETCH(bool, switchAsks);
+        QFETCH(bool, menuAsks);
+        const QByteArray text = "[General]\r\nPage_Count=2\r\nActive_Page=0\r\n\r\n[Page0]\r\nDesktop_Caption=Open\r\n\r\n"
+                                "[Page1]\r\nDesktop_Caption=Guarded\r\n"
+            + page;
+        TFormMain &w = start(text);
+        w.resize(500, 300);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        prompt_.calls.clear();
+
+        // Switching: a wrong password locks the page and says so.
+        prompt_.passwordAnswers = {QStringLiteral("wrong")};
+        QTest::mouseClick(w.PageControl1(), Qt::LeftButton, {}, w.PageControl1()->tabRect(1).center());
+        QCOMPARE(w.workspace().activeIndex(), 1);
+        QCOMPARE(w.surface()->isLocked(), switchAsks);
+        QCOMPARE(prompt_.count(QStringLiteral("You wrong")), switchAsks ? 1 : 0);
+        QCOMPARE(prompt_.passwordCaptions.size(), switchAsks ? 1 : 0);
+
+        // Switching away and back asks again; the right password unlocks.
+        w.PageControl1()->setCurrentIndex(0);
+        prompt_.passwordCaptions.clear();
+        prompt_.passwordAnswers = {QStringLiteral("secret")};
+        w.PageControl1()->setCurrentIndex(1);
+        QVERIFY(!w.surface()->isLocked());
+        QCOMPARE(prompt_.passwordCaptions.size(), switchAsks ? 1 : 0);
+        if (!switchAsks)
+            prompt_.passwordAnswers.clear();
+
+        // The keyboard gate asks every time where menus are guarded.
+        prompt_.passwordCaptions.clear();
+        prompt_.passwordAnswers = {QStringLiteral("secret"), std::nullopt};
+        QCOMPARE(w.CheckPasswordOnPopUpMenu(), true);
+        QCOMPARE(w.CheckPasswordOnPopUpMenu(), !menuAsks);
+        QCOMPARE(prompt_.passwordCaptions.size(), menuAsks ? 2 : 0);
+        if (menuAsks)
+            QCOMPARE(prompt_.passwordCaptions.first(), QStringLiteral("Guarded"));
+    }
+
+    void desktopMenuOpensThroughTheGate()
+    {
+        const QByteArray pw = "Password=" + storedPasswordText(QStringLiteral("x")).toLatin1() + "\r\n";
+        TFormMain &w = start(settingsWith({"A"}, 0, {}, pw + "Password_On_Desktop=0\r\n"));
+        w.resize(400, 300);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        prompt_.passwordAnswers = {std::nullopt};
+        QTest::mouseClick(w.surface(), Qt::RightButton, {}, QPoint(30, 40));
+        QCOMPARE(w.workspace().work.NewElementPosition, QPoint(30, 40));
+        QVERIFY(!w.PopupMenuMain()->isVisible());
+        prompt_.passwordAnswers = {QStringLiteral("x")};
+        QTest::mouseClick(w.surface(), Qt::RightButton, {}, QPoint(50, 60));
+        QTRY_VERIFY(w.PopupMenuMain()->isVisible());
+        w.PopupMenuMain()->hide();
+        // Any button's release moves the new-element position.
+        QTest::mouseClick(w.surface(), Qt::LeftButton, {}, QPoint(70, 80));
+        QCOMPARE(w.workspace().work.NewElementPosition, QPoint(70, 80));
+    }
+
+    void startUpAsksForTheActiveDesktopsPassword()
+    {
+        const QByteArray pw = "Password=" + storedPasswordText(QStringLiteral("s")).toLatin1() + "\r\n";
+        prompt_.passwordAnswers = {QStringLiteral("s")};
+        TFormMain &w = start(settingsWith({"Home"}, 0, {}, pw + "Password_On_Desktop=1\r\n"));
+        QCOMPARE(prompt_.passwordCaptions, QStringList({"Home"}));
+        QVERIFY(!w.surface()->isLocked());
+    }
+
+    void reloadDiscardsChangesOnlyOnOk()
+    {
+        const QByteArray pw = "Password=" + storedPasswordText(QStringLiteral("s")).toLatin1() + "\r\n";
+        prompt_.passwordAnswers = {QStringLiteral("s")};
+        TFormMain &w = start(settingsWith({"A", "B"}, 1, {}, pw + "Password_On_Desktop=1\r\n"));
+        w.desktopCommands().mnuNewTabSheetClick();
+        prompt_.passwordCaptions.clear();
+
+        prompt_.answer(ModalResult::Cancel);
+        w.mnuReloadClick();
+        QCOMPARE(prompt_.calls.last().text, QStringLiteral("Are You Sure?"));
+        QCOMPARE(w.workspace().desktopCount(), 3);
+        QCOMPARE(status(), QStringLiteral("Modified"));
+
+        prompt_.answer(ModalResult::OK);
+        w.mnuReloadClick();
+        QCOMPARE(captionsOf(w.workspace()), QStringList({"A", "B"}));
+        QCOMPARE(w.workspace().activeIndex(), 1);
+        QCOMPARE(w.PageControl1()->count(), 2);
+        QCOMPARE(status(), QStringLiteral("Unmodified"));
+        // A reload shows the active desktop without asking.
+        QVERIFY(prompt_.passwordCaptions.isEmpty());
+        QVERIFY(!w.surface()->isLocked());
+        QVERIFY(!w.workspace().work.Reloading);
+    }
+
+    void immediateSaveSavesInsteadOfReporting()
+    {
+        TFormMain &w = start(settingsWith({"A"}, 0, "Immediate_Save=1\r\n"));
+        w.desktopCommands().mnuNewTabSheetClick();
+        QCOMPARE(status(), QStringLiteral("Saved"));
+        QVERIFY(vl::test::readAll(path_).contains("Page_Count=2"));
+    }
+
+    void changesWhileLoadingAreNotReported()
+    {
+        TFormMain &w = start(settingsWith({"A"}, 0, "Immediate_Save=1\r\n"));
+        const QByteArray before = vl::test::readAll(path_);
+        w.workspace().work.Loading = true;
+        w.Modified();
+        w.workspace().work.Loading = false;
+        QCOMPARE(status(), QStringLiteral("Unmodified"));
+        QCOMPARE(vl::test::readAll(path_), before);
+    }
+
+    void closeBoxMinimisesExitSavesAltQQuits()
+    {
+        TFormMain &w = start(settingsWith({"A"}, 0));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.desktopCommands().mnuNewTabSheetClick();
+        const QByteArray before = vl::test::readAll(path_);
+
+        QVERIFY(!w.close());
+        QVERIFY(w.isVisible());
+        QCOMPARE(vl::test::readAll(path_), before);
+
+        w.quitWithoutSaving();
+        QVERIFY(!w.isVisible());
+        QCOMPARE(vl::test::readAll(path_), before);
+
+        TFormMain &w2 = start(before);
+        w2.show();
+        w2.desktopCommands().mnuNewTabSheetClick();
+        w2.mnuExitClick();
+        QVERIFY(!w2.isVisible());
+        QVERIFY(vl::test::readAll(path_).contains("Page_Count=2"));
+    }
+
+    void requestsDuringARunningSaveAreNotLost()
+    {
+        TFormMain &w = start(settingsWith({"A"}, 0));
+        w.show();
+        w.workspace().work.ErrorsOccurred = true;
+        int nested = 0;
+        // While the save's question is open: a timer tick and an Exit.
+        prompt_.onDialog = [&](const QString &) {
+            ++nested;
+            w.saver().requestSave();
+            w.desktopCommands().mnuNewTabSheetClick();
+            w.mnuExitClick();
+            QVERIFY(w.isVisible()); // the close waits for the save
+        };
+        prompt_.answer(ModalResult::Yes);
+        w.mnuSaveClick();
+        prompt_.onDialog = nullptr;
+        QCOMPARE(nested, 1);
+        QVERIFY(!w.workspace().work.Saving);
+        QVERIFY(!w.isVisible());
+        // The desktop added during the question reached the file.
+        QVERIFY(vl::test::readAll(path_).contains("Page_Count=2"));
+    }
+
+    void autoSaveTimerFollowsTheOptions()
+    {
+        TFormMain &w = start(settingsWith({"A"}, 0, "Auto_Save=1\r\nAutoSave_Time=10\r\n"));
+        QVERIFY(w.saver().tmAutoSaveTimer().isActive());
+        QCOMPARE(w.saver().tmAutoSaveTimer().interval(), 600000);
+        w.workspace().global.AutoSave_Time = 0;
+        w.saver().applyAutoSave();
+        QCOMPARE(w.saver().tmAutoSaveTimer().interval(), 60000);
+        w.workspace().global.Auto_Save = false;
+        w.saver().applyAutoSave();
+        QVERIFY(!w.saver().tmAutoSaveTimer().isActive());
+    }
+
+    void alwaysOnBackIsClearedAfterStartUp()
+    {
+        TFormMain &w = start(settingsWith({"A"}, 0, "Always_OnBack=1\r\n"));
+        QVERIFY(!w.workspace().global.Always_OnBack);
+    }
+
+    void statusBarDrivePanels()
+    {
+        TFormMain &w = start(settingsWith({"A"}, 0));
+        StatusBarMain *bar = w.StatusBar();
+        QCOMPARE(bar->panelCount(), 2);
+        QVERIFY(bar->panel(1)->text().isEmpty());
+        QCOMPARE(bar->panel(1)->width(), 50);
+
+        platform_.drives = {{"/", 12345678901ull}, {"/home", 999}};
+        bar->GetDriveInfo();
+        QCOMPARE(bar->panelCount(), 3);
+        QCOMPARE(bar->panel(1)->text(), QStringLiteral("/ - Free:     11.50 GB"));
+        QCOMPARE(bar->panel(2)->text(), QStringLiteral("/home - Free: 999.00 Byte"));
+
+        // A drive that went away leaves its panel and text behind.
+        platform_.drives = {{"/", 1000000000ull}};
+        bar->GetDriveInfo();
+        QCOMPARE(bar->panelCount(), 3);
+        QCOMPARE(bar->panel(1)->text(), QStringLiteral("/ - Free:      0.93 GB"));
+        QCOMPARE(bar->panel(2)->text(), QStringLiteral("/home - Free: 999.00 Byte"));
+    }
+
+    void tabPositionMovesTheStatusBar()
+    {
+        TFormMain &w = start(settingsWith({"A"}, 0, "Tab_Position=0\r\nbStatusBar_Enabled=1\r\n"));
+        w.resize(500, 300);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(w.StatusBar()->geometry().bottom() < w.surface()->geometry().top());
+        QVERIFY(w.PageControl1()->geometry().top() > w.surface()->geometry().bottom());
+        QCOMPARE(w.PageControl1()->shape(), TabStrip::Bottom);
+    }
+
+    void passwordDialogFaces()
+    {
+        const QString stored = storedPasswordText(QStringLiteral("old"));
+        TfrmPassword dialog(prompt_, QStringLiteral("D"), stored, nullptr);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Password for D Desktop"));
+        QVERIFY(dialog.showingCurrentFace());
+
+        dialog.editEnterCurrentPassword->setText(QStringLiteral("nope"));
+        dialog.btnOkCurrentPassword->click();
+        QCOMPARE(prompt_.texts(), QStringList({"You Wrong"}));
+        QVERIFY(dialog.editEnterCurrentPassword->text().isEmpty());
+        QVERIFY(dialog.showingCurrentFace());
+
+        dialog.editEnterCurrentPassword->setText(QStringLiteral("old"));
+        dialog.btnOkCurrentPassword->click();
+        QVERIFY(!dialog.showingCurrentFace());
+
+        dialog.editEnterNewPassword->setText(QStringLiteral("a"));
+        dialog.editConfirmPassword->setText(QStringLiteral("A"));
+        dialog.btnOk->click();
+        QCOMPARE(prompt_.texts().last(), QStringLiteral("Mismatch of password"));
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+
+        dialog.editEnterNewPassword->clear();
+        dialog.editConfirmPassword->clear();
+        dialog.btnOk->click();
+        QCOMPARE(prompt_.texts().last(), QStringLiteral("Warning! Password disabled"));
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.stored(), QStringLiteral("0"));
+
+        TfrmPassword fresh(prompt_, QStringLiteral("D"), QStringLiteral("0"), nullptr);
+        QVERIFY(!fresh.showingCurrentFace());
+        fresh.editEnterNewPassword->setText(QStringLiteral("abc"));
+        fresh.editConfirmPassword->setText(QStringLiteral("abc"));
+        fresh.btnOk->click();
+        QCOMPARE(fresh.stored(), storedPasswordText(QStringLiteral("abc")));
+        QVERIFY(fresh.stored().toInt() > 0);
+
+        // A hand-edited stored value that is no number can never be matched.
+        QVERIFY(!PasswordChange(QStringLiteral("abc")).checkCurrent(QStringLiteral("abc")));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"
