@@ -2,7 +2,8 @@
 //   1. the INI engine: the bytes are the file, and the same bytes, taken from
 //      the end, choose a sequence of reads and writes on it;
 //   2. the font text form, on slices of the input;
-//   3. a whole settings load into a fresh workspace, then a save.
+//   3. a whole settings load into a fresh workspace (sometimes reloaded),
+//      then a save.
 // Besides the sanitizers, a few cheap invariants abort on wrong results that
 // would otherwise pass silently: a value written is the value read back, a
 // font survives its own text form, a file written and read again holds what
@@ -12,6 +13,7 @@
 // (font-roundtrip, persist, resave) to silence one while a known fault in it
 // waits for a fix.
 
+#include "app/ConsolePrompt.h"
 #include "app/Prompt.h"
 #include "model/FontSpec.h"
 #include "model/Model.h"
@@ -21,7 +23,9 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -38,8 +42,17 @@
 
 namespace {
 
+// Every save ends in a sync to disk; on a memory file system that costs
+// nothing, elsewhere it is most of the run time.
+QString tempTemplate()
+{
+    if (qEnvironmentVariableIsEmpty("TMPDIR") && QFileInfo(QStringLiteral("/dev/shm")).isWritable())
+        return QStringLiteral("/dev/shm/vorlane-fuzz-XXXXXX");
+    return QDir::tempPath() + QStringLiteral("/vorlane-fuzz-XXXXXX");
+}
+
 struct Env {
-    QTemporaryDir dir;
+    QTemporaryDir dir{tempTemplate()};
     QString iniPath;
     QString settingsPath;
     bool skipFontRoundTrip = false;
@@ -194,7 +207,15 @@ private:
         return kKeys[fdp_.ConsumeIntegralInRange<std::size_t>(0, std::size(kKeys) - 1)];
     }
 
-    QString pickValue() { return QString::fromStdString(fdp_.ConsumeRandomLengthString(80)); }
+    QString pickValue()
+    {
+        const std::string bytes = fdp_.ConsumeRandomLengthString(80);
+        if (!fdp_.ConsumeBool())
+            return QString::fromStdString(bytes);
+        // Raw UTF-16 reaches what no file can hold: unpaired surrogates.
+        return QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.data()),
+                                  static_cast<qsizetype>(bytes.size() / 2));
+    }
 
     void notePersist(const std::string &section, const std::string &key)
     {
@@ -407,7 +428,10 @@ void fontStage(const std::uint8_t *data, std::size_t size)
 
 // ------------------------------------------------------------ settings stage
 
-class SilentPrompt : public vl::Prompt {
+// Built on the console prompt so that every dialog the interface gains later
+// answers "cancelled" without this file changing; only the messages and the
+// questions are taken over, to stay quiet and to answer as the input says.
+class SilentPrompt : public vl::ConsolePrompt {
 public:
     explicit SilentPrompt(vl::ModalResult answer) : answer_(answer) {}
     void ShowMessage(const QString &) override { ++messages; }
@@ -416,8 +440,6 @@ public:
         ++messages;
         return answer_;
     }
-    std::optional<QString> RenameDialog(const QString &) override { return std::nullopt; }
-    std::optional<QString> PasswordForDesktop(const QString &) override { return std::nullopt; }
     int messages = 0;
 
 private:
@@ -446,6 +468,10 @@ void settingsStage(const std::uint8_t *data, std::size_t size)
         vl::SettingsFile file(ws, prompt, host, e.settingsPath);
         file.LoadAll((control & 4) != 0);
         checkWorkspace(ws);
+        if (control & 8) {
+            file.ReloadAll();
+            checkWorkspace(ws);
+        }
         saved = file.SaveAll();
         checkWorkspace(ws);
     }

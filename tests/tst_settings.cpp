@@ -207,28 +207,6 @@ private slots:
         QCOMPARE(valueOf(readAll(iniPath()), u"Page0\\Item1"_s, u"Label_Caption"_s), u"Editor 2"_s);
     }
 
-    void missingFileLoadsDefaults()
-    {
-        Session s(iniPath());
-        s.ws.global.FormWidth_Key = 1; // whatever the window had before is replaced
-        s.ws.global.Cell_Width = 1;
-        s.file.LoadAll();
-        QCOMPARE(captionsOf(s.ws), QStringList{u"New Desktop"_s});
-        const Desktop &d = s.ws.desktop(0);
-        QCOMPARE(d.settings.BG_Color, Colour(0xC0C0C0));
-        QVERIFY(d.settings.Background_Picture.isEmpty());
-        QVERIFY(d.settings.Transparent);
-        QVERIFY(d.items.empty() && d.notes.empty());
-        const GlobalSettings &g = s.ws.global;
-        QVERIFY(!g.FormMaximized_Key);
-        QCOMPARE(QRect(g.FormLeft_Key, g.FormTop_Key, g.FormWidth_Key, g.FormHeight_Key), QRect(200, 100, 700, 500));
-        QCOMPARE(g.Cell_Width, 92);
-        QVERIFY(s.prompt.calls.isEmpty());
-        QVERIFY(!s.ws.work.ErrorsOccurred);
-        QVERIFY(!s.ws.work.Loading);
-        QVERIFY2(!QFile::exists(iniPath()), "loading must not create the file");
-    }
-
     void workingShortcutFontFollowsLastDesktop()
     {
         const QString beta = u"Beta,11,0,1000,clNavy"_s;
@@ -393,9 +371,10 @@ private slots:
 
     void desktopListIsNeverEmpty_data()
     {
-        QTest::addColumn<QByteArray>("content"); // empty: a directory stands at the path
+        QTest::addColumn<QByteArray>("content"); // or "<none>": no file, "<dir>": a directory at the path
         QTest::addColumn<QStringList>("captions");
         QTest::addColumn<bool>("loadError");
+        QTest::newRow("missing file") << QByteArray("<none>") << QStringList{u"New Desktop"_s} << false;
         QTest::newRow("count beyond sections")
             << iniText({u"[General]"_s, u"Page_Count=3"_s, u"[Page0]"_s, u"Desktop_Caption=A"_s, u"[Page1]"_s,
                         u"Desktop_Caption=B"_s})
@@ -404,25 +383,36 @@ private slots:
                               << true;
         QTest::newRow("negative") << iniText({u"[General]"_s, u"Page_Count=-4"_s})
                                   << QStringList{u"New Desktop"_s} << true;
-        QTest::newRow("unreadable") << QByteArray() << QStringList{u"New Desktop"_s} << true;
+        QTest::newRow("unreadable") << QByteArray("<dir>") << QStringList{u"New Desktop"_s} << true;
     }
     void desktopListIsNeverEmpty()
     {
         QFETCH(QByteArray, content);
         QFETCH(QStringList, captions);
         QFETCH(bool, loadError);
-        QVERIFY(content.isEmpty() ? QDir().mkdir(iniPath()) : writeAll(iniPath(), content));
+        if (content == "<dir>")
+            QVERIFY(QDir().mkdir(iniPath()));
+        else if (content != "<none>")
+            QVERIFY(writeAll(iniPath(), content));
         Session s(iniPath());
+        if (!loadError)
+            s.ws.global.FormWidth_Key = 1; // whatever the window had before is replaced
         s.file.LoadAll();
         QCOMPARE(captionsOf(s.ws), captions);
         QCOMPARE(s.ws.work.ErrorsOccurred, loadError);
         QCOMPARE(s.prompt.texts(), loadError ? QStringList{SettingsFile::LoadError} : QStringList());
+        QVERIFY(!s.ws.work.Loading);
+        QVERIFY(s.ws.activeDesktop());
         const Desktop &last = s.ws.desktop(s.ws.desktopCount() - 1);
         QCOMPARE(last.settings.BG_Color, Colour(0xC0C0C0));
-        QVERIFY(last.settings.Background_Center);
+        QVERIFY(last.settings.Background_Center && last.settings.Transparent);
+        QVERIFY(last.settings.Background_Picture.isEmpty());
         QCOMPARE(last.settings.Password_On_Desktop, 1);
         QVERIFY(last.items.empty() && last.notes.empty());
-        QVERIFY(s.ws.activeDesktop());
+        const GlobalSettings &g = s.ws.global;
+        QVERIFY(!g.FormMaximized_Key);
+        QCOMPARE(QRect(g.FormLeft_Key, g.FormTop_Key, g.FormWidth_Key, g.FormHeight_Key), QRect(200, 100, 700, 500));
+        QVERIFY2(QFileInfo::exists(iniPath()) == (content != "<none>"), "loading must not create the file");
     }
 
     void emptyCaptionEndsSaveEarly()
@@ -927,7 +917,6 @@ private slots:
         QTest::addColumn<QString>("env");
         QTest::addColumn<QString>("expected");
         QTest::newRow("environment wins") << u"prog"_s << u"@custom/my.ini"_s << u"@custom/my.ini"_s;
-        QTest::newRow("relative environment") << u"prog"_s << u"rel/my.ini"_s << u"./rel/my.ini"_s;
         QTest::newRow("writable program folder") << u"prog"_s << QString() << u"@prog/vorlane.ini"_s;
         QTest::newRow("missing program folder") << u"gone"_s << QString() << u"@cfg/vorlane/vorlane.ini"_s;
         QTest::newRow("program path is a file") << u"plain"_s << QString() << u"@cfg/vorlane/vorlane.ini"_s;
@@ -938,11 +927,7 @@ private slots:
         QFETCH(QString, programDir);
         QFETCH(QString, env);
         QFETCH(QString, expected);
-        const auto resolve = [&](const QString &p) {
-            if (p.startsWith(u'@'))
-                return at(p.mid(1));
-            return p.startsWith(u"./"_s) ? QDir::current().absoluteFilePath(p.mid(2)) : p;
-        };
+        const auto resolve = [&](const QString &p) { return p.startsWith(u'@') ? at(p.mid(1)) : p; };
         QVERIFY(QDir().mkdir(at(u"prog"_s)) && writeAll(at(u"plain"_s), "x"));
         const QString program = programDir.isEmpty() ? QString() : at(programDir);
         QCOMPARE(settingsFilePath(program, resolve(env), at(u"cfg"_s)), resolve(expected));

@@ -407,6 +407,11 @@ void TabStripTest::hotTracking()
     const QImage lit = strip->grab().toImage();
     QVERIFY(lit.copy(strip->tabRect(2)) != plain.copy(strip->tabRect(2)));
     QCOMPARE(lit.copy(strip->tabRect(4)), plain.copy(strip->tabRect(4)));
+    const QString folder = qEnvironmentVariable("VORLANE_TABSTRIP_SHOTS");
+    if (!folder.isEmpty()) {
+        QDir().mkpath(folder);
+        QVERIFY(lit.save(QDir(folder).filePath(QStringLiteral("hover.png"))));
+    }
 
     QTest::mouseMove(strip, strip->tabRect(4).center());
     QTRY_COMPARE(strip->hoverIndex(), 4);
@@ -497,38 +502,50 @@ void TabStripTest::rendering_data()
 {
     QTest::addColumn<bool>("multiline");
     QTest::addColumn<TabStrip::Shape>("shape");
-    QTest::newRow("single-top") << false << TabStrip::Top;
-    QTest::newRow("single-bottom") << false << TabStrip::Bottom;
-    QTest::newRow("multi-top") << true << TabStrip::Top;
-    QTest::newRow("multi-bottom") << true << TabStrip::Bottom;
+    QTest::addColumn<bool>("hugeCaption");
+    QTest::newRow("single-top") << false << TabStrip::Top << false;
+    QTest::newRow("single-bottom") << false << TabStrip::Bottom << false;
+    QTest::newRow("multi-top") << true << TabStrip::Top << false;
+    QTest::newRow("multi-bottom") << true << TabStrip::Bottom << false;
+    QTest::newRow("multi-elided") << true << TabStrip::Top << true;
 }
 
-// Paints each layout and checks that every visible tab got pixels. With VORLANE_TABSTRIP_SHOTS
+// Paints each layout and checks that every visible tab got painted where it should be. With VORLANE_TABSTRIP_SHOTS
 // set to a folder, the pictures are saved there for a look by eye.
 void TabStripTest::rendering()
 {
     QFETCH(bool, multiline);
     QFETCH(TabStrip::Shape, shape);
+    QFETCH(bool, hugeCaption);
 
     TabStrip strip;
     strip.setShape(shape);
     strip.setMultiline(multiline);
-    fill(strip, 15);
-    strip.setTabText(9, QStringLiteral("R&D notes"));
-    strip.setCurrentIndex(4);
+    fill(strip, hugeCaption ? 4 : 15);
+    strip.setTabText(hugeCaption ? 1 : 9, QStringLiteral("R&D notes"));
+    if (hugeCaption)
+        strip.setTabText(2, QStringLiteral("A caption far too long for any strip this narrow ").repeated(3));
+    strip.setCurrentIndex(hugeCaption ? 2 : 4);
     strip.resize(600, 80);
     const QImage image = strip.grab().toImage();
     QCOMPARE(image.size(), QSize(600, 80) * image.devicePixelRatio());
     if (multiline)
         QVERIFY(strip.rowCount() >= 2);
+    if (hugeCaption)
+        QCOMPARE(strip.tabRect(2).width(), 600);
 
     const auto *scrollLeft = strip.findChild<QToolButton *>(QStringLiteral("scrollLeftButton"));
     QCOMPARE(scrollLeft->isHidden(), multiline);
     const QRect visible(0, 0, scrollLeft->isHidden() ? 600 : scrollLeft->x(), 80);
+    // Every visible tab has its body filled (the window background does not show through beside
+    // the caption) and its caption drawn.
+    const QRgb background = strip.palette().color(QPalette::Window).rgb();
     for (int i = 0; i < strip.count(); ++i) {
         const QRect r = strip.tabRect(i).intersected(visible);
         if (r.width() < 10)
             continue;
+        QVERIFY2(image.pixel(r.left() + 4, r.center().y()) != background,
+                 qPrintable(QStringLiteral("tab %1 has no body").arg(i)));
         const QImage part = image.copy(r);
         const QRgb first = part.pixel(0, 0);
         bool varied = false;

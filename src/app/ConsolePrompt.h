@@ -17,6 +17,9 @@ public:
     ModalResult MessageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext) override;
     std::optional<QString> RenameDialog(const QString &) override { return std::nullopt; }
     std::optional<QString> PasswordForDesktop(const QString &) override { return std::nullopt; }
+    std::optional<QString> OpenFileDialog(const QString &, const QString &, bool) override { return std::nullopt; }
+    std::optional<UrlShortcutFields> UrlShortcutDialog(const UrlShortcutFields &) override { return std::nullopt; }
+    std::optional<ShortcutAttributes> AttributesDialog(const ShortcutAttributes &) override { return std::nullopt; }
 
 private:
     std::FILE *out_;

@@ -23,6 +23,20 @@ enum MsgDlgButton : unsigned {
 
 enum class ModalResult { None, OK, Cancel, Abort, Retry, Ignore, Yes, No, All };
 
+// The two texts of the URL dialog.
+struct UrlShortcutFields {
+    QString caption;
+    QString link;
+};
+
+// The four texts of the attributes dialog.
+struct ShortcutAttributes {
+    QString caption;
+    QString attachedFile;
+    QString commandString;
+    QString picture;
+};
+
 // Every message box and question of the program goes through this service,
 // so that the logic behind them runs without a display and tests can script
 // the answers. The widget implementation lives with the main window.
@@ -42,6 +56,15 @@ public:
     // The password prompt for the desktop with this caption: the typed
     // text on OK, nullopt on Cancel.
     virtual std::optional<QString> PasswordForDesktop(const QString &desktopCaption) = 0;
+    // A file chooser. The filter lists "Description|patterns" pairs joined
+    // by "|", patterns separated by ";" ("All (*.*)|*.*"). The chosen path,
+    // or nullopt when cancelled. A chosen link file is returned as itself.
+    virtual std::optional<QString> OpenFileDialog(const QString &filter, const QString &startFolder,
+                                                  bool picturePreview) = 0;
+    // The URL dialog preset with the fields; the fields on OK.
+    virtual std::optional<UrlShortcutFields> UrlShortcutDialog(const UrlShortcutFields &preset) = 0;
+    // The attributes dialog preset with the fields; the fields on OK.
+    virtual std::optional<ShortcutAttributes> AttributesDialog(const ShortcutAttributes &preset) = 0;
 };
 
 } // namespace vl

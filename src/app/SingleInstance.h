@@ -32,10 +32,10 @@ public:
     explicit TPBJustOne(QString runtimeFolder = {}, QObject *parent = nullptr);
     ~TPBJustOne() override;
 
-    // Blocks for at most about two seconds when another copy holds the lock
-    // but its server does not answer yet (it may still be starting, or be
-    // wedged). HandedOver is returned in that case too: better no second
-    // window than two copies writing the same settings file.
+    // Returns at once in the usual cases. When another copy holds the lock
+    // but its server does not answer (still starting, or wedged) it keeps
+    // trying for about two seconds, then returns HandedOver all the same:
+    // better no second window than two copies writing one settings file.
     Outcome start();
 
     // After HandedOver: whether the wake-up reached the other copy.
@@ -48,7 +48,7 @@ public:
     static constexpr const char *WakeMessage = "wake\n";
 
 signals:
-    // Another copy was started and has handed over. Emitted once per copy.
+    // A later start has handed over; once for each such start.
     void wakeUp();
 
 private:

@@ -63,6 +63,7 @@ int runProgram(int argc, char *argv[])
 
     TFormMain form(prompt, platform, settingsFilePath());
     prompt.setMainWindow(&form);
+    form.setHandOff(&handOff);
     QObject::connect(&guard, &TPBJustOne::wakeUp, &form, &TFormMain::wakeUp);
     form.FormCreate(&splash);
     splash.close();

@@ -1,12 +1,44 @@
 #include "platform/LinuxPlatform.h"
 
+#include "platform/DesktopIcons.h"
+#include "platform/GioDesktop.h"
+#include "platform/LinkFile.h"
 #include "platform/MountTable.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 
 #include <sys/statvfs.h>
 
 namespace vl {
+
+namespace {
+
+// A started program must not keep our standard streams: whoever reads our
+// output to its end would wait for that program too.
+bool startDetached(const QString &program, const QStringList &arguments, const QString &workingFolder)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    if (!workingFolder.isEmpty() && QFileInfo(workingFolder).isDir())
+        process.setWorkingDirectory(workingFolder);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    return process.startDetached();
+}
+
+bool openWithDefaultApp(const QString &path, const QStringList &arguments, const QString &workingFolder)
+{
+    if (!QFileInfo::exists(path))
+        return false;
+    const std::optional<QStringList> command = gio::defaultAppCommand(path, arguments);
+    return command && startDetached(command->first(), command->mid(1), workingFolder);
+}
+
+} // namespace
 
 LinuxPlatform::LinuxPlatform() : LinuxPlatform(FileRegistry::defaultPath()) {}
 
@@ -33,6 +65,67 @@ QList<FixedDrive> LinuxPlatform::fixedDrives()
         drives.append({m.mountPoint, std::uint64_t(st.f_bavail) * std::uint64_t(st.f_frsize)});
     }
     return drives;
+}
+
+bool LinuxPlatform::launch(const LaunchRequest &request)
+{
+    if (request.target.isEmpty())
+        return false;
+    switch (request.kind) {
+    case LaunchRequest::Kind::Program:
+        return startDetached(request.target, request.arguments, request.workingFolder);
+    case LaunchRequest::Kind::DesktopEntry:
+        return gio::launchDesktopEntry(request.target, request.arguments, request.workingFolder);
+    case LaunchRequest::Kind::Document:
+        return openWithDefaultApp(request.target, request.arguments, request.workingFolder);
+    case LaunchRequest::Kind::Folder:
+        return QFileInfo(request.target).isDir() && openWithDefaultApp(request.target, {}, request.workingFolder);
+    case LaunchRequest::Kind::Address:
+        return gio::openAddress(request.target);
+    }
+    return false;
+}
+
+QString LinuxPlatform::defaultBrowserCommand()
+{
+    return gio::defaultBrowserCommand();
+}
+
+void LinuxPlatform::playSound(const QString &file)
+{
+    sound_.play(file);
+}
+
+std::optional<LinkTarget> LinuxPlatform::readLink(const QString &path)
+{
+    return readShellLink(path);
+}
+
+bool LinuxPlatform::isExecutableFile(const QString &path)
+{
+    const QFileInfo info(path); // follows symbolic links
+    return info.isFile() && info.isExecutable();
+}
+
+QIcon LinuxPlatform::fileIcon(const QString &path)
+{
+    return iconForPath(path);
+}
+
+QIcon LinuxPlatform::webIcon()
+{
+    const std::optional<gio::IconSource> source = gio::defaultBrowserIcon();
+    if (!source)
+        return {};
+    QIcon icon = themedIcon(source->file.isEmpty() ? source->themeNames : QStringList{source->file});
+    if (icon.isNull())
+        icon = themedIcon({QStringLiteral("web-browser")});
+    return icon.isNull() ? applicationIcon() : icon;
+}
+
+QIcon LinuxPlatform::applicationIcon()
+{
+    return programIcon();
 }
 
 } // namespace vl

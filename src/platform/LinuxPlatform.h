@@ -2,6 +2,7 @@
 
 #include "platform/FileRegistry.h"
 #include "platform/Platform.h"
+#include "platform/Sound.h"
 
 #include <QString>
 
@@ -21,8 +22,28 @@ public:
     // An unreadable mount table gives no drives.
     QList<FixedDrive> fixedDrives() override;
 
+    // Never through a shell. Programs get /dev/null as standard streams and
+    // start in the working folder when it exists. Documents and folders open
+    // with the user's default application for their content type (as set in
+    // mimeapps.list); a document or folder that does not exist is not started.
+    bool launch(const LaunchRequest &request) override;
+    // The https handler's Exec value, else that of the HTML viewer.
+    QString defaultBrowserCommand() override;
+    void playSound(const QString &file) override;
+    std::optional<LinkTarget> readLink(const QString &path) override;
+    bool isExecutableFile(const QString &path) override;
+
+    // Theme icons: call setUpIconTheme() once before asking. Nothing is
+    // cached here.
+    QIcon fileIcon(const QString &path) override;
+    // A default browser whose own icon cannot be found gives the theme's
+    // generic browser icon, else the application icon.
+    QIcon webIcon() override;
+    QIcon applicationIcon() override;
+
 private:
     FileRegistry registry_;
+    SoundPlayer sound_;
     QString mountInfoPath_;
     QString sysRoot_;
 };

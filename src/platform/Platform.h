@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QIcon>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -34,6 +36,28 @@ struct FixedDrive {
     std::uint64_t freeBytes; // available to the calling user
 };
 
+// One start of something on the desktop. What kind of start it is, and with
+// which arguments, is decided by the program; the platform only carries it out.
+struct LaunchRequest {
+    enum class Kind {
+        Program,      // an executable file, started directly (no shell) with arguments
+        DesktopEntry, // a .desktop launcher, run by its Exec line with arguments as files
+        Document,     // a file opened by the default application for its type, arguments after it
+        Folder,       // a folder opened in the file manager
+        Address,      // a web address (any URI) opened by the default handler for its scheme
+    };
+    Kind kind = Kind::Document;
+    QString target;
+    QStringList arguments;
+    QString workingFolder; // empty: the program's own
+};
+
+// What a shell link (".lnk") file points to.
+struct LinkTarget {
+    QString path; // the local or network target; empty when the link has none
+    QString arguments;
+};
+
 // Everything the program asks of the desktop environment, so that the rest
 // of the program runs, and is tested, without one.
 class Platform {
@@ -44,6 +68,28 @@ public:
     // Fixed drives in mount-point order; drives whose free space cannot be
     // read are left out.
     virtual QList<FixedDrive> fixedDrives() = 0;
+
+    // Starts what the request names, without waiting for it. False when
+    // nothing could be started.
+    virtual bool launch(const LaunchRequest &request) = 0;
+    // The command line (Exec line) of the user's default web browser, or
+    // empty when there is none.
+    virtual QString defaultBrowserCommand() = 0;
+    // Starts playing a sound file and returns at once; a file that cannot be
+    // played is skipped silently.
+    virtual void playSound(const QString &file) = 0;
+    // Reads a shell link file; nullopt when it cannot be loaded as one.
+    virtual std::optional<LinkTarget> readLink(const QString &path) = 0;
+    // True for a regular file that may be executed by the user.
+    virtual bool isExecutableFile(const QString &path) = 0;
+
+    // The icon of an existing file or folder (a launcher's own icon for a
+    // .desktop file); null when there is none.
+    virtual QIcon fileIcon(const QString &path) = 0;
+    // The icon of web addresses: the default browser's; null when none.
+    virtual QIcon webIcon() = 0;
+    // The standard application picture, shown when nothing better is known.
+    virtual QIcon applicationIcon() = 0;
 };
 
 } // namespace vl

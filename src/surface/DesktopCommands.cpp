@@ -53,6 +53,7 @@ void DesktopCommands::DeleteTabSheet()
     if (answer != ModalResult::OK)
         return;
     try {
+        view_.desktopRemoving(ws_.desktop(k));
         ws_.deleteDesktop(k);
         const int n = ws_.desktopCount();
         // The follower of the deleted desktop becomes active first; then the

@@ -19,6 +19,8 @@ public:
     virtual void PageControl1Change() = 0;
     // The change report.
     virtual void Modified() = 0;
+    // The desktop is about to be destroyed with everything on it.
+    virtual void desktopRemoving(Desktop &d) = 0;
 };
 
 // "New Desktop", "Rename Desktop" and "Delete Desktop".

@@ -1,5 +1,6 @@
 #include "surface/DesktopSurface.h"
 
+#include "shortcuts/ShortcutPictures.h"
 #include "surface/ColourConv.h"
 #include "surface/PictureLoader.h"
 
@@ -8,11 +9,11 @@
 
 namespace vl {
 
-DesktopSurface::DesktopSurface(QWidget *parent) : QWidget(parent)
+DesktopSurface::DesktopSurface(const GlobalSettings &global, ShortcutPictures &pictures, QWidget *parent)
+    : QWidget(parent), global_(global), pictures_(pictures)
 {
     setObjectName(QStringLiteral("DesktopSurface"));
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setMouseTracking(false);
 }
 
 void DesktopSurface::setDesktop(Desktop *d)
@@ -21,6 +22,9 @@ void DesktopSurface::setDesktop(Desktop *d)
         return;
     desktop_ = d;
     locked_ = false;
+    setEnabled(true);
+    styleDirty_ = true;
+    pressedItem_ = nullptr;
     update();
 }
 
@@ -34,14 +38,64 @@ void DesktopSurface::setLocked(bool locked)
 void DesktopSurface::forget(const Desktop *d)
 {
     backgrounds_.erase(d);
+    scenes_.erase(d);
     if (d == desktop_)
-        update();
+        setDesktop(nullptr);
 }
 
 void DesktopSurface::forgetAll()
 {
+    setDesktop(nullptr);
     backgrounds_.clear();
+    scenes_.clear();
+}
+
+void DesktopSurface::forgetItem(const ShortcutItem *item)
+{
+    if (pressedItem_ == item)
+        pressedItem_ = nullptr;
+    for (auto &entry : scenes_)
+        entry.second->forget(item);
     update();
+}
+
+void DesktopSurface::styleChanged()
+{
+    styleDirty_ = true;
+    update();
+}
+
+void DesktopSurface::backgroundChanged(const Desktop *d)
+{
+    backgrounds_.erase(d);
+    if (d == desktop_)
+        update();
+}
+
+DesktopScene &DesktopSurface::sceneFor(Desktop &d)
+{
+    auto &slot = scenes_[&d];
+    if (!slot)
+        slot = std::make_unique<DesktopScene>(d);
+    return *slot;
+}
+
+const CaptionStyle &DesktopSurface::captionStyle()
+{
+    if (!styleDirty_ && styleFor_ == desktop_)
+        return style_;
+    const DesktopSettings &s = desktop_->settings;
+    style_.font = toQFont(s.ShortcutFont);
+    style_.text = toQColor(s.ShortcutFont.Color);
+    style_.background = toQColor(s.BG_Shortcut);
+    style_.transparent = s.Transparent;
+    style_.wrapWidth = std::max(1, global_.Cell_Width - 5);
+    style_.highlight = palette().color(QPalette::Active, QPalette::Highlight);
+    style_.disabledText = palette().color(QPalette::Disabled, QPalette::WindowText);
+    style_.version = ++styleVersion_;
+    styleFor_ = desktop_;
+    styleDirty_ = false;
+    return style_;
 }
 
 const DesktopSurface::Background &DesktopSurface::background()
@@ -78,6 +132,7 @@ void DesktopSurface::paintEvent(QPaintEvent *event)
     QPainter p(this);
     if (!desktop_ || locked_) {
         p.fillRect(event->rect(), palette().color(QPalette::Window));
+        emit painted();
         return;
     }
     const DesktopSettings &s = desktop_->settings;
@@ -87,19 +142,65 @@ void DesktopSurface::paintEvent(QPaintEvent *event)
         const QRect target = pictureRect(bg.pixmap.size(), size(), s.Background_Center, s.Background_Stretch);
         p.drawPixmap(target.topLeft(), bg.pixmap);
     }
+    sceneFor(*desktop_).paint(p, event->rect(), captionStyle(), pictures_);
+    emit painted();
+}
+
+void DesktopSurface::mousePressEvent(QMouseEvent *event)
+{
+    pressedItem_ = nullptr;
+    pressOnBackground_ = false;
+    if (!desktop_ || locked_)
+        return;
+    const QPoint pos = event->position().toPoint();
+    const DesktopScene::Hit hit = sceneFor(*desktop_).itemAt(pos, captionStyle());
+    if (hit.item) {
+        pressedItem_ = hit.item;
+        emit itemPressed(hit.item, static_cast<int>(hit.where), event->button(), event->modifiers(),
+                         event->globalPosition().toPoint());
+        return;
+    }
+    pressOnBackground_ = true;
+    emit backgroundPressed(pos, event->button(), event->modifiers());
 }
 
 void DesktopSurface::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (locked_)
+    if (!desktop_ || locked_)
         return;
-    emit backgroundReleased(event->position().toPoint(), event->button(), event->globalPosition().toPoint());
+    const QPoint pos = event->position().toPoint();
+    if (pressedItem_) {
+        ShortcutItem *item = pressedItem_;
+        pressedItem_ = nullptr;
+        emit itemReleased(item, event->button(), pos);
+        return;
+    }
+    pressOnBackground_ = false;
+    emit backgroundReleased(pos, event->button(), event->globalPosition().toPoint());
+}
+
+void DesktopSurface::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (!desktop_ || locked_ || event->button() != Qt::LeftButton)
+        return;
+    const DesktopScene::Hit hit = sceneFor(*desktop_).itemAt(event->position().toPoint(), captionStyle());
+    if (hit.item)
+        emit itemDoubleClicked(hit.item, static_cast<int>(hit.where));
+    else
+        mousePressEvent(event);
 }
 
 void DesktopSurface::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     update();
+}
+
+void DesktopSurface::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange)
+        styleChanged();
 }
 
 } // namespace vl

@@ -1,8 +1,10 @@
 #include "surface/FormMain.h"
 
+#include "app/HandOff.h"
 #include "app/Prompt.h"
 #include "app/SplashWindow.h"
 #include "platform/Platform.h"
+#include "shortcuts/ShortcutFiles.h"
 #include "surface/ColourConv.h"
 #include "surface/DesktopSurface.h"
 #include "surface/MainActions.h"
@@ -11,6 +13,8 @@
 #include "surface/TabStrip.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMenu>
@@ -75,7 +79,11 @@ TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, Q
       host_(std::make_unique<Host>(*this)),
       file_(ws_, prompt, *host_, std::move(settingsPath)),
       gate_(prompt),
-      desktopCmds_(ws_, prompt, *this)
+      desktopCmds_(ws_, prompt, *this),
+      pictures_(platform),
+      selection_(ws_),
+      launching_(platform, ws_.global),
+      shortcutCmds_(ws_, prompt, platform, selection_, *this)
 {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Vorlane"));
@@ -93,7 +101,8 @@ void TFormMain::buildUi()
     layout_->setSpacing(0);
     tabs_ = new TabStrip(this);
     tabs_->setObjectName(QStringLiteral("PageControl1"));
-    surface_ = new DesktopSurface(this);
+    surface_ = new DesktopSurface(ws_.global, pictures_, this);
+    selection_.onChanged = [this](ShortcutItem &) { surface_->update(); };
     status_ = new StatusBarMain(platform_, this);
 
     actions_ = new MainActions(this);
@@ -108,9 +117,30 @@ void TFormMain::buildUi()
     connect((*actions_)[ActionId::Reload], &QAction::triggered, this, &TFormMain::mnuReloadClick);
     connect((*actions_)[ActionId::Exit], &QAction::triggered, this, &TFormMain::mnuExitClick);
     connect((*actions_)[ActionId::QuitWithoutSaving], &QAction::triggered, this, &TFormMain::quitWithoutSaving);
+    connect((*actions_)[ActionId::NewShortcut], &QAction::triggered, this, [this] { shortcutCmds_.mnuNewItemClick(); });
+    connect((*actions_)[ActionId::NewUrl], &QAction::triggered, this, [this] { shortcutCmds_.mnuNewUrlClick(); });
+    // The copy and cut commands arrive with the clipboard.
+    (*actions_)[ActionId::ItemCopy]->setEnabled(false);
+    (*actions_)[ActionId::ItemCut]->setEnabled(false);
+    connect((*actions_)[ActionId::ItemDelete], &QAction::triggered, this,
+            [this] { keyCommand(&ShortcutCommands::mnuItemDeleteClick); });
+    connect((*actions_)[ActionId::ItemRename], &QAction::triggered, this,
+            [this] { keyCommand(&ShortcutCommands::mnuItemRenameClick); });
+    connect((*actions_)[ActionId::ItemAttachedFile], &QAction::triggered, this,
+            [this] { shortcutCmds_.mnuAttachedFileClick(); });
+    connect((*actions_)[ActionId::ItemPicture], &QAction::triggered, this, [this] { shortcutCmds_.mnuItemPictureClick(); });
+    connect((*actions_)[ActionId::ItemAttributes], &QAction::triggered, this,
+            [this] { shortcutCmds_.mnuItemAttributesClick(); });
+    connect((*actions_)[ActionId::ItemOpen], &QAction::triggered, this, [this] {
+        if (ShortcutItem *item = ws_.work.CurrentElement.item)
+            executeItem(*item);
+    });
 
     popupMenuMain_ = new QMenu(this);
     popupMenuMain_->setObjectName(QStringLiteral("PopupMenuMain"));
+    popupMenuMain_->addAction((*actions_)[ActionId::NewShortcut]);
+    popupMenuMain_->addAction((*actions_)[ActionId::NewUrl]);
+    popupMenuMain_->addSeparator();
     popupMenuMain_->addAction((*actions_)[ActionId::NewDesktop]);
     popupMenuMain_->addAction((*actions_)[ActionId::RenameDesktop]);
     popupMenuMain_->addAction((*actions_)[ActionId::DeleteDesktop]);
@@ -120,8 +150,26 @@ void TFormMain::buildUi()
     popupMenuMain_->addSeparator();
     popupMenuMain_->addAction((*actions_)[ActionId::Exit]);
 
+    popupMenuItem_ = new QMenu(this);
+    popupMenuItem_->setObjectName(QStringLiteral("PopupMenuItem"));
+    for (ActionId id : {ActionId::ItemCopy, ActionId::ItemCut, ActionId::ItemDelete, ActionId::ItemRename})
+        popupMenuItem_->addAction((*actions_)[id]);
+    popupMenuItem_->addSeparator();
+    for (ActionId id : {ActionId::ItemAttachedFile, ActionId::ItemPicture, ActionId::ItemAttributes})
+        popupMenuItem_->addAction((*actions_)[id]);
+
     connect(tabs_, &TabStrip::currentChanged, this, &TFormMain::onTabChanged);
     connect(surface_, &DesktopSurface::backgroundReleased, this, &TFormMain::onBackgroundReleased);
+    connect(surface_, &DesktopSurface::backgroundPressed, this, &TFormMain::onBackgroundPressed);
+    connect(surface_, &DesktopSurface::itemPressed, this, &TFormMain::onItemPressed);
+    connect(surface_, &DesktopSurface::itemDoubleClicked, this, &TFormMain::onItemDoubleClicked);
+    // A hand-off waiting when the window paints is picked up right after.
+    connect(surface_, &DesktopSurface::painted, this, [this] {
+        if (handOff_ && !pickupQueued_ && handOff_->HandOffExists()) {
+            pickupQueued_ = true;
+            QMetaObject::invokeMethod(this, &TFormMain::pickupHandOff, Qt::QueuedConnection);
+        }
+    });
     applyLook();
 }
 
@@ -229,13 +277,19 @@ void TFormMain::PageControl1Change()
     Desktop *d = ws_.activeDesktop();
     if (!d)
         return;
-    ws_.work.CurrentElement.clear();
+    selection_.UnFocused();
     surface_->setDesktop(d);
     const bool allowed = gate_.switchAllowed(*d, PasswordGate::creationError("PageControl1Change"));
     surface_->setLocked(!allowed);
 }
 
 void TFormMain::Modified() { saver_->Modified(); }
+
+void TFormMain::desktopRemoving(Desktop &d)
+{
+    selection_.dropAll();
+    surface_->forget(&d);
+}
 
 void TFormMain::onTabChanged(int index)
 {
@@ -275,7 +329,7 @@ void TFormMain::mnuReloadClick()
     // A reload that starts while a save waits for its answer would pull
     // the desktops from under that save.
     saver_->whenIdle([this] {
-        surface_->setDesktop(nullptr);
+        selection_.dropAll();
         surface_->forgetAll();
         file_.ReloadAll();
         desktopsChanged();
@@ -310,6 +364,124 @@ void TFormMain::wakeUp()
     show();
     raise();
     activateWindow();
+    pickupHandOff();
+}
+
+void TFormMain::pickupHandOff()
+{
+    pickupQueued_ = false;
+    if (!handOff_ || !handOff_->HandOffExists())
+        return;
+    const std::optional<QString> handed = handOff_->LoadTempOpenFile();
+    handOff_->DeleteTempOpenFile();
+    // Paths here have no short names: the long form is the absolute, clean
+    // path. A path that leads nowhere is reported, never passed on.
+    QString path;
+    QString name;
+    if (handed && IsUrl(*handed)) {
+        path = *handed;
+        name = *handed;
+    } else if (handed && !handed->isEmpty()) {
+        const QFileInfo info(QDir::cleanPath(QDir::current().absoluteFilePath(*handed)));
+        if (info.exists()) {
+            path = info.absoluteFilePath();
+            name = info.fileName().isEmpty() ? path : info.fileName();
+        }
+    }
+    if (path.isEmpty()) {
+        ws_.work.ErrorsOccurred = true;
+        status_->setSaveState(QStringLiteral("Paint Error"));
+        return;
+    }
+    FromSendTo(name, path);
+}
+
+QPoint TFormMain::visibleNewPosition() const
+{
+    // The middle of the page, so the new shortcut is seen at once.
+    const QSize page = surface_->size();
+    const int x = std::max(0, page.width() / 2 - TImageLabel::PictureSize / 2);
+    const int y = std::clamp(page.height() / 2 - TImageLabel::PictureSize, 0, std::max(0, page.height() - 80));
+    return {x, y};
+}
+
+void TFormMain::FromSendTo(const QString &caption, const QString &path)
+{
+    try {
+        selection_.UnFocused();
+        ws_.work.NewElementPosition = visibleNewPosition();
+        ShortcutItem &item = shortcutCmds_.CreateNewItem();
+        AttachFile(item, path, platform_);
+        item.Picture.clear();
+        item.Label_Caption = caption;
+        itemAdded(item);
+        selection_.Focused(item, false);
+        Modified();
+        RefreshAll();
+    } catch (const std::exception &) {
+        ws_.work.ErrorsOccurred = true;
+        prompt_.ShowMessage(QStringLiteral("Error in TFormMain.FromSendTo"));
+    }
+}
+
+void TFormMain::RefreshAll()
+{
+    surface_->update();
+    status_->GetDriveInfo();
+}
+
+void TFormMain::itemAdded(ShortcutItem &) { surface_->update(); }
+
+void TFormMain::itemChanged(ShortcutItem &) { surface_->update(); }
+
+void TFormMain::itemRemoving(ShortcutItem &item)
+{
+    selection_.forget(&item);
+    surface_->forgetItem(&item);
+}
+
+void TFormMain::executeItem(ShortcutItem &item) { launching_.Execute(item); }
+
+void TFormMain::onBackgroundPressed(QPoint, Qt::MouseButton button, Qt::KeyboardModifiers mods)
+{
+    // A plain click on the empty surface drops the selection.
+    if (button == Qt::LeftButton && !(mods & Qt::ControlModifier))
+        selection_.UnFocused();
+}
+
+void TFormMain::onItemPressed(ShortcutItem *item, int, Qt::MouseButton button, Qt::KeyboardModifiers mods,
+                              QPoint globalPos)
+{
+    if (button == Qt::LeftButton) {
+        selection_.Focused(*item, mods & Qt::ControlModifier);
+        return;
+    }
+    if (button == Qt::RightButton) {
+        ws_.work.CurrentElement = {item, nullptr};
+        CheckPasswordOnMenuItem(globalPos);
+    }
+}
+
+void TFormMain::onItemDoubleClicked(ShortcutItem *item, int)
+{
+    ws_.work.CurrentElement = {item, nullptr};
+    executeItem(*item);
+}
+
+void TFormMain::CheckPasswordOnMenuItem(QPoint globalPos)
+{
+    const Desktop *d = ws_.activeDesktop();
+    if (d && gate_.menuAllowed(*d, PasswordGate::creationError("CheckPasswordOnMenuItem")))
+        popupMenuItem_->popup(globalPos);
+}
+
+void TFormMain::keyCommand(void (ShortcutCommands::*command)())
+{
+    if (!ws_.work.CurrentElement.item)
+        return;
+    if (!CheckPasswordOnPopUpMenu())
+        return;
+    (shortcutCmds_.*command)();
 }
 
 void TFormMain::closeEvent(QCloseEvent *event)

@@ -3,8 +3,12 @@
 #include "app/SaveController.h"
 #include "model/Model.h"
 #include "storage/SettingsFile.h"
+#include "shortcuts/Launching.h"
+#include "shortcuts/ShortcutPictures.h"
 #include "surface/DesktopCommands.h"
 #include "surface/PasswordGate.h"
+#include "surface/Selection.h"
+#include "surface/ShortcutCommands.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -17,6 +21,7 @@ class QVBoxLayout;
 namespace vl {
 
 class DesktopSurface;
+class HandOff;
 class MainActions;
 class Platform;
 class Prompt;
@@ -26,7 +31,7 @@ class TfrmSplash;
 
 // The main window. It wires the parts together; the commands, the gates,
 // the saving policy and the surface live in classes of their own.
-class TFormMain : public QWidget, private DesktopView {
+class TFormMain : public QWidget, private DesktopView, private ShortcutView {
     Q_OBJECT
 public:
     TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, QWidget *parent = nullptr);
@@ -40,6 +45,23 @@ public:
     SettingsFile &settingsFile() { return file_; }
     SaveController &saver() { return *saver_; }
     DesktopCommands &desktopCommands() { return desktopCmds_; }
+    ShortcutCommands &shortcutCommands() { return shortcutCmds_; }
+    Selection &selection() { return selection_; }
+    Launching &launching() { return launching_; }
+    ShortcutPictures &pictures() { return pictures_; }
+    QMenu *PopupMenuItem() const { return popupMenuItem_; }
+
+    // Where hand-offs from later starts arrive; none: no pickup.
+    void setHandOff(HandOff *handOff) { handOff_ = handOff; }
+    // The pickup: a waiting hand-off becomes a selected shortcut on the
+    // active desktop. Runs on every wake-up and after every paint.
+    void pickupHandOff();
+    // Adds the shortcut of a handed-over path.
+    void FromSendTo(const QString &caption, const QString &path);
+    // Repaints the active desktop and refreshes the drive panels.
+    void RefreshAll();
+    // The menu gate for a right-button press on a shortcut.
+    void CheckPasswordOnMenuItem(QPoint globalPos);
     PasswordGate &passwordGate() { return gate_; }
     TabStrip *PageControl1() const { return tabs_; }
     DesktopSurface *surface() const { return surface_; }
@@ -69,6 +91,13 @@ public:
     void showActiveDesktop() override;
     void PageControl1Change() override;
     void Modified() override;
+    void desktopRemoving(Desktop &d) override;
+
+    // ShortcutView
+    void itemAdded(ShortcutItem &item) override;
+    void itemChanged(ShortcutItem &item) override;
+    void itemRemoving(ShortcutItem &item) override;
+    void executeItem(ShortcutItem &item) override;
 
     // Applies the tab font, wrapping and position and the status bar.
     void applyLook();
@@ -85,6 +114,13 @@ private:
     void buildUi();
     void onTabChanged(int index);
     void onBackgroundReleased(QPoint pos, Qt::MouseButton button, QPoint globalPos);
+    void onBackgroundPressed(QPoint pos, Qt::MouseButton button, Qt::KeyboardModifiers mods);
+    void onItemPressed(ShortcutItem *item, int where, Qt::MouseButton button, Qt::KeyboardModifiers mods,
+                       QPoint globalPos);
+    void onItemDoubleClicked(ShortcutItem *item, int where);
+    // The keyboard commands on the current shortcut pass the gate first.
+    void keyCommand(void (ShortcutCommands::*command)());
+    QPoint visibleNewPosition() const;
     void applyWindowState(const GlobalSettings &g);
     void captureWindowState(GlobalSettings &g) const;
     void sendBehindOthers();
@@ -97,6 +133,12 @@ private:
     SaveController *saver_ = nullptr;
     PasswordGate gate_;
     DesktopCommands desktopCmds_;
+    ShortcutPictures pictures_;
+    Selection selection_;
+    Launching launching_;
+    ShortcutCommands shortcutCmds_;
+    HandOff *handOff_ = nullptr;
+    bool pickupQueued_ = false;
 
     MainActions *actions_ = nullptr;
     TabStrip *tabs_ = nullptr;
@@ -104,6 +146,7 @@ private:
     StatusBarMain *status_ = nullptr;
     QVBoxLayout *layout_ = nullptr;
     QMenu *popupMenuMain_ = nullptr;
+    QMenu *popupMenuItem_ = nullptr;
     QPointer<TfrmSplash> splash_;
 
     bool CloseAllowed_ = false;

@@ -27,6 +27,16 @@ MainActions::MainActions(QObject *parent) : QObject(parent)
         {ActionId::Exit, "mnuExit", "Exit", {}, nullptr},
         {ActionId::QuitWithoutSaving, "actQuitWithoutSaving", "Quit without saving", QKeySequence(Qt::ALT | Qt::Key_Q),
          nullptr},
+        {ActionId::NewShortcut, "mnuNewItem", "New Shortcut", {}, nullptr},
+        {ActionId::NewUrl, "mnuNewUrl", "New Url", {}, "New Url Shortcut"},
+        {ActionId::ItemCopy, "mnuItemCopy", "Copy Shortcut", QKeySequence(Qt::CTRL | Qt::Key_C), nullptr},
+        {ActionId::ItemCut, "mnuItemCut", "Cut Shortcut", QKeySequence(Qt::CTRL | Qt::Key_X), nullptr},
+        {ActionId::ItemDelete, "mnuItemDelete", "Delete Shortcut", QKeySequence(Qt::Key_Delete), nullptr},
+        {ActionId::ItemRename, "mnuItemRename", "Rename Shortcut", QKeySequence(Qt::CTRL | Qt::Key_R), nullptr},
+        {ActionId::ItemAttachedFile, "mnuAttachedFile", "Attached file of Shortcut", {}, nullptr},
+        {ActionId::ItemPicture, "mnuItemPicture", "Picture of Shortcut", {}, nullptr},
+        {ActionId::ItemAttributes, "mnuItemAttributes", "Attributes of Shortcut", {}, "attributes of shortcut"},
+        {ActionId::ItemOpen, "actItemOpen", "Open Shortcut", QKeySequence(Qt::Key_Return), nullptr},
     };
     for (const ActionSpec &s : specs) {
         auto *a = new QAction(QString::fromLatin1(s.text), this);

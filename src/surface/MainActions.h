@@ -16,6 +16,16 @@ enum class ActionId {
     Reload,
     Exit,
     QuitWithoutSaving,
+    NewShortcut,
+    NewUrl,
+    ItemCopy,
+    ItemCut,
+    ItemDelete,
+    ItemRename,
+    ItemAttachedFile,
+    ItemPicture,
+    ItemAttributes,
+    ItemOpen,
     Count
 };
 

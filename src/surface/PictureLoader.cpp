@@ -189,7 +189,10 @@ QString jpegMessage(const JpegJob &job)
 class StdioFile
 {
 public:
-    explicit StdioFile(const QString &path) : m_file(std::fopen(QFile::encodeName(path), "rb")) {}
+    explicit StdioFile(const QString &path)
+        : m_file(std::fopen(QFile::encodeName(path).constData(), "rb"))
+    {
+    }
     ~StdioFile()
     {
         if (m_file)

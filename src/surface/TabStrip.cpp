@@ -522,10 +522,13 @@ QList<int> TabStrip::naturalWidths() const
 void TabStrip::ensureLayout() const
 {
     ensureMetrics();
-    if (m_layoutValid)
+    // A hidden widget gets its resize event only when shown; the width check keeps tabRect()
+    // right before that.
+    if (m_layoutValid && m_layoutWidth == width())
         return;
     const QList<int> widths = naturalWidths();
     const int available = width();
+    m_layoutWidth = available;
     m_overflow = false;
     if (m_multiline) {
         m_rects = layoutTabs(widths, m_rowHeight, available, true, m_current, m_shape);

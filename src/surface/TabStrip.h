@@ -147,6 +147,7 @@ private:
     mutable int m_rows = 1;
     mutable bool m_overflow = false; // single row wider than the widget: scroll buttons shown
     mutable int m_contentWidth = 0;
+    mutable int m_layoutWidth = -1;
 
     mutable int m_hfwWidth = -1; // heightForWidth() cache
     mutable int m_hfwHeight = 0;

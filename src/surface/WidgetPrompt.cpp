@@ -2,8 +2,10 @@
 
 #include "surface/DialogPlacement.h"
 #include "surface/Dialogs.h"
+#include "surface/ShortcutDialogs.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -47,7 +49,11 @@ ModalResult resultOf(QMessageBox::StandardButton b)
 
 } // namespace
 
-WidgetPrompt::~WidgetPrompt() { delete rename_.data(); }
+WidgetPrompt::~WidgetPrompt()
+{
+    delete rename_.data();
+    delete url_.data();
+}
 
 void WidgetPrompt::ShowMessage(const QString &text)
 {
@@ -124,6 +130,59 @@ std::optional<QString> WidgetPrompt::PasswordForDesktop(const QString &desktopCa
     if (!ok)
         return std::nullopt;
     return typed;
+}
+
+} // namespace vl
+
+namespace vl {
+
+QStringList WidgetPrompt::nameFilters(const QString &filter)
+{
+    QStringList out;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        QString description = parts[i];
+        // Qt reads the patterns from the parentheses of the description.
+        const qsizetype open = description.indexOf(QLatin1Char('('));
+        if (open >= 0)
+            description = description.left(open).trimmed();
+        out.append(description + QStringLiteral(" (") + patterns + QLatin1Char(')'));
+    }
+    return out;
+}
+
+std::optional<QString> WidgetPrompt::OpenFileDialog(const QString &filter, const QString &startFolder, bool)
+{
+    QFileDialog dialog(main_, QString(), startFolder);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(nameFilters(filter));
+    // A chosen link is the shortcut's file itself, not what it points to.
+    dialog.setOption(QFileDialog::DontResolveSymlinks, true);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
+std::optional<UrlShortcutFields> WidgetPrompt::UrlShortcutDialog(const UrlShortcutFields &preset)
+{
+    if (!url_)
+        url_ = new TfrmUrlShortcut(main_);
+    url_->setFields(preset);
+    if (url_->exec() != QDialog::Accepted)
+        return std::nullopt;
+    return url_->fields();
+}
+
+std::optional<ShortcutAttributes> WidgetPrompt::AttributesDialog(const ShortcutAttributes &preset)
+{
+    TfrmAttributes dialog(*this, main_);
+    dialog.setFields(preset);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.fields();
 }
 
 } // namespace vl

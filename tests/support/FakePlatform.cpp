@@ -1,5 +1,8 @@
 #include "support/FakePlatform.h"
 
+#include <QFileInfo>
+#include <QPixmap>
+
 namespace vl::test {
 
 QString FakeRegistry::slot(RegistryHive hive, const QString &key, const QString &name)
@@ -52,6 +55,43 @@ int FakeRegistry::count(Call::Kind kind) const
     for (const Call &c : calls)
         n += c.kind == kind ? 1 : 0;
     return n;
+}
+
+namespace {
+
+QIcon filled(Qt::GlobalColor colour)
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(colour);
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+std::optional<LinkTarget> FakePlatform::readLink(const QString &path)
+{
+    const auto it = links.constFind(path);
+    if (it == links.constEnd())
+        return std::nullopt;
+    return *it;
+}
+
+QIcon FakePlatform::fileIcon(const QString &path)
+{
+    iconRequests.append(path);
+    return fileIconsFound && QFileInfo::exists(path) ? fixedFileIcon() : QIcon();
+}
+
+QIcon FakePlatform::fixedFileIcon()
+{
+    static const QIcon icon = filled(Qt::darkYellow);
+    return icon;
+}
+
+QIcon FakePlatform::fixedApplicationIcon()
+{
+    static const QIcon icon = filled(Qt::darkBlue);
+    return icon;
 }
 
 } // namespace vl::test

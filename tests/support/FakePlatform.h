@@ -2,9 +2,12 @@
 
 #include "platform/Platform.h"
 
+#include <QIcon>
 #include <QList>
 #include <QMap>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -52,9 +55,40 @@ public:
         return drives;
     }
 
+    // Records the request; starts nothing.
+    bool launch(const LaunchRequest &request) override
+    {
+        launches.append(request);
+        return launchResult;
+    }
+    QString defaultBrowserCommand() override { return browserCommand; }
+    void playSound(const QString &file) override { sounds.append(file); }
+    std::optional<LinkTarget> readLink(const QString &path) override;
+    bool isExecutableFile(const QString &path) override { return executables.contains(path); }
+
+    // fixedFileIcon() for every existing path (unless fileIconsFound is
+    // off), null otherwise. Every call is recorded in iconRequests.
+    QIcon fileIcon(const QString &path) override;
+    QIcon webIcon() override { return webPicture; }
+    QIcon applicationIcon() override { return fixedApplicationIcon(); }
+
+    // Distinct, non-null icons; they need a QGuiApplication.
+    static QIcon fixedFileIcon();
+    static QIcon fixedApplicationIcon();
+
     FakeRegistry fakeRegistry;
     QList<FixedDrive> drives;
     int fixedDrivesCalls = 0;
+
+    QList<LaunchRequest> launches;
+    bool launchResult = true;
+    QStringList sounds;
+    QString browserCommand;
+    QMap<QString, LinkTarget> links; // link file path -> what it points to
+    QSet<QString> executables;
+    bool fileIconsFound = true;
+    QStringList iconRequests;
+    QIcon webPicture; // null: no default browser
 };
 
 } // namespace vl::test

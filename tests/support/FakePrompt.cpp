@@ -26,6 +26,28 @@ std::optional<QString> FakePrompt::PasswordForDesktop(const QString &desktopCapt
     return passwordAnswers.isEmpty() ? std::nullopt : passwordAnswers.takeFirst();
 }
 
+std::optional<QString> FakePrompt::OpenFileDialog(const QString &filter, const QString &startFolder,
+                                                  bool picturePreview)
+{
+    calls.append({Call::File, filter});
+    fileDialogs.append({filter, startFolder, picturePreview});
+    return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.takeFirst();
+}
+
+std::optional<UrlShortcutFields> FakePrompt::UrlShortcutDialog(const UrlShortcutFields &preset)
+{
+    calls.append({Call::Url, preset.link});
+    urlPresets.append(preset);
+    return urlAnswers.isEmpty() ? std::nullopt : urlAnswers.takeFirst();
+}
+
+std::optional<ShortcutAttributes> FakePrompt::AttributesDialog(const ShortcutAttributes &preset)
+{
+    calls.append({Call::Attributes, preset.caption});
+    attributesPresets.append(preset);
+    return attributesAnswers.isEmpty() ? std::nullopt : attributesAnswers.takeFirst();
+}
+
 QStringList FakePrompt::texts() const
 {
     QStringList out;

@@ -14,7 +14,7 @@ namespace vl::test {
 class FakePrompt : public Prompt {
 public:
     struct Call {
-        enum Kind { Message, Dialog, Rename, Password } kind;
+        enum Kind { Message, Dialog, Rename, Password, File, Url, Attributes } kind;
         QString text;
         MsgDlgType type = MsgDlgType::Custom;
         unsigned buttons = 0;
@@ -25,6 +25,23 @@ public:
     ModalResult MessageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext) override;
     std::optional<QString> RenameDialog(const QString &current) override;
     std::optional<QString> PasswordForDesktop(const QString &desktopCaption) override;
+    std::optional<QString> OpenFileDialog(const QString &filter, const QString &startFolder,
+                                          bool picturePreview) override;
+    std::optional<UrlShortcutFields> UrlShortcutDialog(const UrlShortcutFields &preset) override;
+    std::optional<ShortcutAttributes> AttributesDialog(const ShortcutAttributes &preset) override;
+
+    // Scripted choosers and dialogs, answered in order; empty scripts cancel.
+    struct FileDialogCall {
+        QString filter;
+        QString startFolder;
+        bool picturePreview;
+    };
+    QList<std::optional<QString>> fileAnswers;
+    QList<FileDialogCall> fileDialogs;
+    QList<std::optional<UrlShortcutFields>> urlAnswers;
+    QList<UrlShortcutFields> urlPresets;
+    QList<std::optional<ShortcutAttributes>> attributesAnswers;
+    QList<ShortcutAttributes> attributesPresets;
 
     // Scripted results of the rename dialog and the password prompt;
     // nullopt stands for Cancel, and an empty script cancels.

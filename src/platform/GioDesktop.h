@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The desktop's own idea of which application opens what, as GIO reads it
+// from the user's and the system's mimeapps.list and .desktop files. GIO
+// stays out of this header: its headers clash with Qt's keyword macros.
+namespace vl::gio {
+
+// The argument vector that runs a desktop entry's command line (its Exec
+// value) for one file: the first %f/%F becomes the file's absolute path, the
+// first %u/%U its file:// URI, and `arguments` follow that word; a command
+// line without any of them gets the file and the arguments at its end. %% is
+// a percent sign; every other field code is dropped. Empty when the command
+// line cannot be split.
+QStringList commandForFile(const QString &commandLine, const QString &file, const QStringList &arguments);
+
+// The command that opens an existing file or folder with the user's default
+// application for its content type, followed by `arguments`. nullopt when no
+// application is registered for the type.
+std::optional<QStringList> defaultAppCommand(const QString &path, const QStringList &arguments);
+
+// Runs a .desktop launcher by its Exec line with `arguments` as files or
+// URIs (relative paths are taken from `workingFolder`, else from the current
+// folder). The launcher's Path key wins over `workingFolder`. The started
+// program gets /dev/null as its standard streams. False when the file is no
+// usable launcher or the program could not be started.
+bool launchDesktopEntry(const QString &file, const QStringList &arguments, const QString &workingFolder);
+
+// Opens a URI with the default handler for its scheme. False when there is
+// none or it could not be started.
+bool openAddress(const QString &address);
+
+// The Exec value of the default web browser; empty when there is none.
+QString defaultBrowserCommand();
+
+// Where an application's icon comes from: theme icon names in order of
+// preference, or an image file.
+struct IconSource {
+    QStringList themeNames;
+    QString file;
+};
+// The default web browser's icon; nullopt when there is no default browser,
+// an empty source when the browser names no icon.
+std::optional<IconSource> defaultBrowserIcon();
+
+// The Icon value of a .desktop file (a theme name or an absolute path);
+// empty when the file cannot be read or has none.
+QString desktopEntryIcon(const QString &file);
+
+} // namespace vl::gio

@@ -1,0 +1,104 @@
+#include "shortcuts/ShortcutFiles.h"
+
+#include "platform/Platform.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+
+namespace vl {
+
+bool IsUrl(QStringView text)
+{
+    static const char *const prefixes[] = {"file://", "ftp://", "gopher://", "http://", "https://",
+                                           "mailto:", "news:",  "telnet:",   "wais:"};
+    for (const char *p : prefixes) {
+        if (text.startsWith(QLatin1StringView(p), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+QString folderPart(const QString &path)
+{
+    if (IsUrl(path) || !path.contains(QLatin1Char('/'))) {
+        const qsizetype colon = path.lastIndexOf(QLatin1Char(':'));
+        return colon < 0 ? QString() : path.left(colon + 1);
+    }
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash == 0)
+        return QStringLiteral("/");
+    const QChar before = path.at(slash - 1);
+    if (before == QLatin1Char('/') || before == QLatin1Char(':'))
+        return path.left(slash + 1);
+    return path.left(slash);
+}
+
+QString ReadUrlFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return path;
+    const QByteArray bytes = file.readAll();
+    const QString text = QString::fromUtf8(bytes);
+    for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq < 0)
+            continue;
+        if (line.left(eq).compare(QLatin1String("URL"), Qt::CaseInsensitive) == 0)
+            return line.mid(eq + 1).toString();
+    }
+    return QString();
+}
+
+bool hasExtension(const QString &path, QStringView ext) { return path.endsWith(ext, Qt::CaseInsensitive); }
+
+void AttachFile(ShortcutItem &item, const QString &text, Platform &platform)
+{
+    item.AttachedFile = text;
+    const QFileInfo info(item.AttachedFile);
+    if (hasExtension(item.AttachedFile, u".url") && info.isFile())
+        item.AttachedFile = ReadUrlFile(item.AttachedFile);
+    if (hasExtension(item.AttachedFile, u".lnk") && QFileInfo(item.AttachedFile).isFile()) {
+        if (const auto link = platform.readLink(item.AttachedFile)) {
+            if (IsInInstallerFolder(link->path)) {
+                item.CommandString = link->arguments;
+            } else if (!link->path.isEmpty() && QFileInfo(link->path).isFile()) {
+                item.AttachedFile = link->path;
+                item.CommandString = link->arguments;
+            }
+        }
+    }
+}
+
+BrowserCommand SplitBrowserCommand(const QString &commandLine)
+{
+    BrowserCommand out;
+    QStringList words = QProcess::splitCommand(commandLine);
+    // Desktop-entry field codes stand for files and URLs; the address is
+    // added by the caller instead.
+    static const QRegularExpression fieldCode(QStringLiteral("^%[fFuUdDnNickvm%]$"));
+    words.erase(std::remove_if(words.begin(), words.end(),
+                               [](const QString &w) { return fieldCode.match(w).hasMatch(); }),
+                words.end());
+    if (words.isEmpty())
+        return out;
+    out.program = words.takeFirst();
+    out.arguments = words;
+    const QString name = QFileInfo(out.program).fileName().toLower();
+    static const char *const withNewWindow[] = {"firefox", "chromium", "chrome", "google-chrome", "brave", "vivaldi",
+                                                "microsoft-edge", "opera", "epiphany", "falkon", "librewolf",
+                                                "waterfox", "iceweasel", "midori"};
+    for (const char *b : withNewWindow) {
+        if (name.startsWith(QLatin1String(b))) {
+            out.newWindowSwitch = QStringLiteral("--new-window");
+            break;
+        }
+    }
+    return out;
+}
+
+} // namespace vl

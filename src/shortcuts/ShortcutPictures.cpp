@@ -1,0 +1,80 @@
+#include "shortcuts/ShortcutPictures.h"
+
+#include "platform/Platform.h"
+#include "shortcuts/ShortcutFiles.h"
+#include "shortcuts/TImageLabel.h"
+#include "surface/PictureLoader.h"
+
+#include <QFileInfo>
+#include <QIcon>
+
+namespace vl {
+
+ShortcutPictures::AutoKind ShortcutPictures::autoKind(const QString &attachedFile)
+{
+    if (attachedFile.isEmpty())
+        return AutoKind::Default;
+    const QFileInfo info(attachedFile);
+    const bool exists = info.exists();
+    if (!exists && IsUrl(attachedFile))
+        return AutoKind::Web;
+    return exists ? AutoKind::File : AutoKind::Default;
+}
+
+const QPixmap *ShortcutPictures::iconPixmap(const QIcon &icon)
+{
+    if (icon.isNull())
+        return nullptr;
+    auto it = byIcon_.find(icon.cacheKey());
+    if (it == byIcon_.end())
+        it = byIcon_.insert(icon.cacheKey(), icon.pixmap(TImageLabel::PictureSize, TImageLabel::PictureSize));
+    return it->isNull() ? nullptr : &*it;
+}
+
+const QPixmap *ShortcutPictures::pictureFor(const ShortcutItem &item)
+{
+    if (item.Picture == ShortcutItem::NoPicture)
+        return nullptr;
+    if (!item.Picture.isEmpty()) {
+        auto it = custom_.find(item.Picture);
+        if (it == custom_.end())
+            it = custom_.insert(item.Picture, QPixmap::fromImage(loadPicture(item.Picture)));
+        return it->isNull() ? nullptr : &*it;
+    }
+    if (!default_)
+        default_ = iconPixmap(platform_.applicationIcon());
+    const auto known = byPath_.constFind(item.AttachedFile);
+    if (known != byPath_.cend())
+        return *known;
+    const QPixmap *picture = nullptr;
+    switch (autoKind(item.AttachedFile)) {
+    case AutoKind::Web:
+        // With no browser there is no web picture, and the shortcut shows
+        // none rather than a misleading one.
+        if (!web_)
+            web_ = iconPixmap(platform_.webIcon());
+        picture = *web_;
+        break;
+    case AutoKind::File:
+        picture = iconPixmap(platform_.fileIcon(item.AttachedFile));
+        if (!picture)
+            picture = default_;
+        break;
+    case AutoKind::Default:
+        picture = default_;
+        break;
+    }
+    byPath_.insert(item.AttachedFile, picture);
+    return picture;
+}
+
+void ShortcutPictures::clear()
+{
+    byPath_.clear();
+    custom_.clear();
+    web_.reset();
+    default_ = nullptr;
+    byIcon_.clear();
+}
+
+} // namespace vl

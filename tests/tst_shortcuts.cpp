@@ -1,0 +1,372 @@
+// Shortcut files, launching compositions, the painted shortcut items and
+// the hand-off pickup.
+#include "app/HandOff.h"
+#include "shortcuts/DesktopScene.h"
+#include "shortcuts/Launching.h"
+#include "shortcuts/ShortcutFiles.h"
+#include "shortcuts/ShortcutPictures.h"
+#include "shortcuts/TImageLabel.h"
+#include "support/FakePlatform.h"
+#include "support/FakePrompt.h"
+#include "support/TempDir.h"
+#include "surface/DesktopSurface.h"
+#include "surface/FormMain.h"
+#include "surface/StatusBarMain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vl;
+using vl::test::FakePlatform;
+using vl::test::FakePrompt;
+
+Q_DECLARE_METATYPE(vl::LaunchRequest::Kind)
+
+class ShortcutsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString file(const QString &name, const QByteArray &content = "x")
+    {
+        const QString path = dir_.filePath(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        vl::test::writeAll(path, content);
+        return path;
+    }
+
+private slots:
+    void isUrlPrefixes_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("url");
+        QTest::newRow("http") << "http://example.org" << true;
+        QTest::newRow("HTTPS upper") << "HTTPS://EXAMPLE.ORG/A" << true;
+        QTest::newRow("mailto mixed") << "MailTo:someone@example.org" << true;
+        QTest::newRow("NEWS") << "NEWS:comp.lang" << true;
+        QTest::newRow("file") << "file:///etc/hosts" << true;
+        QTest::newRow("wais") << "wais:x" << true;
+        QTest::newRow("host only") << "www.example.org" << false;
+        QTest::newRow("ftp without slashes") << "ftp:example.org" << false;
+        QTest::newRow("path") << "/usr/bin/env" << false;
+    }
+    void isUrlPrefixes()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, url);
+        QCOMPARE(IsUrl(text), url);
+    }
+
+    void folderPartOfPathsAndAddresses_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("file") << "/home/u/doc.txt" << "/home/u";
+        QTest::newRow("root file") << "/vmlinuz" << "/";
+        QTest::newRow("double slash") << "/srv//x" << "/srv//";
+        QTest::newRow("address") << "http://example.org/a/b" << "http:";
+        QTest::newRow("mailto") << "mailto:a@b" << "mailto:";
+        QTest::newRow("bare name") << "doc.txt" << "";
+    }
+    void folderPartOfPathsAndAddresses()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, folder);
+        QCOMPARE(folderPart(path), folder);
+    }
+
+    void urlFiles_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("plain") << QByteArray("[InternetShortcut]\r\nURL=https://example.org/A?b=1\r\n")
+                               << "https://example.org/A?b=1";
+        QTest::newRow("lower-case key") << QByteArray("url=http://x.org\n") << "http://x.org";
+        QTest::newRow("other section") << QByteArray("[Other]\r\nURL=ftp://f.org/\r\n") << "ftp://f.org/";
+        QTest::newRow("first wins") << QByteArray("URL=a\r\nURL=b\r\n") << "a";
+        QTest::newRow("no URL line") << QByteArray("[InternetShortcut]\r\nIconIndex=0\r\n") << "";
+        QTest::newRow("blank before =") << QByteArray("URL =x\r\n") << "";
+    }
+    void urlFiles()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, address);
+        QCOMPARE(ReadUrlFile(file(QStringLiteral("a.url"), content)), address);
+    }
+
+    void attachKeepsCaseAndResolvesShortcutFiles()
+    {
+        FakePlatform platform;
+        ShortcutItem item;
+        const QString doc = file(QStringLiteral("Docs/Report Final.ODT"));
+        AttachFile(item, doc, platform);
+        QCOMPARE(item.AttachedFile, doc);
+
+        AttachFile(item, QStringLiteral("HTTPS://Example.org/CaseMatters"), platform);
+        QCOMPARE(item.AttachedFile, QStringLiteral("HTTPS://Example.org/CaseMatters"));
+
+        const QString url = file(QStringLiteral("Site.URL"), "[InternetShortcut]\r\nURL=https://example.org/P\r\n");
+        AttachFile(item, url, platform);
+        QCOMPARE(item.AttachedFile, QStringLiteral("https://example.org/P"));
+
+        const QString noUrl = file(QStringLiteral("empty.url"), "[InternetShortcut]\r\n");
+        AttachFile(item, noUrl, platform);
+        QVERIFY(item.AttachedFile.isEmpty());
+
+        // A link whose target exists is replaced by it, with its arguments.
+        const QString target = file(QStringLiteral("bin/Tool"));
+        const QString lnk = file(QStringLiteral("Tool.LNK"), "not parsed by the fake");
+        platform.links.insert(lnk, {target, QStringLiteral("--fast \"a b\"")});
+        item.CommandString = QStringLiteral("old");
+        AttachFile(item, lnk, platform);
+        QCOMPARE(item.AttachedFile, target);
+        QCOMPARE(item.CommandString, QStringLiteral("--fast \"a b\""));
+
+        // A link to something that is not here stays itself.
+        const QString broken = file(QStringLiteral("gone.lnk"));
+        platform.links.insert(broken, {QStringLiteral("/nowhere/x.exe"), QStringLiteral("-y")});
+        item.CommandString = QStringLiteral("kept");
+        AttachFile(item, broken, platform);
+        QCOMPARE(item.AttachedFile, broken);
+        QCOMPARE(item.CommandString, QStringLiteral("kept"));
+
+        // Not a link at all: unchanged.
+        const QString junk = file(QStringLiteral("junk.lnk"));
+        AttachFile(item, junk, platform);
+        QCOMPARE(item.AttachedFile, junk);
+    }
+
+    void browserCommandSplitting()
+    {
+        BrowserCommand b = SplitBrowserCommand(QStringLiteral("firefox-esr %u"));
+        QCOMPARE(b.program, QStringLiteral("firefox-esr"));
+        QVERIFY(b.arguments.isEmpty());
+        QCOMPARE(b.newWindowSwitch, QStringLiteral("--new-window"));
+
+        b = SplitBrowserCommand(QStringLiteral("\"/opt/My Browser/browse\" --private %U"));
+        QCOMPARE(b.program, QStringLiteral("/opt/My Browser/browse"));
+        QCOMPARE(b.arguments, QStringList({"--private"}));
+        QVERIFY(b.newWindowSwitch.isEmpty());
+
+        QVERIFY(SplitBrowserCommand(QString()).program.isEmpty());
+    }
+
+    void launchCompositions()
+    {
+        FakePlatform platform;
+        GlobalSettings g;
+        g.Wave_File = QStringLiteral("/sounds/click.wav");
+        Launching l(platform, g);
+
+        // An executable: started directly, arguments split by quoting rules,
+        // in its own folder.
+        ShortcutItem prog;
+        prog.AttachedFile = file(QStringLiteral("tools/run me"));
+        prog.CommandString = QStringLiteral("-v \"two words\" 'single q' $HOME");
+        platform.executables.insert(prog.AttachedFile);
+        QVERIFY(l.Execute(prog));
+        LaunchRequest r = platform.launches.takeLast();
+        QCOMPARE(r.kind, LaunchRequest::Kind::Program);
+        QCOMPARE(r.target, prog.AttachedFile);
+        QCOMPARE(r.arguments, QStringList({"-v", "two words", "'single", "q'", "$HOME"}));
+        QCOMPARE(r.workingFolder, dir_.filePath(QStringLiteral("tools")));
+
+        // A document goes to its default application, its words following it.
+        ShortcutItem doc;
+        doc.AttachedFile = file(QStringLiteral("notes.txt"));
+        doc.CommandString = QStringLiteral("--line 3");
+        QVERIFY(l.Execute(doc));
+        r = platform.launches.takeLast();
+        QCOMPARE(r.kind, LaunchRequest::Kind::Document);
+        QCOMPARE(r.arguments, QStringList({"--line", "3"}));
+
+        // A launcher runs as one.
+        ShortcutItem entry;
+        entry.AttachedFile = file(QStringLiteral("app.Desktop"), "[Desktop Entry]\n");
+        l.Execute(entry);
+        QCOMPARE(platform.launches.takeLast().kind, LaunchRequest::Kind::DesktopEntry);
+
+        // A folder opens in the file manager.
+        ShortcutItem folder;
+        folder.AttachedFile = dir_.path();
+        l.Execute(folder);
+        r = platform.launches.takeLast();
+        QCOMPARE(r.kind, LaunchRequest::Kind::Folder);
+        QCOMPARE(r.target, dir_.path());
+
+        // An address goes to the shell with the command string.
+        ShortcutItem web;
+        web.AttachedFile = QStringLiteral("https://example.org/x");
+        web.CommandString = QStringLiteral("ignored-by-browsers");
+        l.Execute(web);
+        r = platform.launches.takeLast();
+        QCOMPARE(r.kind, LaunchRequest::Kind::Address);
+        QCOMPARE(r.target, web.AttachedFile);
+
+        // In a new window: the browser itself, its arguments, its switch,
+        // then the address.
+        g.OpenIn_NewWindow = true;
+        platform.browserCommand = QStringLiteral("/usr/bin/chromium --incognito %U");
+        l.Execute(web);
+        r = platform.launches.takeLast();
+        QCOMPARE(r.kind, LaunchRequest::Kind::Program);
+        QCOMPARE(r.target, QStringLiteral("/usr/bin/chromium"));
+        QCOMPARE(r.arguments, QStringList({"--incognito", "--new-window", "https://example.org/x"}));
+        platform.browserCommand.clear();
+        QVERIFY(!l.Execute(web));
+
+        // A missing file starts nothing, but the sound still plays.
+        platform.sounds.clear();
+        ShortcutItem gone;
+        gone.AttachedFile = dir_.filePath(QStringLiteral("deleted.txt"));
+        QVERIFY(!l.Execute(gone));
+        QVERIFY(platform.launches.isEmpty());
+        QCOMPARE(platform.sounds, QStringList({g.Wave_File}));
+
+        // One shortcut dropped on another: the target with the dragged file.
+        ShortcutItem target;
+        target.AttachedFile = QStringLiteral("/not/here/viewer");
+        ShortcutItem dragged;
+        dragged.AttachedFile = QStringLiteral("/data/a picture.png");
+        l.SourceToSender(target, dragged);
+        r = platform.launches.takeLast();
+        QCOMPARE(r.arguments, QStringList({"/data/a picture.png"}));
+        QCOMPARE(r.workingFolder, QStringLiteral("/not/here"));
+    }
+
+    void labelGeometryAndHits()
+    {
+        ShortcutItem item;
+        item.Item_Left = 100;
+        item.Item_Top = 50;
+        item.Label_Caption = QStringLiteral("Short");
+        CaptionStyle style;
+        style.font = QFont(QStringLiteral("Sans Serif"), 9);
+        style.wrapWidth = 87;
+        TImageLabel label(item);
+        const QRect cap = label.captionRect(style);
+        QCOMPARE(cap.left(), 100 + (32 - 87) / 2);
+        QCOMPARE(cap.top(), 50 + 32 + 3);
+        QCOMPARE(cap.width(), 87);
+        QCOMPARE(label.frameRect(style), cap.adjusted(-1, -1, 1, 1));
+        const int oneLine = cap.height();
+
+        item.Label_Caption = QStringLiteral("A caption long enough to wrap onto several lines of text");
+        QVERIFY(label.captionRect(style).height() >= 3 * oneLine);
+        // One endless word still wraps inside the cell.
+        item.Label_Caption = QString(60, QLatin1Char('W'));
+        QVERIFY(label.captionRect(style).height() > oneLine);
+        QCOMPARE(label.captionRect(style).width(), 87);
+
+        QCOMPARE(label.hitTest({110, 60}, style), TImageLabel::Hit::Picture);
+        QCOMPARE(label.hitTest({80, 90}, style), TImageLabel::Hit::Caption);
+        QCOMPARE(label.hitTest({300, 300}, style), TImageLabel::Hit::None);
+        label.ItemEnabled = false;
+        QCOMPARE(label.hitTest({110, 60}, style), TImageLabel::Hit::None);
+    }
+
+    void sceneHitsTheTopmostAndPaintsOnlyWhatIsExposed()
+    {
+        Desktop d;
+        ShortcutItem &below = d.addItem();
+        ShortcutItem &above = d.addItem();
+        below.Item_Left = above.Item_Left = 10;
+        below.Item_Top = above.Item_Top = 10;
+        for (int i = 0; i < 1000; ++i) {
+            ShortcutItem &far = d.addItem();
+            far.Item_Left = 10 + (i % 10) * 92;
+            far.Item_Top = 2000 + (i / 10) * 82;
+        }
+        CaptionStyle style;
+        style.font = QFont(QStringLiteral("Sans Serif"), 9);
+        DesktopScene scene(d);
+        QCOMPARE(scene.itemAt({20, 20}, style).item, &above);
+        scene.label(above).ItemEnabled = false;
+        QCOMPARE(scene.itemAt({20, 20}, style).item, &below);
+
+        FakePlatform platform;
+        ShortcutPictures pictures(platform);
+        QImage image(400, 300, QImage::Format_RGB32);
+        QPainter p(&image);
+        scene.paint(p, image.rect(), style, pictures);
+        // The shortcuts far below were never laid out.
+        QCOMPARE(scene.labelCount(), std::size_t(2));
+    }
+
+    void automaticPictures()
+    {
+        FakePlatform platform;
+        ShortcutPictures pictures(platform);
+        ShortcutItem item;
+        item.Picture = QStringLiteral("NONE");
+        QVERIFY(!pictures.pictureFor(item));
+        // The marker is exact; in lower case it names a file (missing here).
+        item.Picture = QStringLiteral("none");
+        QVERIFY(!pictures.pictureFor(item));
+        item.Picture.clear();
+
+        item.AttachedFile = dir_.filePath(QStringLiteral("missing.bin"));
+        const QPixmap *standard = pictures.pictureFor(item);
+        QVERIFY(standard);
+        item.AttachedFile = file(QStringLiteral("present.txt"));
+        const QPixmap *own = pictures.pictureFor(item);
+        QVERIFY(own && own != standard);
+
+        // No default browser: a web shortcut shows no picture at all.
+        item.AttachedFile = QStringLiteral("https://example.org/");
+        QVERIFY(!pictures.pictureFor(item));
+        platform.webPicture = FakePlatform::fixedFileIcon();
+        pictures.clear();
+        QVERIFY(pictures.pictureFor(item));
+        // Lookups are cached by attached file.
+        const int requests = platform.iconRequests.size();
+        item.AttachedFile = dir_.filePath(QStringLiteral("present.txt"));
+        pictures.pictureFor(item);
+        pictures.pictureFor(item);
+        QCOMPARE(platform.iconRequests.size(), requests + 1);
+    }
+
+    void handOffPickup()
+    {
+        QTemporaryDir runtime;
+        QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        HandOff handOff(runtime.path());
+        QVERIFY(handOff.isValid());
+        FakePrompt prompt;
+        FakePlatform platform;
+        const QString settings = dir_.filePath(QStringLiteral("pickup.ini"));
+        TFormMain w(prompt, platform, settings);
+        w.FormCreate();
+        w.setHandOff(&handOff);
+        w.resize(600, 400);
+
+        QDir(dir_.path()).mkpath(QStringLiteral("sub"));
+        const QString doc = file(QStringLiteral("sub/../Handed File.txt"));
+        QVERIFY(handOff.SaveTempOpenFile(doc));
+        w.pickupHandOff();
+        QVERIFY(!handOff.HandOffExists());
+        Desktop &d = *w.workspace().activeDesktop();
+        QCOMPARE(int(d.items.size()), 1);
+        ShortcutItem &item = *d.items.front();
+        QCOMPARE(item.AttachedFile, QDir::cleanPath(doc));
+        QCOMPARE(item.Label_Caption, QStringLiteral("Handed File.txt"));
+        QVERIFY(item.Selected);
+        QCOMPARE(w.selection().count(), 1);
+        QVERIFY(QRect(QPoint(0, 0), w.surface()->size()).contains(QPoint(item.Item_Left, item.Item_Top)));
+        QCOMPARE(w.StatusBar()->saveState(), QStringLiteral("Modified"));
+
+        // A path that leads nowhere is reported, not added; the file goes.
+        QVERIFY(handOff.SaveTempOpenFile(dir_.filePath(QStringLiteral("no such file"))));
+        w.pickupHandOff();
+        QVERIFY(!handOff.HandOffExists());
+        QCOMPARE(int(d.items.size()), 1);
+        QCOMPARE(w.StatusBar()->saveState(), QStringLiteral("Paint Error"));
+        QVERIFY(w.workspace().work.ErrorsOccurred);
+    }
+};
+
+QTEST_MAIN(ShortcutsTest)
+#include "tst_shortcuts.moc"
