@@ -274,6 +274,12 @@ void buildWorkspace(Workspace &ws, const SettingsShape &shape)
     ws.work.CurrentElement.clear();
 }
 
+QString sampleCaption(std::uint64_t seed)
+{
+    Rng rng(seed);
+    return caption(rng);
+}
+
 QString firstDifference(const Workspace &a, const Workspace &b)
 {
     if (QString g = compareGlobal(a.global, b.global); !g.isEmpty())

@@ -36,6 +36,10 @@ std::optional<SettingsShape> shapeFromName(const QString &name);
 // same content.
 void buildWorkspace(Workspace &ws, const SettingsShape &shape);
 
+// A caption of the kind buildWorkspace gives, 10 to 25 characters of words
+// and numbers; the same seed gives the same caption.
+QString sampleCaption(std::uint64_t seed);
+
 // Description of the first persisted difference between two workspaces, or
 // an empty string. Shortcuts and notes are compared list by list, so the
 // interleaving of the two (which a load does not restore) does not count.

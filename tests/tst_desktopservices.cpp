@@ -3,6 +3,7 @@
 #include "platform/LinuxPlatform.h"
 #include "support/TempDir.h"
 
+#include <QColor>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -317,7 +318,8 @@ private slots:
         QVERIFY(platform_->launch({LaunchRequest::Kind::Document, data, {}, {}}));
         QCOMPARE(takeCall(), expectedCall(QDir::currentPath(), {data}));
 
-        QVERIFY(!platform_->launch({LaunchRequest::Kind::Document, desktop.path(QStringLiteral("docs/gone.txt")), {}, {}}));
+        const QString gone = desktop.path(QStringLiteral("docs/gone.txt"));
+        QVERIFY(!platform_->launch({LaunchRequest::Kind::Document, gone, {}, {}}));
     }
 
     void launchFolder()
@@ -326,7 +328,8 @@ private slots:
         QVERIFY(platform_->launch({LaunchRequest::Kind::Folder, docs, {"ignored"}, {}}));
         QCOMPARE(takeCall(), expectedCall(QDir::currentPath(), {docs}));
 
-        QVERIFY(!platform_->launch({LaunchRequest::Kind::Folder, desktop.path(QStringLiteral("docs/my notes.txt")), {}, {}}));
+        const QString file = desktop.path(QStringLiteral("docs/my notes.txt"));
+        QVERIFY(!platform_->launch({LaunchRequest::Kind::Folder, file, {}, {}}));
         QVERIFY(!platform_->launch({LaunchRequest::Kind::Folder, desktop.path(QStringLiteral("nowhere")), {}, {}}));
     }
 
@@ -384,7 +387,8 @@ private slots:
         const QString entry = desktop.path(QStringLiteral("launchers/path.desktop"));
         QVERIFY(writeFile(entry, desktopEntry("Exec=" + QFile::encodeName(desktop.handler()) + "\nPath="
                                               + QFile::encodeName(own) + "\n")));
-        QVERIFY(platform_->launch({LaunchRequest::Kind::DesktopEntry, entry, {}, desktop.path(QStringLiteral("work"))}));
+        const QString work = desktop.path(QStringLiteral("work"));
+        QVERIFY(platform_->launch({LaunchRequest::Kind::DesktopEntry, entry, {}, work}));
         QCOMPARE(takeCall(), expectedCall(own, {}));
     }
 
@@ -403,10 +407,12 @@ private slots:
         QVERIFY(!platform_->launch({LaunchRequest::Kind::DesktopEntry, garbage, {}, {}}));
 
         const QString missingProgram = desktop.path(QStringLiteral("launchers/missing.desktop"));
-        QVERIFY(writeFile(missingProgram, desktopEntry("Exec=" + QFile::encodeName(desktop.path(QStringLiteral("bin/absent"))) + " %f\n")));
+        const QByteArray absent = QFile::encodeName(desktop.path(QStringLiteral("bin/absent")));
+        QVERIFY(writeFile(missingProgram, desktopEntry("Exec=" + absent + " %f\n")));
         QVERIFY(!platform_->launch({LaunchRequest::Kind::DesktopEntry, missingProgram, {}, {}}));
 
-        QVERIFY(!platform_->launch({LaunchRequest::Kind::DesktopEntry, desktop.path(QStringLiteral("launchers/none.desktop")), {}, {}}));
+        const QString none = desktop.path(QStringLiteral("launchers/none.desktop"));
+        QVERIFY(!platform_->launch({LaunchRequest::Kind::DesktopEntry, none, {}, {}}));
     }
 
     void launchAddress()
@@ -444,7 +450,8 @@ private slots:
         QVERIFY(probe.waitForFinished(30000));
         QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
         QCOMPARE(probe.exitCode(), 0);
-        const QStringList lines = QString::fromUtf8(probe.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromUtf8(probe.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines, (QStringList{"browser=", "webIcon=null", "address=0", "document=0", "folder=0"}));
         QVERIFY(QDir(desktop.calls()).isEmpty());
     }
@@ -458,7 +465,8 @@ private slots:
         QVERIFY(writeFile(entry, desktopEntry("Exec=" + QFile::encodeName(desktop.handler()) + " %f\n")));
         QTest::newRow("program") << int(LaunchRequest::Kind::Program) << desktop.handler();
         QTest::newRow("desktop entry") << int(LaunchRequest::Kind::DesktopEntry) << entry;
-        QTest::newRow("document") << int(LaunchRequest::Kind::Document) << desktop.path(QStringLiteral("docs/my notes.txt"));
+        QTest::newRow("document") << int(LaunchRequest::Kind::Document)
+                                  << desktop.path(QStringLiteral("docs/my notes.txt"));
         QTest::newRow("folder") << int(LaunchRequest::Kind::Folder) << desktop.path(QStringLiteral("docs"));
         QTest::newRow("address") << int(LaunchRequest::Kind::Address) << QStringLiteral("https://example.org/");
     }
@@ -610,7 +618,8 @@ private slots:
         QVERIFY(writeFile(byPath, desktopEntry("Exec=true\nIcon=" + QFile::encodeName(picture) + "\n")));
         const QIcon pathIcon = platform_->fileIcon(byPath);
         QVERIFY(!pathIcon.isNull());
-        QCOMPARE(pathIcon.pixmap(16).toImage().convertToFormat(QImage::Format_ARGB32).pixel(8, 8), QColor(Qt::red).rgba());
+        const QImage shown = pathIcon.pixmap(16).toImage().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(shown.pixel(8, 8), QColor(Qt::red).rgba());
         // An unknown icon name falls back to the launcher file's type.
         const QString unknown = dir.filePath(QStringLiteral("unknown.desktop"));
         QVERIFY(writeFile(unknown, desktopEntry("Exec=true\nIcon=vorlane-no-such-icon\n")));

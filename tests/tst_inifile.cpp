@@ -766,6 +766,32 @@ private slots:
             QCOMPARE(QFileInfo(path(name)).isSymLink(), name == "link.ini");
         }
     }
+
+    void longLineListsReadAndWriteInOnePass()
+    {
+        // A note of 100,000 lines, with a corrupt count, in reverse key
+        // order and with a duplicate key: read whole, first line of a key
+        // wins. A lookup per line made this hang rather than fail.
+        QByteArray text = "[n]\r\nCount=2000000000\r\n";
+        const int n = 100000;
+        for (int i = n; i >= 1; --i)
+            text += QByteArray::number(i) + "=line " + QByteArray::number(i) + "\r\n";
+        text += "7=duplicate\r\n";
+        auto ini = open(text);
+        QStringList lines;
+        ini->ReadStrings("n", lines, QStringLiteral("missing"));
+        QCOMPARE(lines.size(), n + 2); // clamped to the lines the section holds
+        QCOMPARE(lines.at(6), QStringLiteral("line 7"));
+        QCOMPARE(lines.at(n - 1), QStringLiteral("line 100000"));
+        QCOMPARE(lines.last(), QStringLiteral("missing"));
+
+        QStringList shorter = lines.mid(0, 3);
+        ini->WriteStrings("n", shorter);
+        QStringList back;
+        ini->ReadStrings("n", back, QStringLiteral("missing"));
+        QCOMPARE(back, shorter);
+        QCOMPARE(ini->ReadString("n", "7", QString()), QStringLiteral("duplicate"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestIniFile)

@@ -4,15 +4,25 @@
 #include "app/SettingsLocation.h"
 #include "app/SingleInstance.h"
 #include "app/SplashWindow.h"
+#include "platform/DesktopIcons.h"
 #include "platform/LinuxPlatform.h"
 #include "platform/SignalWatcher.h"
 #include "surface/ColourConv.h"
+#include "surface/DesktopSurface.h"
 #include "surface/FormMain.h"
 #include "surface/WidgetPrompt.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QSessionManager>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include <time.h>
+#include <unistd.h>
 
 namespace vl {
 
@@ -33,6 +43,59 @@ bool GetMIValue(Platform &platform, Prompt &prompt)
     }
 }
 
+// Diagnostic for the start-up benchmark (bench/bench_startup.cpp), not a
+// feature: with VORLANE_REPORT_FIRST_PAINT set, the first paint of the
+// desktop surface prints one line to stderr,
+//   first-paint-ms <since process start> peak-rss-kib <VmHWM> monotonic-ns <CLOCK_MONOTONIC now>
+// and with the value "exit" the program then quits without saving. The
+// benchmark times from its own clock reading before exec to monotonic-ns;
+// first-paint-ms has only the kernel's start-time resolution (a clock tick).
+void reportFirstPaintWhenAsked(TFormMain &form)
+{
+    const QByteArray mode = qgetenv("VORLANE_REPORT_FIRST_PAINT");
+    if (mode.isNull())
+        return;
+    QObject::connect(
+        form.surface(), &DesktopSurface::painted, &form,
+        [&form, quit = mode == "exit"] {
+            timespec mono{}, boot{};
+            ::clock_gettime(CLOCK_MONOTONIC, &mono);
+            ::clock_gettime(CLOCK_BOOTTIME, &boot);
+            // Field 22 of /proc/self/stat, counted after the command name,
+            // which may itself hold blanks and parentheses.
+            double sinceStart = -1;
+            std::ifstream statFile("/proc/self/stat");
+            const std::string stat((std::istreambuf_iterator<char>(statFile)), std::istreambuf_iterator<char>());
+            if (const auto close = stat.rfind(')'); close != std::string::npos) {
+                unsigned long long startTicks = 0;
+                if (std::sscanf(stat.c_str() + close + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %*u %*u %*d %*d"
+                                                           " %*d %*d %*d %*d %llu", &startTicks) == 1)
+                    sinceStart = (boot.tv_sec + boot.tv_nsec / 1e9) * 1000.0
+                                 - 1000.0 * double(startTicks) / double(::sysconf(_SC_CLK_TCK));
+            }
+            long peakKib = -1;
+            std::ifstream status("/proc/self/status");
+            for (std::string line; std::getline(status, line);) {
+                if (line.rfind("VmHWM:", 0) == 0)
+                    peakKib = std::atol(line.c_str() + 6);
+            }
+            std::fprintf(stderr, "first-paint-ms %.1f peak-rss-kib %ld monotonic-ns %lld\n", sinceStart, peakKib,
+                         static_cast<long long>(mono.tv_sec) * 1000000000LL + mono.tv_nsec);
+            std::fflush(stderr);
+            // Not from inside the paint event.
+            if (quit) {
+                QMetaObject::invokeMethod(
+                    &form,
+                    [&form] {
+                        form.quitWithoutSaving();
+                        QCoreApplication::exit(0);
+                    },
+                    Qt::QueuedConnection);
+            }
+        },
+        Qt::SingleShotConnection);
+}
+
 } // namespace
 
 int runProgram(int argc, char *argv[])
@@ -42,9 +105,22 @@ int runProgram(int argc, char *argv[])
     QApplication::setApplicationDisplayName(QStringLiteral("Vorlane"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/vorlane/vorlane.svg")));
     installPaletteColourResolver();
+    setUpIconTheme();
 
     WidgetPrompt prompt;
     LinuxPlatform platform;
+
+    // A termination signal during start-up must not kill the process with its
+    // lock held: it is remembered and honoured once the window can save.
+    SignalWatcher signalWatcher;
+    bool terminateRequested = false;
+    TFormMain *ready = nullptr;
+    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &app, [&](int) {
+        if (ready)
+            ready->endSession();
+        else
+            terminateRequested = true;
+    });
 
     TfrmSplash splash;
     splash.show();
@@ -60,6 +136,8 @@ int runProgram(int argc, char *argv[])
         if (guard.start() == TPBJustOne::Outcome::HandedOver)
             return 0; // the running copy takes over; nothing here was loaded, nothing is saved
     }
+    if (terminateRequested)
+        return 0;
 
     TFormMain form(prompt, platform, settingsFilePath());
     prompt.setMainWindow(&form);
@@ -67,9 +145,13 @@ int runProgram(int argc, char *argv[])
     QObject::connect(&guard, &TPBJustOne::wakeUp, &form, &TFormMain::wakeUp);
     form.FormCreate(&splash);
     splash.close();
+    reportFirstPaintWhenAsked(form);
 
-    SignalWatcher signalWatcher;
-    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &form, &TFormMain::endSession);
+    ready = &form;
+    if (terminateRequested) {
+        form.saver().requestSave(); // as closing would
+        return 0;
+    }
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager &) { form.endSession(); });
 
     form.show();

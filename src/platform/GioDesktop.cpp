@@ -157,8 +157,9 @@ bool launchDesktopEntry(const QString &file, const QStringList &arguments, const
         g_autoptr(GKeyFile) keys = g_key_file_new();
         if (!g_key_file_load_from_file(keys, name.constData(), G_KEY_FILE_NONE, nullptr))
             return false;
-        g_autofree gchar *type = g_key_file_get_string(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_TYPE, nullptr);
-        g_autofree gchar *url = g_key_file_get_string(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_URL, nullptr);
+        const char *group = G_KEY_FILE_DESKTOP_GROUP;
+        g_autofree gchar *type = g_key_file_get_string(keys, group, G_KEY_FILE_DESKTOP_KEY_TYPE, nullptr);
+        g_autofree gchar *url = g_key_file_get_string(keys, group, G_KEY_FILE_DESKTOP_KEY_URL, nullptr);
         if (g_strcmp0(type, G_KEY_FILE_DESKTOP_TYPE_LINK) != 0 || !url || !*url)
             return false;
         return openAddress(QString::fromUtf8(url));

@@ -56,7 +56,8 @@ public:
         if (read != 1)
             return {};
         // The size counts the terminating NUL.
-        return QString::fromUtf8(reinterpret_cast<const char *>(buffer.data()), qstrnlen(reinterpret_cast<const char *>(buffer.data()), size));
+        const char *utf8 = reinterpret_cast<const char *>(buffer.data());
+        return QString::fromUtf8(utf8, qsizetype(qstrnlen(utf8, uint(size))));
     }
 
 private:

@@ -59,8 +59,9 @@ bool hasExtension(const QString &path, QStringView ext) { return path.endsWith(e
 void AttachFile(ShortcutItem &item, const QString &text, Platform &platform)
 {
     item.AttachedFile = text;
-    const QFileInfo info(item.AttachedFile);
-    if (hasExtension(item.AttachedFile, u".url") && info.isFile())
+    // The extension is tested first: loading attaches a hundred thousand
+    // files, and only shortcut files are worth a look at the disk.
+    if (hasExtension(item.AttachedFile, u".url") && QFileInfo(item.AttachedFile).isFile())
         item.AttachedFile = ReadUrlFile(item.AttachedFile);
     if (hasExtension(item.AttachedFile, u".lnk") && QFileInfo(item.AttachedFile).isFile()) {
         if (const auto link = platform.readLink(item.AttachedFile)) {

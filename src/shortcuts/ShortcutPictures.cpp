@@ -68,6 +68,12 @@ const QPixmap *ShortcutPictures::pictureFor(const ShortcutItem &item)
     return picture;
 }
 
+void ShortcutPictures::forget(const ShortcutItem &item)
+{
+    byPath_.remove(item.AttachedFile);
+    custom_.remove(item.Picture);
+}
+
 void ShortcutPictures::clear()
 {
     byPath_.clear();

@@ -21,6 +21,9 @@ public:
     const QPixmap *pictureFor(const ShortcutItem &item);
     // Forgets everything looked up (files may have come or gone).
     void clear();
+    // Forgets what was looked up for this shortcut's file and picture, so
+    // that a file chosen again after a repair is read again.
+    void forget(const ShortcutItem &item);
 
     // The automatic picture for an attached file: the web picture for an
     // address that is no file, the file's or folder's icon, else the

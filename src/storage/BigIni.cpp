@@ -599,17 +599,46 @@ void TBiggerIniFile::WriteFont(std::string_view section, std::string_view key, c
     WriteString(section, key, FontToString(font));
 }
 
+namespace {
+
+// The number a line list's key stands for ("1", "2", ...), or 0 for any
+// other key: the lookups these replace match the decimal text exactly.
+int numberedKey(std::string_view line)
+{
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos || eq == 0 || eq > 10 || line[0] == '0')
+        return 0;
+    std::int64_t v = 0;
+    for (std::size_t i = 0; i < eq; ++i) {
+        if (line[i] < '0' || line[i] > '9')
+            return 0;
+        v = v * 10 + (line[i] - '0');
+    }
+    return v > std::numeric_limits<std::int32_t>::max() ? 0 : static_cast<int>(v);
+}
+
+} // namespace
+
+// Both line-list operations touch each line of the section once: a key
+// lookup per numbered line would make a long note quadratic to load and save.
 void TBiggerIniFile::ReadStrings(std::string_view section, QStringList &target, const QString &def)
 {
     int n = ReadInteger(section, "Count", 0);
     // No section can hold more numbered lines than it has lines; a corrupt
     // count must not make the reader invent billions of default lines.
     n = std::min(n, SectionLineCount(section));
-    char buf[16];
-    for (int i = 1; i <= n; ++i) {
-        const auto r = std::to_chars(buf, buf + sizeof buf, i);
-        target.append(ReadString(section, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)), def));
-    }
+    if (n <= 0)
+        return;
+    std::vector<std::optional<std::string_view>> found(static_cast<std::size_t>(n));
+    forEachLine(sections_.at(findSection(section, false)), [&](std::string_view line, std::size_t) {
+        const int k = numberedKey(line);
+        if (k >= 1 && k <= n && !found[static_cast<std::size_t>(k - 1)])
+            found[static_cast<std::size_t>(k - 1)] = line.substr(line.find('=') + 1);
+        return true;
+    });
+    target.reserve(target.size() + n);
+    for (const auto &v : found)
+        target.append(v ? fromUtf8(*v) : def);
 }
 
 void TBiggerIniFile::WriteStrings(std::string_view section, const QStringList &source)
@@ -619,15 +648,48 @@ void TBiggerIniFile::WriteStrings(std::string_view section, const QStringList &s
     const int oldCount = ReadInteger(section, "Count", 0);
     WriteInteger(section, "Count", static_cast<std::int32_t>(source.size()));
     const bool wasModified = modified_;
-    char buf[16];
-    const int deleteUpTo = std::min(oldCount, SectionLineCount(section));
-    for (int i = 1; i <= deleteUpTo; ++i) {
-        const auto r = std::to_chars(buf, buf + sizeof buf, i);
-        DeleteKey(section, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+    auto &lines = materialize(sections_.at(findSection(section, true)));
+
+    // The first line of each old numbered key goes.
+    const int deleteUpTo = std::min<qsizetype>(oldCount, static_cast<qsizetype>(lines.size()));
+    if (deleteUpTo > 0) {
+        std::vector<bool> deleted(static_cast<std::size_t>(deleteUpTo) + 1, false);
+        std::vector<std::string> kept;
+        kept.reserve(lines.size());
+        for (auto &line : lines) {
+            const int k = numberedKey(line);
+            if (k >= 1 && k <= deleteUpTo && !deleted[static_cast<std::size_t>(k)]) {
+                deleted[static_cast<std::size_t>(k)] = true;
+                modified_ = true;
+                continue;
+            }
+            kept.push_back(std::move(line));
+        }
+        lines = std::move(kept);
     }
-    for (qsizetype i = 0; i < source.size(); ++i) {
-        const auto r = std::to_chars(buf, buf + sizeof buf, i + 1);
-        WriteString(section, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)), source[i]);
+
+    // Each new line replaces the first line of its key, or is appended.
+    const auto count = static_cast<std::size_t>(source.size());
+    std::vector<std::size_t> at(count + 1, std::string::npos);
+    for (std::size_t pos = 0; pos < lines.size(); ++pos) {
+        const int k = numberedKey(lines[pos]);
+        if (k >= 1 && static_cast<std::size_t>(k) <= count && at[static_cast<std::size_t>(k)] == std::string::npos)
+            at[static_cast<std::size_t>(k)] = pos;
+    }
+    char buf[16];
+    for (std::size_t i = 1; i <= count; ++i) {
+        const auto r = std::to_chars(buf, buf + sizeof buf, i);
+        std::string line(buf, static_cast<std::size_t>(r.ptr - buf));
+        line.push_back('=');
+        appendUtf8(line, source[static_cast<qsizetype>(i - 1)]);
+        flattenLineBreaks(line, 0);
+        if (at[i] == std::string::npos) {
+            lines.push_back(std::move(line));
+            modified_ = true;
+        } else if (lines[at[i]] != line) {
+            lines[at[i]] = std::move(line);
+            modified_ = true;
+        }
     }
     if (!wasModified) {
         QStringList after;

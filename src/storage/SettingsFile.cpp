@@ -220,7 +220,7 @@ void SettingsFile::loadBody(TAppIniFile &ini)
             const int top = ini.ReadInteger(sec, "Item_Top", 10);
 
             ShortcutItem &item = ws_.CreateNewItem();
-            item.AttachedFile = std::move(attached);
+            host_.setAttachedFile(item, attached);
             item.CommandString = std::move(command);
             item.Picture = std::move(itemPicture);
             if (!item.Picture.isEmpty() && item.Picture != ShortcutItem::NoPicture

@@ -28,6 +28,9 @@ public:
     virtual bool loadDesktopPicture(Desktop &desktop);
     // False when the shortcut's picture file cannot be shown (missing too).
     virtual bool loadShortcutPicture(ShortcutItem &item);
+    // Gives a loaded shortcut its attached file; the window resolves
+    // shortcut files here as it does for every attached file.
+    virtual void setAttachedFile(ShortcutItem &item, const QString &file) { item.AttachedFile = file; }
     // The end of a load: the desktop at Active_Page is now active.
     virtual void desktopChanged() {}
     // A reload is about to destroy every desktop / has finished.
@@ -36,7 +39,7 @@ public:
     // Text of the save-state panel ("Saved", "Unmodified").
     virtual void setSaveState(const QString &text) { (void)text; }
 
-private:
+protected:
     friend class SettingsFile; // forgets the checks at the start of every load
     QHash<QString, bool> pictureChecks_; // shortcuts often share one picture
 };

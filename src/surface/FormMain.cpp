@@ -48,6 +48,14 @@ public:
     void applyWindowState(const GlobalSettings &g) override { w_.applyWindowState(g); }
     void captureWindowState(GlobalSettings &g) override { w_.captureWindowState(g); }
     bool loadDesktopPicture(Desktop &d) override { return canDecodePicture(d.settings.Background_Picture); }
+    bool loadShortcutPicture(ShortcutItem &item) override
+    {
+        const auto it = pictureChecks_.constFind(item.Picture);
+        if (it != pictureChecks_.cend())
+            return *it;
+        return *pictureChecks_.insert(item.Picture, canDecodePicture(item.Picture));
+    }
+    void setAttachedFile(ShortcutItem &item, const QString &file) override { AttachFile(item, file, w_.platform_); }
     void desktopChanged() override
     {
         w_.desktopsChanged();
@@ -432,7 +440,11 @@ void TFormMain::RefreshAll()
 
 void TFormMain::itemAdded(ShortcutItem &) { surface_->update(); }
 
-void TFormMain::itemChanged(ShortcutItem &) { surface_->update(); }
+void TFormMain::itemChanged(ShortcutItem &item)
+{
+    pictures_.forget(item);
+    surface_->update();
+}
 
 void TFormMain::itemRemoving(ShortcutItem &item)
 {

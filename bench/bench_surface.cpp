@@ -1,0 +1,377 @@
+// vorlane-bench-surface: painting a desktop of 10,000 shortcuts.
+//
+//   vorlane-bench-surface [--items N] [--runs R] [--paints P] [--dir DIR] [--keep]
+//   vorlane-bench-surface --child SETTINGS.ini [--paints P]
+//
+// The parent writes a settings file of two desktops, "Start" with a few
+// shortcuts and one of N shortcuts on a grid twenty cells wide that runs far
+// below the window, with captions like a user's and attached files in a
+// temporary folder: documents of many types, folders, scripts, launchers,
+// programs, web addresses, and files that no longer exist, so that every
+// branch of the picture lookup runs. It then starts R fresh children (a
+// first switch is only first once per process) and reports medians.
+//
+// A child loads the file into a real main window (TFormMain with a silent
+// prompt and LinuxPlatform, icon theme set up as at start-up), gives the
+// surface 1920 by 1080 pixels, shows it on desktop "Start", and measures:
+//  - first switch: from the tab change to the end of the surface's paint,
+//    forced with repaint(): the scene, caption layout and picture lookups of
+//    every shortcut on screen;
+//  - full repaint: repaint() of the whole surface once everything is known
+//    (includes the flush to the window), median of P;
+//  - render: QWidget::render of the surface into a QImage, median of P;
+//  - second switch: away and back, with the desktop's scene kept.
+// The platform is the one Qt picks from the environment: xcb under the
+// Xvfb that bench/run-desktop-bench.sh starts, else offscreen.
+// For a profiler: --keep, then run the printed --child command under it.
+
+#include "SettingsGen.h"
+
+#include "platform/DesktopIcons.h"
+#include "platform/LinuxPlatform.h"
+#include "storage/SettingsFile.h"
+#include "surface/DesktopSurface.h"
+#include "surface/FormMain.h"
+#include "surface/TabStrip.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+using vl::bench::SilentPrompt;
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return -1;
+    std::sort(v.begin(), v.end());
+    const std::size_t m = v.size() / 2;
+    return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
+}
+
+constexpr int SurfaceWidth = 1920;
+constexpr int SurfaceHeight = 1080;
+constexpr int GridColumns = 20;
+
+std::uint64_t mix(std::uint64_t z)
+{
+    z += 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+bool touch(const QString &path, const QByteArray &content = {})
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
+}
+
+// The attached file of shortcut i, creating what it points to. About half
+// are documents, the rest spread over the other kinds a desktop collects.
+QString makeTarget(const QString &root, int i)
+{
+    static const char *const documentTypes[] = {"odt", "pdf", "ods", "txt", "docx", "png", "jpg",
+                                                "mp3", "zip", "html", "md",  "cpp", "xlsx", "svg"};
+    static const char *const launcherIcons[] = {"accessories-text-editor", "utilities-terminal", "web-browser",
+                                                "system-file-manager", "no-such-icon-anywhere"};
+    static const char *const programs[] = {"/usr/bin/env", "/usr/bin/xdotool", "/usr/bin/perl", "/usr/bin/python3"};
+    const std::uint64_t r = mix(0xD00Dull + std::uint64_t(i));
+    const int kind = int(r % 100);
+    const QString stem = vl::bench::sampleCaption(r).replace(QLatin1Char(' '), QLatin1Char('-'));
+    if (kind < 50) {
+        const QString path = QStringLiteral("%1/docs/%2-%3.%4").arg(root, stem).arg(i).arg(
+            QLatin1String(documentTypes[(r >> 8) % std::size(documentTypes)]));
+        touch(path);
+        return path;
+    }
+    if (kind < 58) {
+        const QString path = QStringLiteral("%1/folders/%2-%3").arg(root, stem).arg(i);
+        QDir().mkpath(path);
+        return path;
+    }
+    if (kind < 62) {
+        const QString path = QStringLiteral("%1/docs/tool-%2.sh").arg(root).arg(i);
+        touch(path, "#!/bin/sh\nexit 0\n");
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        return path;
+    }
+    if (kind < 65) {
+        const QString path = QStringLiteral("%1/docs/app-%2.desktop").arg(root).arg(i);
+        touch(path, QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=true\nIcon=%2\n")
+                        .arg(stem, QLatin1String(launcherIcons[(r >> 8) % std::size(launcherIcons)]))
+                        .toUtf8());
+        return path;
+    }
+    if (kind < 70)
+        return QLatin1String(programs[(r >> 8) % std::size(programs)]);
+    if (kind < 85) // moved or deleted since the shortcut was made
+        return QStringLiteral("%1/gone/%2-%3.pdf").arg(root, stem).arg(i);
+    return QStringLiteral("https://intranet.example.org/wiki/%1_%2").arg(stem).arg(i);
+}
+
+// Writes the two-desktop settings file; returns false with a message printed.
+bool writeSettings(const QString &root, const QString &path, int items)
+{
+    for (const char *sub : {"docs", "folders"})
+        QDir(root).mkpath(QLatin1String(sub));
+    vl::Workspace ws;
+    ws.global.FormLeft_Key = 0;
+    ws.global.FormTop_Key = 0;
+    ws.global.FormWidth_Key = SurfaceWidth;
+    ws.global.FormHeight_Key = SurfaceHeight + 60;
+    vl::Desktop &start = ws.CreateNewTabSheet();
+    start.Desktop_Caption = QStringLiteral("Start");
+    for (int i = 0; i < 5; ++i) {
+        ws.work.NewElementPosition = QPoint(10 + i * ws.global.Cell_Width, 10);
+        vl::ShortcutItem &item = ws.CreateNewItem();
+        item.AttachedFile = makeTarget(root, 1000000 + i);
+        item.Label_Caption = vl::bench::sampleCaption(77 + std::uint64_t(i));
+    }
+    vl::Desktop &big = ws.CreateNewTabSheet();
+    big.Desktop_Caption = QStringLiteral("Everything");
+    for (int i = 0; i < items; ++i) {
+        ws.work.NewElementPosition =
+            QPoint(10 + (i % GridColumns) * ws.global.Cell_Width, 10 + (i / GridColumns) * ws.global.Cell_Height);
+        vl::ShortcutItem &item = ws.CreateNewItem();
+        item.AttachedFile = makeTarget(root, i);
+        item.Label_Caption = vl::bench::sampleCaption(mix(std::uint64_t(i)));
+        if (mix(0xBEEFull + std::uint64_t(i)) % 100 < 3)
+            item.Picture = vl::ShortcutItem::NoPicture;
+    }
+    ws.setActiveIndex(0);
+    ws.work.CurrentElement.clear();
+
+    SilentPrompt prompt;
+    vl::SettingsHost host;
+    vl::SettingsFile file(ws, prompt, host, path);
+    if (file.SaveAll() != vl::SettingsFile::SaveResult::Saved) {
+        std::fprintf(stderr, "vorlane-bench-surface: cannot write %s: %s\n", qPrintable(path),
+                     qPrintable(prompt.texts.join(QStringLiteral(" | "))));
+        return false;
+    }
+    QFile::remove(path + QStringLiteral(".bak"));
+    return true;
+}
+
+template <class Pred> bool spinUntil(Pred done, int timeoutMs = 20000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+int runChild(const QString &settings, int paints)
+{
+    vl::setUpIconTheme();
+    vl::LinuxPlatform platform;
+    SilentPrompt prompt;
+    vl::TFormMain form(prompt, platform, settings);
+    form.FormCreate();
+    vl::DesktopSurface *surface = form.surface();
+    if (form.workspace().desktopCount() != 2 || !prompt.texts.isEmpty()) {
+        std::fprintf(stderr, "child: load gave %d desktops; messages: %s\n", form.workspace().desktopCount(),
+                     qPrintable(prompt.texts.join(QStringLiteral(" | "))));
+        return 1;
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 paintedAt = -1;
+    int paintCount = 0;
+    QObject::connect(surface, &vl::DesktopSurface::painted, surface, [&] {
+        paintedAt = clock.nsecsElapsed();
+        ++paintCount;
+    });
+
+    form.move(0, 0);
+    form.show();
+    if (!spinUntil([&] { return paintCount > 0; })) {
+        std::fprintf(stderr, "child: the surface never painted\n");
+        return 1;
+    }
+    const QSize chrome = form.size() - surface->size();
+    form.resize(QSize(SurfaceWidth, SurfaceHeight) + chrome);
+    if (!spinUntil([&] { return surface->size() == QSize(SurfaceWidth, SurfaceHeight); })) {
+        std::fprintf(stderr, "child: the surface is %dx%d, not %dx%d\n", surface->width(), surface->height(),
+                     SurfaceWidth, SurfaceHeight);
+        return 1;
+    }
+    // Let the start desktop settle (its own first paint, the window's
+    // expose) before the clock runs.
+    spinUntil([] { return false; }, 300);
+
+    const qint64 t0 = clock.nsecsElapsed();
+    form.PageControl1()->setCurrentIndex(1);
+    surface->repaint();
+    const qint64 t1 = clock.nsecsElapsed();
+    const double firstSwitchMs = (paintedAt - t0) / 1e6;
+    const double firstSwitchReturnMs = (t1 - t0) / 1e6;
+    vl::DesktopScene *scene = surface->scene();
+    if (!scene || &scene->desktop() != &form.workspace().desktop(1)) {
+        std::fprintf(stderr, "child: the tab change did not show the big desktop\n");
+        return 1;
+    }
+    const std::size_t labels = scene->labelCount();
+
+    std::vector<double> repaints, renders;
+    QImage image(surface->size(), QImage::Format_ARGB32_Premultiplied);
+    for (int i = 0; i < paints; ++i) {
+        // Alternating, so that neither kind owns a quiet or a busy stretch.
+        qint64 a = clock.nsecsElapsed();
+        surface->repaint();
+        repaints.push_back((clock.nsecsElapsed() - a) / 1e6);
+        a = clock.nsecsElapsed();
+        surface->render(&image);
+        renders.push_back((clock.nsecsElapsed() - a) / 1e6);
+        if (i % 16 == 0)
+            QCoreApplication::processEvents();
+    }
+
+    form.PageControl1()->setCurrentIndex(0);
+    surface->repaint();
+    const qint64 t2 = clock.nsecsElapsed();
+    form.PageControl1()->setCurrentIndex(1);
+    surface->repaint();
+    const double secondSwitchMs = (paintedAt - t2) / 1e6;
+
+    std::printf("first-switch-ms %.3f first-switch-return-ms %.3f labels %zu repaint-ms %.3f render-ms %.3f "
+                "second-switch-ms %.3f platform %s\n",
+                firstSwitchMs, firstSwitchReturnMs, labels, median(repaints), median(renders), secondSwitchMs,
+                qPrintable(QGuiApplication::platformName()));
+    std::fflush(stdout);
+    form.quitWithoutSaving();
+    return 0;
+}
+
+[[noreturn]] void usage()
+{
+    std::fprintf(stderr, "usage: vorlane-bench-surface [--items N] [--runs R] [--paints P] [--dir DIR] [--keep]\n"
+                         "       vorlane-bench-surface --child SETTINGS.ini [--paints P]\n");
+    std::exit(2);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Without a display the children and the child mode run offscreen.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    QString child, dir;
+    int items = 10000, runs = 9, paints = 200;
+    bool keep = false;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString &a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == QLatin1String("--child") && hasValue)
+            child = args[++i];
+        else if (a == QLatin1String("--items") && hasValue)
+            items = std::max(1, args[++i].toInt());
+        else if (a == QLatin1String("--runs") && hasValue)
+            runs = std::max(1, args[++i].toInt());
+        else if (a == QLatin1String("--paints") && hasValue)
+            paints = std::max(1, args[++i].toInt());
+        else if (a == QLatin1String("--dir") && hasValue)
+            dir = args[++i];
+        else if (a == QLatin1String("--keep"))
+            keep = true;
+        else
+            usage();
+    }
+    if (!child.isEmpty())
+        return runChild(child, paints);
+
+    QTemporaryDir tmp(dir.isEmpty() ? QDir::tempPath() + QStringLiteral("/vorlane-bench-surface-XXXXXX")
+                                    : dir + QStringLiteral("/vorlane-bench-surface-XXXXXX"));
+    if (!tmp.isValid())
+        return 1;
+    tmp.setAutoRemove(!keep);
+    const QString root = tmp.path();
+    const QString settings = root + QStringLiteral("/vorlane.ini");
+    QElapsedTimer prep;
+    prep.start();
+    if (!writeSettings(root, settings, items))
+        return 1;
+    for (const char *sub : {"home/.config", "home/.cache", "runtime"})
+        QDir(root).mkpath(QLatin1String(sub));
+    QFile::setPermissions(root + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    std::printf("%d shortcuts on one desktop, files in %s (prepared in %.1f s)\n", items, qPrintable(root),
+                prep.elapsed() / 1000.0);
+    std::fflush(stdout);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), root + QStringLiteral("/home"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/home/.config"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), root + QStringLiteral("/home/.cache"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root + QStringLiteral("/runtime"));
+    env.insert(QStringLiteral("VORLANE_REGISTRY"), root + QStringLiteral("/registry.ini"));
+    env.insert(QStringLiteral("VORLANE_SETTINGS"), settings);
+    env.remove(QStringLiteral("VORLANE_REPORT_FIRST_PAINT"));
+
+    std::vector<double> first, firstReturn, repaint, render, second;
+    QString platformName;
+    std::size_t labels = 0;
+    // One run more than asked; the first warms the page cache and is dropped.
+    for (int r = -1; r < runs; ++r) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--child"), settings, QStringLiteral("--paints"), QString::number(paints)});
+        if (!p.waitForFinished(600000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+            std::fprintf(stderr, "vorlane-bench-surface: child failed\n");
+            return 1;
+        }
+        const QList<QByteArray> f = p.readAllStandardOutput().trimmed().split(' ');
+        if (f.size() != 14) {
+            std::fprintf(stderr, "vorlane-bench-surface: odd child output\n");
+            return 1;
+        }
+        if (r < 0)
+            continue;
+        first.push_back(f[1].toDouble());
+        firstReturn.push_back(f[3].toDouble());
+        labels = f[5].toULongLong();
+        repaint.push_back(f[7].toDouble());
+        render.push_back(f[9].toDouble());
+        second.push_back(f[11].toDouble());
+        platformName = QString::fromLatin1(f[13]);
+        std::fprintf(stderr, "run %d of %d: first switch %.1f ms, repaint %.2f ms\n", r + 1, runs, first.back(),
+                     repaint.back());
+    }
+
+    const double full = median(repaint);
+    std::printf("\nplatform %s, surface %dx%d, %d fresh processes, %d paints each; medians in ms\n",
+                qPrintable(platformName), SurfaceWidth, SurfaceHeight, runs, paints);
+    std::printf("first switch to the desktop (tab change .. end of paint)   %8.2f   (%zu labels made)\n", median(first),
+                labels);
+    std::printf("  .. until repaint() returned (with the flush)             %8.2f\n", median(firstReturn));
+    std::printf("full repaint of the surface (repaint(), with the flush)    %8.2f   (goal <= 8: %s)\n", full,
+                full <= 8 ? "met" : "MISSED");
+    std::printf("full render into a QImage (QWidget::render)                %8.2f\n", median(render));
+    std::printf("second switch (scene kept)                                 %8.2f\n", median(second));
+    if (keep)
+        std::printf("files kept; one child under a profiler:\n  VORLANE_REGISTRY=%s/registry.ini %s --child %s\n",
+                    qPrintable(root), qPrintable(QCoreApplication::applicationFilePath()), qPrintable(settings));
+    return 0;
+}
