@@ -169,7 +169,7 @@ QByteArray countedUtf16(const QString &text)
     return b;
 }
 
-struct LinkSpec {
+struct LinkParts {
     QByteArray localBasePath; // with a VolumeID, for a target on a local drive
     QByteArray netName;       // "\\server\share", for a target on a share
     QByteArray pathSuffix;    // after the base path or share
@@ -177,27 +177,27 @@ struct LinkSpec {
     QString arguments;
 };
 
-QByteArray shellLink(const LinkSpec &spec)
+QByteArray shellLink(const LinkParts &parts)
 {
     quint32 flags = IsUnicode;
     QByteArray linkInfo;
-    if (!spec.localBasePath.isEmpty() || !spec.netName.isEmpty()) {
+    if (!parts.localBasePath.isEmpty() || !parts.netName.isEmpty()) {
         flags |= HasLinkInfo;
         const quint32 headerSize = 0x1C;
         quint32 infoFlags = 0;
         QByteArray volume, local, network;
-        if (!spec.localBasePath.isEmpty()) {
+        if (!parts.localBasePath.isEmpty()) {
             infoFlags |= 0x1; // VolumeIDAndLocalBasePath
             const QByteArray label("DATA\0", 5);
             volume = le32(0x10 + label.size()) + le32(3 /* fixed drive */) + le32(0x1234ABCD) + le32(0x10) + label;
-            local = spec.localBasePath + '\0';
+            local = parts.localBasePath + '\0';
         }
-        if (!spec.netName.isEmpty()) {
+        if (!parts.netName.isEmpty()) {
             infoFlags |= 0x2; // CommonNetworkRelativeLinkAndPathSuffix
-            const QByteArray name = spec.netName + '\0';
+            const QByteArray name = parts.netName + '\0';
             network = le32(0x14 + name.size()) + le32(0) + le32(0x14) + le32(0) + le32(0) + name;
         }
-        const QByteArray suffix = spec.pathSuffix + '\0';
+        const QByteArray suffix = parts.pathSuffix + '\0';
         const quint32 volumeAt = volume.isEmpty() ? 0 : headerSize;
         const quint32 localAt = local.isEmpty() ? 0 : headerSize + volume.size();
         const quint32 networkAt = network.isEmpty() ? 0 : headerSize + volume.size() + local.size();
@@ -208,13 +208,13 @@ QByteArray shellLink(const LinkSpec &spec)
     }
 
     QByteArray strings;
-    if (!spec.relativePath.isEmpty()) {
+    if (!parts.relativePath.isEmpty()) {
         flags |= HasRelativePath;
-        strings += countedUtf16(spec.relativePath);
+        strings += countedUtf16(parts.relativePath);
     }
-    if (!spec.arguments.isEmpty()) {
+    if (!parts.arguments.isEmpty()) {
         flags |= HasArguments;
-        strings += countedUtf16(spec.arguments);
+        strings += countedUtf16(parts.arguments);
     }
 
     // LinkCLSID 00021401-0000-0000-C000-000000000046, fields little-endian.
@@ -495,29 +495,29 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("arguments");
 
-        LinkSpec local;
+        LinkParts local;
         local.localBasePath = "C:\\Program Files\\Tool\\tool.exe";
         local.arguments = QStringLiteral("--title \"Grüße\" /x");
         QTest::newRow("local with arguments") << shellLink(local) << "C:\\Program Files\\Tool\\tool.exe"
                                               << "--title \"Grüße\" /x";
 
-        LinkSpec network;
+        LinkParts network;
         network.netName = "\\\\server\\share";
         network.pathSuffix = "dir\\tool.exe";
         network.arguments = QStringLiteral("-n");
         QTest::newRow("network") << shellLink(network) << "\\\\server\\share\\dir\\tool.exe" << "-n";
 
-        LinkSpec bare;
+        LinkParts bare;
         bare.localBasePath = "D:\\Games\\";
         bare.pathSuffix = "game.exe";
         QTest::newRow("no arguments") << shellLink(bare) << "D:\\Games\\game.exe" << "";
 
-        LinkSpec relative;
+        LinkParts relative;
         relative.relativePath = QStringLiteral("..\\bin\\tool.exe");
         relative.arguments = QStringLiteral("a");
         QTest::newRow("relative only") << shellLink(relative) << "..\\bin\\tool.exe" << "a";
 
-        LinkSpec nothing;
+        LinkParts nothing;
         nothing.arguments = QStringLiteral("only arguments");
         QTest::newRow("no target") << shellLink(nothing) << "" << "only arguments";
     }
@@ -544,7 +544,7 @@ private slots:
             noise[i] = char((i * 7919 + 13) % 251);
         QTest::newRow("random bytes") << noise;
         QTest::newRow("empty") << QByteArray();
-        LinkSpec local;
+        LinkParts local;
         local.localBasePath = "C:\\tool.exe";
         QTest::newRow("cut inside the header") << shellLink(local).left(40);
         QByteArray wrongClass = shellLink(local);

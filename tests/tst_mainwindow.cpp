@@ -12,6 +12,9 @@
 #include "surface/PasswordGate.h"
 #include "surface/StatusBarMain.h"
 #include "surface/TabStrip.h"
+#include "app/SplashWindow.h"
+
+#include <QProgressBar>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -474,6 +477,21 @@ private slots:
 
         // A hand-edited stored value that is no number can never be matched.
         QVERIFY(!PasswordChange(QStringLiteral("abc")).checkCurrent(QStringLiteral("abc")));
+    }
+
+    void progressShowsNumbersBelowTheTotalOnly()
+    {
+        // Three desktops: the load reports 1, 2 and 3; 3 never shows.
+        TfrmSplash splash;
+        QStringList shown;
+        splash.setTotal(3);
+        for (int n : {0, 1, 2, 3, 4}) {
+            splash.setCurrent(n);
+            shown.append(splash.lblDesktop->text());
+        }
+        QCOMPARE(shown, QStringList({"", "1", "2", "2", "2"}));
+        QCOMPARE(splash.pbar->value(), 2);
+        QCOMPARE(splash.size(), QSize(456, 56));
     }
 };
 
