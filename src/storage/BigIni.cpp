@@ -227,7 +227,9 @@ int TBigIniFile::findSection(std::string_view name, bool create)
     if (i < 0) {
         if (!create)
             return -1;
-        i = sections_.Add(std::string(name));
+        std::string safe(name);
+        flattenLineBreaks(safe, 0); // a line break in a name would forge headers
+        i = sections_.Add(std::move(safe));
     }
     currentSection_ = i;
     return i;

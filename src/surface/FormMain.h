@@ -59,7 +59,7 @@ public:
     // Adds the shortcut of a handed-over path.
     void FromSendTo(const QString &caption, const QString &path);
     // Repaints the active desktop and refreshes the drive panels.
-    void RefreshAll();
+    void RefreshAll() override;
     // The menu gate for a right-button press on a shortcut.
     void CheckPasswordOnMenuItem(QPoint globalPos);
     PasswordGate &passwordGate() { return gate_; }

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # End-to-end checks of the real program on a private Xvfb display with
 # openbox, driven by xdotool: start-up, the single-instance hand-off, the
-# close box, the keyboard commands and the termination signal, all judged
-# from outside through X properties, process states and the settings file.
+# close box, the keyboard commands, the termination signal, a file handed
+# over by a later start and a double click that starts a shortcut's default
+# application, all judged from outside through X properties, process states,
+# the settings file and what a recording handler wrote down.
 #
 #   usage: e2e_window.sh path/to/vorlane
 #
@@ -17,6 +19,8 @@ if [ -z "$bin" ] || [ ! -x "$bin" ]; then
     echo "0 passed, 1 failed"
     exit 1
 fi
+# Copies started in other folders need it absolute.
+case $bin in /*) ;; *) bin=$PWD/$bin ;; esac
 for tool in Xvfb openbox xdotool xprop xwininfo xdpyinfo; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "FAIL: $tool is missing (tools/dev.sh test installs it)"
@@ -183,6 +187,17 @@ end_scenario() {
 last_pid=
 start_copy() {
     "$bin" >>"$scene/vorlane.log" 2>&1 </dev/null &
+    last_pid=$!
+    copies+=("$last_pid")
+}
+
+# A copy started in another folder, with arguments: relative paths on its
+# command line are then resolved against that folder. The subshell execs
+# the program, so the PID stays our own child.
+start_copy_in() {
+    local folder=$1
+    shift
+    (cd "$folder" && exec "$bin" "$@") >>"$scene/vorlane.log" 2>&1 </dev/null &
     last_pid=$!
     copies+=("$last_pid")
 }
@@ -439,6 +454,143 @@ scenario_signals() {
     done
 }
 
+handoff_file() { echo "$XDG_RUNTIME_DIR/vl30399.tmp"; }
+
+# The [section] of the settings file whose AttachedFile= is exactly $1, its
+# lines without the CR, or nothing.
+item_section_of() {
+    tr -d '\r' <"$VORLANE_SETTINGS" 2>/dev/null | awk -v want="AttachedFile=$1" '
+        /^\[/ { if (hit) exit; n = 0; hit = 0 }
+        { sec[n++] = $0; if ($0 == want) hit = 1 }
+        END { if (hit) for (i = 0; i < n; i++) print sec[i] }'
+}
+holds_line() { grep -qxF -- "$2" <<<"$1"; }
+settings_line() { tr -d '\r' <"$VORLANE_SETTINGS" 2>/dev/null | grep -qxF -- "$1"; }
+is_item_header() { [[ $1 =~ ^\[Page0\\Item[0-9]+\]$ ]]; }
+
+scenario_handed_file() {
+    begin_scenario handed-file
+    start_and_wait_window || fail "first copy: no window"
+    local first=$last_pid
+    mkdir -p "$tmp/docs"
+    printf 'Quarterly figures\n' >"$tmp/docs/Handed Report.txt"
+    # What the running copy must store: the path as the kernel resolves it
+    # from the second copy's folder.
+    local expected
+    expected="$(cd "$tmp/docs" && pwd -P)/Handed Report.txt"
+
+    # Relative on purpose: only the second copy knows its own folder.
+    start_copy_in "$tmp/docs" "Handed Report.txt"
+    local second=$last_pid t0=$EPOCHREALTIME
+    if wait_for 15 is_gone "$second"; then
+        echo "    (the second copy ended after $(since "$t0") s)"
+        check "the second copy ends with status 0" status_of "$second"
+    else
+        fail "the second copy is still running after 15 s"
+    fi
+    check "the first copy keeps running" is_running "$first"
+    check "the running copy picks up and removes the hand-off file" wait_for 10 test ! -e "$(handoff_file)"
+
+    # SIGTERM saves, then ends.
+    kill -TERM "$first"
+    if wait_for 10 is_gone "$first"; then
+        check "the first copy ends with status 0 after SIGTERM" status_of "$first"
+    else
+        fail "the first copy still runs 10 s after SIGTERM"
+    fi
+    local section
+    section=$(item_section_of "$expected")
+    if [ -n "$section" ]; then
+        pass "an item holds AttachedFile=$expected"
+        check "its section is an item of the first desktop" is_item_header "$(head -n 1 <<<"$section")"
+        check "its caption is the file's name" holds_line "$section" "Label_Caption=Handed Report.txt"
+    else
+        fail "no item with AttachedFile=$expected in the settings file"
+        tr -d '\r' <"$VORLANE_SETTINGS" 2>/dev/null | head -n 40 | sed 's/^/    | /'
+    fi
+    check "the first desktop counts one item" settings_line "Item_CountTrue=1"
+    check "the hand-off file is gone afterwards" test ! -e "$(handoff_file)"
+    end_scenario
+}
+
+# Writes a recording default handler for text/plain into $HOME: it notes
+# its arguments one per line in $1 (whole, by a rename), its PID in $1.pid
+# and where its standard output leads in $1.stdout.
+install_recording_handler() {
+    local out=$1 q
+    mkdir -p "$HOME/bin" "$XDG_DATA_HOME/applications" "$XDG_CONFIG_HOME"
+    q=$(printf '%q' "$out")
+    {
+        echo '#!/bin/sh'
+        echo "echo \$\$ >$q.pid"
+        # Read before any redirection: dash redirects in the shell itself.
+        echo "where=\$(readlink /proc/\$\$/fd/1)"
+        echo "echo \"\$where\" >$q.stdout"
+        echo "for a in \"\$@\"; do printf '%s\\n' \"\$a\"; done >$q.part"
+        echo "mv $q.part $q"
+    } >"$HOME/bin/record-handler"
+    chmod +x "$HOME/bin/record-handler"
+    printf '[Desktop Entry]\nType=Application\nName=Test handler\nExec=%s %%f\nMimeType=text/plain;\nNoDisplay=true\n' \
+        "$HOME/bin/record-handler" >"$XDG_DATA_HOME/applications/test-handler.desktop"
+    printf '[Default Applications]\ntext/plain=test-handler.desktop\n' >"$XDG_CONFIG_HOME/mimeapps.list"
+}
+
+# Not our child: the program starts it detached, so init inherits it, and
+# the init of some containers reaps only every second or so; a zombie has
+# ended all the same.
+handler_gone() {
+    local pid stat state
+    pid=$(cat "$1.pid" 2>/dev/null) || return 0
+    stat=$(cat "/proc/$pid/stat" 2>/dev/null) || return 0
+    read -r state _ <<<"${stat##*)}"
+    [ "$state" = Z ]
+}
+
+scenario_double_click() {
+    begin_scenario double-click
+    local saved_home=$HOME saved_data=$XDG_DATA_HOME saved_config=$XDG_CONFIG_HOME
+    local saved_dirs=${XDG_DATA_DIRS-}
+    export HOME="$scene/home"
+    export XDG_DATA_HOME="$HOME/.local/share" XDG_CONFIG_HOME="$HOME/.config"
+    export XDG_DATA_DIRS="$XDG_DATA_HOME:/usr/local/share:/usr/share"
+    local handled="$scene/handled.txt"
+    install_recording_handler "$handled"
+    mkdir -p "$tmp/docs"
+    # Not empty: an empty file counts as inode/x-empty, not text/plain.
+    printf 'Things to do\n' >"$tmp/docs/notes.txt"
+    local file="$tmp/docs/notes.txt"
+    printf '[General]\r\nPage_Count=1\r\n\r\n[Page0]\r\nDesktop_Caption=Work\r\nItem_CountTrue=1\r\n\r\n[Page0\\Item1]\r\nAttachedFile=%s\r\nCommandString=--from-test\r\nLabel_Caption=notes.txt\r\nItem_Left=40\r\nItem_Top=40\r\n' \
+        "$file" >"$VORLANE_SETTINGS"
+
+    if start_and_wait_window; then
+        local pid=$last_pid w=$win t0
+        # The picture covers (40,40)-(72,72) of the surface, which begins
+        # below the tab strip; y=80 in the window hits it for any strip
+        # height from 20 to 40 pixels.
+        sleep 0.3
+        xdotool mousemove --window "$w" 56 80
+        sleep 0.2
+        t0=$EPOCHREALTIME
+        xdotool click --repeat 2 --delay 80 1
+        if wait_for 10 test -e "$handled"; then
+            echo "    (the handler ran $(since "$t0") s after the double click)"
+            pass "a double click on the shortcut starts the default application"
+            check "it gets the file, then the command string's words" \
+                test "$(cat "$handled")" = "$file"$'\n'"--from-test"
+            check "its standard output is not ours but /dev/null" test "$(cat "$handled.stdout")" = /dev/null
+        else
+            fail "the handler did not run within 10 s of the double click"
+        fi
+        check "the handler ends by itself" wait_for 10 handler_gone "$handled"
+        check "the program keeps running" is_running "$pid"
+    else
+        fail "no window"
+    fi
+    end_scenario
+    export HOME=$saved_home XDG_DATA_HOME=$saved_data XDG_CONFIG_HOME=$saved_config
+    if [ -n "$saved_dirs" ]; then export XDG_DATA_DIRS=$saved_dirs; else unset XDG_DATA_DIRS; fi
+}
+
 # --- main -------------------------------------------------------------------
 
 if ! start_xvfb; then
@@ -468,6 +620,8 @@ scenario_close_box
 scenario_ctrl_s
 scenario_alt_q
 scenario_signals
+scenario_handed_file
+scenario_double_click
 echo "all scenarios: $(since "$started_all") s"
 
 echo "$passed passed, $failed failed"
