@@ -216,6 +216,14 @@ std::vector<std::string> &TBigIniFile::materialize(TSectionList::Section &sec)
 
 int TBigIniFile::findSection(std::string_view name, bool create)
 {
+    // A line break in a section name would forge headers in the file; such
+    // a name stands for its flattened form everywhere.
+    std::string flattened;
+    if (name.find_first_of("\r\n") != std::string_view::npos) {
+        flattened.assign(name);
+        flattenLineBreaks(flattened, 0);
+        name = flattened;
+    }
     const int n = sections_.Count();
     // Loads and saves walk the sections in file order: the wanted section is
     // almost always the current one or the next.
@@ -227,9 +235,7 @@ int TBigIniFile::findSection(std::string_view name, bool create)
     if (i < 0) {
         if (!create)
             return -1;
-        std::string safe(name);
-        flattenLineBreaks(safe, 0); // a line break in a name would forge headers
-        i = sections_.Add(std::move(safe));
+        i = sections_.Add(std::string(name));
     }
     currentSection_ = i;
     return i;

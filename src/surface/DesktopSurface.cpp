@@ -39,6 +39,7 @@ void DesktopSurface::forget(const Desktop *d)
 {
     backgrounds_.erase(d);
     scenes_.erase(d);
+    styles_.erase(d);
     if (d == desktop_)
         setDesktop(nullptr);
 }
@@ -48,6 +49,7 @@ void DesktopSurface::forgetAll()
     setDesktop(nullptr);
     backgrounds_.clear();
     scenes_.clear();
+    styles_.clear();
 }
 
 void DesktopSurface::forgetItem(const ShortcutItem *item)
@@ -82,20 +84,30 @@ DesktopScene &DesktopSurface::sceneFor(Desktop &d)
 
 const CaptionStyle &DesktopSurface::captionStyle()
 {
+    CaptionStyle &kept = styles_[desktop_];
     if (!styleDirty_ && styleFor_ == desktop_)
-        return style_;
+        return kept;
     const DesktopSettings &s = desktop_->settings;
-    style_.font = toQFont(s.ShortcutFont);
-    style_.text = toQColor(s.ShortcutFont.Color);
-    style_.background = toQColor(s.BG_Shortcut);
-    style_.transparent = s.Transparent;
-    style_.wrapWidth = std::max(1, global_.Cell_Width - 5);
-    style_.highlight = palette().color(QPalette::Active, QPalette::Highlight);
-    style_.disabledText = palette().color(QPalette::Disabled, QPalette::WindowText);
-    style_.version = ++styleVersion_;
+    CaptionStyle fresh;
+    fresh.font = toQFont(s.ShortcutFont);
+    fresh.text = toQColor(s.ShortcutFont.Color);
+    fresh.background = toQColor(s.BG_Shortcut);
+    fresh.transparent = s.Transparent;
+    fresh.wrapWidth = std::max(1, global_.Cell_Width - 5);
+    fresh.highlight = palette().color(QPalette::Active, QPalette::Highlight);
+    fresh.disabledText = palette().color(QPalette::Disabled, QPalette::WindowText);
+    // Version 0 is a look never worked out.
+    const bool same = kept.version != 0 && kept.font == fresh.font && kept.text == fresh.text
+                      && kept.background == fresh.background && kept.transparent == fresh.transparent
+                      && kept.wrapWidth == fresh.wrapWidth && kept.highlight == fresh.highlight
+                      && kept.highlightText == fresh.highlightText && kept.disabledText == fresh.disabledText;
+    if (!same) {
+        fresh.version = ++styleVersion_;
+        kept = std::move(fresh);
+    }
     styleFor_ = desktop_;
     styleDirty_ = false;
-    return style_;
+    return kept;
 }
 
 const DesktopSurface::Background &DesktopSurface::background()

@@ -78,7 +78,10 @@ private:
     bool pressOnBackground_ = false;
     std::unordered_map<const Desktop *, Background> backgrounds_;
     std::unordered_map<const Desktop *, std::unique_ptr<DesktopScene>> scenes_;
-    CaptionStyle style_;
+    // The caption look last worked out for each desktop shown. A look keeps
+    // its version for as long as it stays the same, so that coming back to a
+    // desktop does not lay its captions out again.
+    std::unordered_map<const Desktop *, CaptionStyle> styles_;
     const Desktop *styleFor_ = nullptr;
     quint64 styleVersion_ = 0;
     bool styleDirty_ = true;
