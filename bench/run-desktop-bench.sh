@@ -14,9 +14,11 @@ fi
 startup=$1 vorlane=$2 bare=$3 surface=$4
 
 xpid= wmpid= display=
+runtime=$(mktemp -d)
 cleanup() {
     [ -n "$wmpid" ] && kill "$wmpid" 2>/dev/null || true
     [ -n "$xpid" ] && kill "$xpid" 2>/dev/null || true
+    rm -rf "$runtime"
 }
 trap cleanup EXIT
 
@@ -43,7 +45,7 @@ if [ -z "$display" ]; then
     echo "$0: no free X display from :150 to :199" >&2
     exit 1
 fi
-export DISPLAY=$display
+export DISPLAY=$display XDG_RUNTIME_DIR=$runtime
 unset QT_QPA_PLATFORM
 echo "Xvfb on $DISPLAY (pid $xpid)"
 if [ "${VORLANE_BENCH_WM:-}" = openbox ]; then

@@ -296,6 +296,38 @@ private slots:
         QCOMPARE(scene.labelCount(), std::size_t(2));
     }
 
+    void captionLayoutFollowsTheLookOfEachDesktop()
+    {
+        GlobalSettings global;
+        FakePlatform platform;
+        ShortcutPictures pictures(platform);
+        DesktopSurface surface(global, pictures);
+        Desktop small, large;
+        large.settings.ShortcutFont.Size = 20;
+        ShortcutItem &a = small.addItem();
+        ShortcutItem &b = large.addItem();
+        a.Label_Caption = b.Label_Caption = QStringLiteral("Two words");
+
+        surface.setDesktop(&small);
+        const quint64 smallLook = surface.captionStyle().version;
+        const int smallHeight = surface.scene()->itemRect(a, surface.captionStyle()).height();
+        surface.setDesktop(&large);
+        QVERIFY(surface.scene()->itemRect(b, surface.captionStyle()).height() > smallHeight);
+
+        // Coming back to an unchanged desktop keeps its look, and with it
+        // the captions already laid out.
+        surface.setDesktop(&small);
+        QCOMPARE(surface.captionStyle().version, smallLook);
+        QCOMPARE(surface.scene()->itemRect(a, surface.captionStyle()).height(), smallHeight);
+
+        // A font changed while the desktop was not shown is a new look.
+        surface.setDesktop(&large);
+        small.settings.ShortcutFont.Size = 20;
+        surface.setDesktop(&small);
+        QVERIFY(surface.captionStyle().version != smallLook);
+        QVERIFY(surface.scene()->itemRect(a, surface.captionStyle()).height() > smallHeight);
+    }
+
     void automaticPictures()
     {
         FakePlatform platform;

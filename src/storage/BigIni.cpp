@@ -160,6 +160,16 @@ void TSectionList::DeleteMany(const std::vector<int> &ascending)
     rebuildIndex();
 }
 
+void TSectionList::reserve(std::size_t n)
+{
+    sections_.reserve(n);
+    std::size_t size = 16;
+    while (size < n * 2 + 2)
+        size *= 2;
+    if (size > slots_.size() && used_ == 0)
+        slots_.assign(size, 0);
+}
+
 void TSectionList::Clear()
 {
     sections_.clear();
@@ -200,6 +210,8 @@ template <class F> void TBigIniFile::forEachLine(const TSectionList::Section &se
 
 std::vector<std::string> &TBigIniFile::materialize(TSectionList::Section &sec)
 {
+    // Every change goes through here first: the split lines may be stale.
+    cachedSection_ = nullptr;
     if (!sec.own) {
         auto lines = std::make_unique<std::vector<std::string>>();
         lines->reserve(sec.lineCount);
@@ -216,14 +228,6 @@ std::vector<std::string> &TBigIniFile::materialize(TSectionList::Section &sec)
 
 int TBigIniFile::findSection(std::string_view name, bool create)
 {
-    // A line break in a section name would forge headers in the file; such
-    // a name stands for its flattened form everywhere.
-    std::string flattened;
-    if (name.find_first_of("\r\n") != std::string_view::npos) {
-        flattened.assign(name);
-        flattenLineBreaks(flattened, 0);
-        name = flattened;
-    }
     const int n = sections_.Count();
     // Loads and saves walk the sections in file order: the wanted section is
     // almost always the current one or the next.
@@ -231,10 +235,19 @@ int TBigIniFile::findSection(std::string_view name, bool create)
         return currentSection_;
     if (currentSection_ + 1 < n && sameTextNoCase(sections_.at(currentSection_ + 1).name, name))
         return ++currentSection_;
+    // A line break in a section name would forge headers in the file; such
+    // a name stands for its flattened form everywhere.
+    std::string flattened;
+    if (std::any_of(name.begin(), name.end(), [](char c) { return c == '\r' || c == '\n'; })) {
+        flattened.assign(name);
+        flattenLineBreaks(flattened, 0);
+        name = flattened;
+    }
     int i = sections_.IndexOf(name);
     if (i < 0) {
         if (!create)
             return -1;
+        cachedSection_ = nullptr; // sections may move
         i = sections_.Add(std::string(name));
     }
     currentSection_ = i;
@@ -243,19 +256,35 @@ int TBigIniFile::findSection(std::string_view name, bool create)
 
 int TBigIniFile::findKey(TSectionList::Section &sec, std::string_view key, std::string_view *found) const
 {
-    int result = -1;
-    forEachLine(sec, [&](std::string_view line, std::size_t ordinal) {
-        const std::size_t eq = line.find('=');
-        if (eq == std::string_view::npos)
+    // A load or save asks one section for several keys in a row: its lines
+    // are split once and kept until anything changes.
+    if (cachedSection_ != &sec) {
+        cachedLines_.clear();
+        forEachLine(sec, [&](std::string_view line, std::size_t) {
+            cachedLines_.push_back(line);
             return true;
-        if (!sameTextNoCase(line.substr(0, eq), key))
-            return true;
-        result = static_cast<int>(ordinal);
-        if (found)
-            *found = line;
-        return false;
-    });
-    return result;
+        });
+        cachedSection_ = &sec;
+    }
+    // An ASCII key without "=" can only match a line that has "=" right
+    // after as many characters as the key has.
+    const bool plain = std::none_of(key.begin(), key.end(), [](char c) { return c == '=' || (c & 0x80); });
+    for (std::size_t i = 0; i < cachedLines_.size(); ++i) {
+        const std::string_view line = cachedLines_[i];
+        bool match;
+        if (plain) {
+            match = line.size() > key.size() && line[key.size()] == '=' && sameTextNoCase(line.substr(0, key.size()), key);
+        } else {
+            const std::size_t eq = line.find('=');
+            match = eq != std::string_view::npos && sameTextNoCase(line.substr(0, eq), key);
+        }
+        if (match) {
+            if (found)
+                *found = line;
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
 }
 
 std::optional<std::string_view> TBigIniFile::ReadValue(std::string_view section, std::string_view key)
@@ -386,6 +415,7 @@ void TBigIniFile::EraseSection(std::string_view section)
     const int s = sections_.IndexOf(section);
     if (s < 0)
         return;
+    cachedSection_ = nullptr;
     sections_.Delete(s);
     if (currentSection_ >= sections_.Count())
         currentSection_ = 0;
@@ -421,7 +451,7 @@ void TBigIniFile::AppendAll(QStringList &target)
 
 int TBigIniFile::SectionLineCount(std::string_view section)
 {
-    const int s = sections_.IndexOf(section);
+    const int s = findSection(section, false);
     return s < 0 ? 0 : static_cast<int>(sections_.at(s).count());
 }
 
@@ -461,6 +491,7 @@ void TBigIniFile::UpdateFile()
 void TBigIniFile::SetFileName(const QString &fileName)
 {
     UpdateFile();
+    cachedSection_ = nullptr;
     sections_.Clear();
     buffer_.clear();
     buffer_.shrink_to_fit();
@@ -477,6 +508,7 @@ void TBigIniFile::SetFileName(const QString &fileName)
 void TBigIniFile::ReadFile(const QString &fileName)
 {
     currentSection_ = 0;
+    cachedSection_ = nullptr;
     readInfo_ = {};
     const QFileInfo info(fileName);
     if (!info.exists() && !info.isSymLink())
@@ -538,7 +570,9 @@ void TBigIniFile::ReadFile(const QString &fileName)
     }
 
     sections_.Clear();
-    sections_.reserve(buffer_.size() / 128 + 1);
+    // Sizing the index for the file up front spares rehashing it as it
+    // grows; a settings section takes a hundred bytes or more.
+    sections_.reserve(buffer_.size() / 96 + 16);
     const char *begin = buffer_.data();
     const char *end = begin + buffer_.size();
     int current = -1; // an index: adding sections may move them

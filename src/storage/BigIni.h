@@ -50,7 +50,8 @@ public:
     // Deletes the sections at the given indexes, which must be ascending.
     void DeleteMany(const std::vector<int> &ascending);
     void Clear();
-    void reserve(std::size_t n) { sections_.reserve(n); }
+    // Room for n sections, in the list and in its index.
+    void reserve(std::size_t n);
 
 private:
     void rebuildIndex();
@@ -142,6 +143,9 @@ protected:
     ReadInfo readInfo_;
     bool failed_ = false; // after a failed read or write nothing is written
     bool keepBackup_ = false;
+    // The lines of the section last searched for a key.
+    mutable const TSectionList::Section *cachedSection_ = nullptr;
+    mutable std::vector<std::string_view> cachedLines_;
 };
 
 class TBiggerIniFile : public TBigIniFile {

@@ -114,10 +114,15 @@ void appendUtf8(std::string &out, QStringView text)
 {
     const char16_t *p = text.utf16();
     const qsizetype n = text.size();
+    // Room for the worst case, written through a pointer: a save encodes
+    // hundreds of thousands of values and a check per byte shows.
+    const std::size_t start = out.size();
+    out.resize(start + static_cast<std::size_t>(n) * 3);
+    char *d = out.data() + start;
     for (qsizetype i = 0; i < n; ++i) {
         char32_t c = p[i];
         if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
+            *d++ = static_cast<char>(c);
             continue;
         }
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && p[i + 1] >= 0xDC00 && p[i + 1] <= 0xDFFF) {
@@ -127,19 +132,21 @@ void appendUtf8(std::string &out, QStringView text)
             c = 0xFFFD;
         }
         if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            *d++ = static_cast<char>(0xC0 | (c >> 6));
+            *d++ = static_cast<char>(0x80 | (c & 0x3F));
         } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            *d++ = static_cast<char>(0xE0 | (c >> 12));
+            *d++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *d++ = static_cast<char>(0x80 | (c & 0x3F));
         } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            // Two UTF-16 units became four bytes: within the room made.
+            *d++ = static_cast<char>(0xF0 | (c >> 18));
+            *d++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *d++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *d++ = static_cast<char>(0x80 | (c & 0x3F));
         }
     }
+    out.resize(static_cast<std::size_t>(d - out.data()));
 }
 
 bool isValidUtf8(std::string_view bytes)
@@ -218,6 +225,8 @@ std::string windows1252ToUtf8(std::string_view bytes)
 bool sameTextNoCase(std::string_view a, std::string_view b)
 {
     if (a.size() == b.size()) {
+        if (a == b)
+            return true;
         bool slow = false;
         for (std::size_t i = 0; i < a.size(); ++i) {
             const auto x = static_cast<unsigned char>(a[i]);
