@@ -201,14 +201,35 @@ bool isValidUtf8(std::string_view bytes)
     return true;
 }
 
+namespace {
+
+// 0x80..0x9F; the five undefined positions keep their C1 code points.
+constexpr std::array<char16_t, 32> kWindows1252High{{
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+}};
+
+} // namespace
+
+char16_t windows1252Char(unsigned char byte)
+{
+    return byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : char16_t(byte);
+}
+
+unsigned char windows1252Byte(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<unsigned char>(c);
+    for (std::size_t i = 0; i < kWindows1252High.size(); ++i) {
+        if (kWindows1252High[i] == c)
+            return static_cast<unsigned char>(0x80 + i);
+    }
+    return '?';
+}
+
 std::string windows1252ToUtf8(std::string_view bytes)
 {
-    // 0x80..0x9F; the five undefined positions keep their C1 code points.
-    static constexpr std::array<char16_t, 32> high{{
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-    }};
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8);
     for (unsigned char c : bytes) {
@@ -216,7 +237,7 @@ std::string windows1252ToUtf8(std::string_view bytes)
             out.push_back(static_cast<char>(c));
             continue;
         }
-        const char16_t u = c < 0xA0 ? high[c - 0x80] : char16_t(c);
+        const char16_t u = windows1252Char(c);
         appendUtf8(out, QStringView(&u, 1));
     }
     return out;

@@ -41,6 +41,10 @@ void appendUtf8(std::string &out, QStringView text);
 bool isValidUtf8(std::string_view bytes);
 // Decodes Windows-1252 bytes into UTF-8.
 std::string windows1252ToUtf8(std::string_view bytes);
+// The character of a Windows-1252 byte, and the byte of a character ('?'
+// for characters the code page lacks).
+char16_t windows1252Char(unsigned char byte);
+unsigned char windows1252Byte(char16_t c);
 
 // Case-insensitive equality of two UTF-8 texts: ASCII folded directly, any
 // other text compared with Unicode case folding.

@@ -11,24 +11,6 @@ namespace {
 
 constexpr std::array<char, 12> kKey{'K', 'a', 'l', 'v', 'o', 'R', 'e', 's', 't', 'u', 'n', 'd'};
 
-// The byte a character has in Windows-1252 ('?' where it has none), so that
-// passwords typed here give the values stored by earlier versions.
-unsigned char ansiByte(char16_t c)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return static_cast<unsigned char>(c);
-    static constexpr std::array<char16_t, 32> high{{
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-    }};
-    for (std::size_t i = 0; i < high.size(); ++i) {
-        if (high[i] == c)
-            return static_cast<unsigned char>(0x80 + i);
-    }
-    return '?';
-}
-
 } // namespace
 
 std::int32_t TransformToPassword(const QString &password)
@@ -36,7 +18,8 @@ std::int32_t TransformToPassword(const QString &password)
     std::int32_t sum = 0;
     for (qsizetype i = 0; i < password.size(); ++i) {
         const unsigned char k = i < static_cast<qsizetype>(kKey.size()) ? static_cast<unsigned char>(kKey[i]) : 255;
-        unsigned char c = ansiByte(password[i].unicode()) ^ k;
+        // Passwords typed here give the values stored by earlier versions.
+        unsigned char c = windows1252Byte(password[i].unicode()) ^ k;
         if (c == 0)
             c = 255;
         sum += c;
