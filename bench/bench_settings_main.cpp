@@ -5,11 +5,17 @@
 //                          [--dir DIR] [--keep] [--no-peak] [--strict]
 //
 // --file benchmarks a copy of an existing settings file instead of the
-// generated ones. The exit status is 1 when a check fails (an unchanged
-// save rewrote the file, a load built other counts) and, with --strict,
-// also when a goal is missed. "--profile load|same|changed FILE" runs one
-// operation on FILE for a profiler (same and changed rewrite FILE). Files live in a temporary folder (or DIR) that is removed
-// at the end unless --keep is given.
+// generated ones. Files live in a temporary folder (or DIR) that is removed
+// at the end unless --keep is given. The exit status is 1 when a check fails
+// (an unchanged save rewrote the file, a load built other counts) and, with
+// --strict, also when a goal is missed. "--profile load|same|changed FILE"
+// runs one operation on FILE for a profiler (same and changed rewrite FILE).
+//
+// On a machine that is busy with other work, wall times (and less so thread
+// CPU times) swing by up to a factor of two between runs; for comparing code
+// changes, instruction counts are steadier:
+//   valgrind --tool=callgrind --toggle-collect='vl::SettingsFile::LoadAll(bool)'
+//       vorlane-bench-settings --profile load copy-of-settings.ini
 //
 // Every size runs its cases interleaved, repetition by repetition, with the
 // starting case rotating, so that a slow phase of the machine spreads over
