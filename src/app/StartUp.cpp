@@ -143,7 +143,7 @@ int runProgram(int argc, char *argv[])
     prompt.setMainWindow(&form);
     form.setHandOff(&handOff);
     QObject::connect(&guard, &TPBJustOne::wakeUp, &form, &TFormMain::wakeUp);
-    form.FormCreate(&splash);
+    form.FormCreate(&splash, true);
     splash.close();
     reportFirstPaintWhenAsked(form);
 
@@ -157,6 +157,7 @@ int runProgram(int argc, char *argv[])
     form.show();
     form.raise();
     form.activateWindow();
+    form.loadRestSoon();
     return app.exec();
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <string_view>
 
 namespace vl {
@@ -34,8 +36,10 @@ public:
 private:
     void put(std::string_view s)
     {
-        for (char c : s)
-            buf_[len_++] = c;
+        // Two numbers and two short words always fit; the bound keeps it so.
+        const std::size_t n = std::min(s.size(), sizeof buf_ - len_);
+        std::memcpy(buf_ + len_, s.data(), n);
+        len_ += n;
     }
     void put(int v) { len_ = static_cast<std::size_t>(std::to_chars(buf_ + len_, buf_ + sizeof buf_, v).ptr - buf_); }
     std::string_view view() const { return {buf_, len_}; }

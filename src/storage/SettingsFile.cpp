@@ -66,6 +66,14 @@ SettingsFile::SettingsFile(Workspace &ws, Prompt &prompt, SettingsHost &host, QS
 {
 }
 
+SettingsFile::~SettingsFile()
+{
+    // Desktops that never got their shortcuts must not make the file look
+    // changed: nothing is written from here.
+    if (pendingIni_)
+        pendingIni_->Abandon();
+}
+
 bool SettingsFile::askShowSimilar()
 {
     const ModalResult r = prompt_.MessageDlg(SimilarMessagesQuestion, MsgDlgType::Confirmation, mbYes | mbNo | mbCancel, 0);
@@ -85,12 +93,17 @@ Desktop &SettingsFile::appendLoadedDefaultDesktop()
     return d;
 }
 
-void SettingsFile::LoadAll(bool pictureMessages)
+void SettingsFile::LoadAll(bool pictureMessages, bool deferInactive)
 {
     WorkingValues &w = ws_.work;
     w.Loading = true;
     pictureMessages_ = pictureMessages;
-    // A picture repaired or broken since the last load must be seen as it is now.
+    deferInactive_ = deferInactive;
+    // A load never mixes with desktops still waiting from an earlier one.
+    pending_.clear();
+    if (pendingIni_)
+        pendingIni_->Abandon();
+    pendingIni_.reset();
     host_.pictureChecks_.clear();
     std::unique_ptr<TAppIniFile> ini;
     try {
@@ -100,22 +113,18 @@ void SettingsFile::LoadAll(bool pictureMessages)
         loadBody(*ini);
     } catch (const NotSettingsFile &) {
         ini->Abandon(); // never rewrite what we could not read
+        pending_.clear();
         w.ErrorsOccurred = true;
         prompt_.ShowMessage(LoadError);
     } catch (const std::exception &) {
+        pending_.clear();
         w.ErrorsOccurred = true;
         prompt_.ShowMessage(LoadError);
     }
-    // The engine rewrites the file only when reading dropped duplicate
-    // sections; that write can fail like any save.
-    try {
-        if (ini)
-            ini->UpdateFile();
-    } catch (const std::exception &) {
-        w.ErrorsOccurred = true;
-        prompt_.ShowMessage(LoadError);
-    }
-    ini.reset();
+    if (!pending_.empty())
+        pendingIni_ = std::move(ini);
+    else
+        closeLoadEngine(ini);
     // The window always has a desktop, whatever the file held.
     if (ws_.desktopCount() == 0) {
         appendLoadedDefaultDesktop();
@@ -124,6 +133,65 @@ void SettingsFile::LoadAll(bool pictureMessages)
     w.WorkingPassword.clear();
     w.WorkingPasswordMode = 1;
     w.Loading = false;
+}
+
+void SettingsFile::closeLoadEngine(std::unique_ptr<TAppIniFile> &ini)
+{
+    // The engine rewrites the file only when reading dropped duplicate
+    // sections; that write can fail like any save.
+    try {
+        if (ini)
+            ini->UpdateFile();
+    } catch (const std::exception &) {
+        ws_.work.ErrorsOccurred = true;
+        prompt_.ShowMessage(LoadError);
+    }
+    ini.reset();
+}
+
+bool SettingsFile::isPending(const Desktop *d) const
+{
+    return std::any_of(pending_.begin(), pending_.end(), [d](const PendingDesktop &p) { return p.desktop == d; });
+}
+
+void SettingsFile::forgetPending(const Desktop *d)
+{
+    pending_.erase(std::remove_if(pending_.begin(), pending_.end(),
+                                  [d](const PendingDesktop &p) { return p.desktop == d; }),
+                   pending_.end());
+    if (pending_.empty())
+        closeLoadEngine(pendingIni_);
+}
+
+bool SettingsFile::loadNextPendingDesktop()
+{
+    if (pending_.empty())
+        return false;
+    WorkingValues &w = ws_.work;
+    const PendingDesktop next = pending_.front();
+    pending_.erase(pending_.begin());
+    const ElementRef current = w.CurrentElement;
+    const bool wasLoading = w.Loading;
+    w.Loading = true;
+    try {
+        loadElements(*pendingIni_, *next.desktop, next.page, next.items, next.notes);
+    } catch (const std::exception &) {
+        // Loading stops at the error, as it does in one go.
+        pending_.clear();
+        w.ErrorsOccurred = true;
+        prompt_.ShowMessage(LoadError);
+    }
+    w.CurrentElement = current;
+    w.Loading = wasLoading;
+    if (pending_.empty())
+        closeLoadEngine(pendingIni_);
+    return !pending_.empty();
+}
+
+void SettingsFile::loadPendingDesktops()
+{
+    while (loadNextPendingDesktop()) {
+    }
 }
 
 void SettingsFile::loadBody(TAppIniFile &ini)
@@ -165,7 +233,7 @@ void SettingsFile::loadBody(TAppIniFile &ini)
     // desktop's counts alone would still let a corrupt file ask for sections
     // squared of them, so the whole load shares one allowance; elements with
     // a section of their own never use it up.
-    int defaultsLeft = ini.SectionCount() + 1;
+    defaultsLeft_ = ini.SectionCount() + 1;
 
     host_.loadProgressTotal(pageCount);
     SectionName name;
@@ -206,58 +274,12 @@ void SettingsFile::loadBody(TAppIniFile &ini)
             d.settings.Background_Picture.clear();
         }
 
-        for (int i = 1; i <= itemCount; ++i) {
-            const std::string_view sec = name.item(p, i);
-            if (ini.SectionLineCount(sec) == 0 && --defaultsLeft < 0)
-                break;
-            QString attached = ini.ReadString(sec, "AttachedFile", QString());
-            if (!g.Leave_Missing && !fileExists(attached))
-                continue;
-            QString command = ini.ReadString(sec, "CommandString", QString());
-            QString itemPicture = ini.ReadString(sec, "Picture", QString());
-            QString label = ini.ReadString(sec, "Label_Caption", QString());
-            const int left = ini.ReadInteger(sec, "Item_Left", 10);
-            const int top = ini.ReadInteger(sec, "Item_Top", 10);
-
-            ShortcutItem &item = ws_.CreateNewItem();
-            host_.setAttachedFile(item, attached);
-            item.CommandString = std::move(command);
-            item.Picture = std::move(itemPicture);
-            if (!item.Picture.isEmpty() && item.Picture != ShortcutItem::NoPicture
-                && !host_.loadShortcutPicture(item)) {
-                w.ErrorsOccurred = true;
-                if (pictureMessages_) {
-                    prompt_.ShowMessage(QStringLiteral("Error in TFormMain.LoadAll-AttachedFile: ") + item.AttachedFile
-                                        + QStringLiteral(" Picture: ") + item.Picture);
-                    askShowSimilar();
-                }
-            }
-            item.Label_Caption = std::move(label);
-            item.Item_Left = left;
-            item.Item_Top = top;
-        }
-
-        for (int n = 1; n <= noteCount; ++n) {
-            const std::string_view sec = name.note(p, n);
-            if (ini.SectionLineCount(sec) == 0 && --defaultsLeft < 0)
-                break;
-            const int left = ini.ReadInteger(sec, "Note_Left", 10);
-            const int top = ini.ReadInteger(sec, "Note_Top", 10);
-            const int width = ini.ReadInteger(sec, "Note_Width", 50);
-            const int height = ini.ReadInteger(sec, "Note_Height", 30);
-            ini.ReadFont(sec, "Note_Font", w.NoteFont);
-            const Colour colour = ini.ReadHexInteger(sec, "Note_Color", clr::clYellow);
-
-            Note &note = ws_.CreateNewNote();
-            ini.ReadStrings(sec, note.Lines, Note::DefaultLine);
-            note.Note_Left = left;
-            note.Note_Top = top;
-            note.Note_Width = width;
-            note.Note_Height = height;
-            note.Note_Font = w.NoteFont;
-            note.UseParentColor = ini.ReadBool(sec, "UseParentColor", false);
-            note.Note_Color = colour;
-        }
+        // The desktop the user sees first is loaded now; the others, when
+        // asked to be deferred, after the window is up.
+        if (deferInactive_ && p != activePage && activePage >= 0 && activePage < pageCount)
+            pending_.push_back({&d, p, itemCount, noteCount});
+        else
+            loadElements(ini, d, p, itemCount, noteCount);
     }
 
     if (!ws_.setActiveIndex(activePage))
@@ -265,11 +287,82 @@ void SettingsFile::loadBody(TAppIniFile &ini)
     host_.desktopChanged();
 }
 
+void SettingsFile::loadElements(TAppIniFile &ini, Desktop &d, int p, int itemCount, int noteCount)
+{
+    GlobalSettings &g = ws_.global;
+    WorkingValues &w = ws_.work;
+    SectionName name;
+    // New elements go onto the active desktop; a deferred desktop is made
+    // active for the moment it takes.
+    const int wasActive = ws_.activeIndex();
+    ws_.setActiveIndex(ws_.indexOf(&d));
+    struct RestoreActive {
+        Workspace &ws;
+        int index;
+        ~RestoreActive() { ws.setActiveIndex(index); }
+    } restore{ws_, wasActive};
+    int &defaultsLeft = defaultsLeft_;
+    for (int i = 1; i <= itemCount; ++i) {
+        const std::string_view sec = name.item(p, i);
+        if (ini.SectionLineCount(sec) == 0 && --defaultsLeft < 0)
+            break;
+        QString attached = ini.ReadString(sec, "AttachedFile", QString());
+        if (!g.Leave_Missing && !fileExists(attached))
+            continue;
+        QString command = ini.ReadString(sec, "CommandString", QString());
+        QString itemPicture = ini.ReadString(sec, "Picture", QString());
+        QString label = ini.ReadString(sec, "Label_Caption", QString());
+        const int left = ini.ReadInteger(sec, "Item_Left", 10);
+        const int top = ini.ReadInteger(sec, "Item_Top", 10);
+
+        ShortcutItem &item = ws_.CreateNewItem();
+        host_.setAttachedFile(item, attached);
+        item.CommandString = std::move(command);
+        item.Picture = std::move(itemPicture);
+        if (!item.Picture.isEmpty() && item.Picture != ShortcutItem::NoPicture
+            && !host_.loadShortcutPicture(item)) {
+            w.ErrorsOccurred = true;
+            if (pictureMessages_) {
+                prompt_.ShowMessage(QStringLiteral("Error in TFormMain.LoadAll-AttachedFile: ") + item.AttachedFile
+                                    + QStringLiteral(" Picture: ") + item.Picture);
+                askShowSimilar();
+            }
+        }
+        item.Label_Caption = std::move(label);
+        item.Item_Left = left;
+        item.Item_Top = top;
+    }
+
+    for (int n = 1; n <= noteCount; ++n) {
+        const std::string_view sec = name.note(p, n);
+        if (ini.SectionLineCount(sec) == 0 && --defaultsLeft < 0)
+            break;
+        const int left = ini.ReadInteger(sec, "Note_Left", 10);
+        const int top = ini.ReadInteger(sec, "Note_Top", 10);
+        const int width = ini.ReadInteger(sec, "Note_Width", 50);
+        const int height = ini.ReadInteger(sec, "Note_Height", 30);
+        ini.ReadFont(sec, "Note_Font", w.NoteFont);
+        const Colour colour = ini.ReadHexInteger(sec, "Note_Color", clr::clYellow);
+
+        Note &note = ws_.CreateNewNote();
+        ini.ReadStrings(sec, note.Lines, Note::DefaultLine);
+        note.Note_Left = left;
+        note.Note_Top = top;
+        note.Note_Width = width;
+        note.Note_Height = height;
+        note.Note_Font = w.NoteFont;
+        note.UseParentColor = ini.ReadBool(sec, "UseParentColor", false);
+        note.Note_Color = colour;
+    }
+}
+
 SettingsFile::SaveResult SettingsFile::SaveAll()
 {
     WorkingValues &w = ws_.work;
     if (w.Saving)
         return SaveResult::Busy;
+    // Everything the file holds must be in the model before it is written.
+    loadPendingDesktops();
     w.Saving = true;
     struct ClearSaving {
         bool &flag;
@@ -387,6 +480,10 @@ void SettingsFile::ReloadAll()
 {
     WorkingValues &w = ws_.work;
     w.Reloading = true;
+    pending_.clear();
+    if (pendingIni_)
+        pendingIni_->Abandon(); // its desktops are about to go
+    pendingIni_.reset();
     host_.reloadStarted();
     while (ws_.desktopCount() > 0)
         ws_.deleteDesktop(ws_.activeIndex());

@@ -5,9 +5,13 @@
 #include <QHash>
 #include <QString>
 
+#include <memory>
+#include <vector>
+
 namespace vl {
 
 class Prompt;
+class TAppIniFile;
 
 // What loading and saving need from the window around them. Every method has
 // a harmless default so that the maintenance commands and tests need none.
@@ -56,12 +60,25 @@ public:
     };
 
     SettingsFile(Workspace &ws, Prompt &prompt, SettingsHost &host, QString path);
+    ~SettingsFile();
+    SettingsFile(const SettingsFile &) = delete;
+    SettingsFile &operator=(const SettingsFile &) = delete;
 
     const QString &path() const { return path_; }
 
     // Reads the file and appends its desktops. Picture problems are reported
     // only when pictureMessages is set; they set ErrorsOccurred either way.
-    void LoadAll(bool pictureMessages = true);
+    // With deferInactive only the active desktop gets its shortcuts and
+    // notes now; the others wait for loadNextPendingDesktop(), and every
+    // operation that needs them (a save, a reload) finishes them first.
+    void LoadAll(bool pictureMessages = true, bool deferInactive = false);
+    bool hasPendingDesktops() const { return !pending_.empty(); }
+    bool isPending(const Desktop *d) const;
+    // Loads the next waiting desktop; false when none is left.
+    bool loadNextPendingDesktop();
+    void loadPendingDesktops();
+    // The desktop is going away: it will never be loaded.
+    void forgetPending(const Desktop *d);
     SaveResult SaveAll();
     void ReloadAll();
 
@@ -76,6 +93,9 @@ public:
 private:
     bool askShowSimilar();
     void loadBody(class TAppIniFile &ini);
+    void loadElements(TAppIniFile &ini, Desktop &d, int p, int itemCount, int noteCount);
+    // Flushes and closes an engine; a failed write is a load error.
+    void closeLoadEngine(std::unique_ptr<TAppIniFile> &ini);
     Desktop &appendLoadedDefaultDesktop();
 
     Workspace &ws_;
@@ -83,6 +103,16 @@ private:
     SettingsHost &host_;
     QString path_;
     bool pictureMessages_ = true;
+    bool deferInactive_ = false;
+    int defaultsLeft_ = 0;
+    struct PendingDesktop {
+        Desktop *desktop;
+        int page;
+        int items;
+        int notes;
+    };
+    std::vector<PendingDesktop> pending_;
+    std::unique_ptr<TAppIniFile> pendingIni_; // kept open while desktops wait
 };
 
 } // namespace vl

@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vl {
@@ -204,7 +205,7 @@ void TFormMain::applyLook()
     status_->setVisible(g.bStatusBar_Enabled);
 }
 
-void TFormMain::FormCreate(TfrmSplash *splash)
+void TFormMain::FormCreate(TfrmSplash *splash, bool deferInactive)
 {
     splash_ = splash;
     CloseAllowed_ = false;
@@ -212,7 +213,7 @@ void TFormMain::FormCreate(TfrmSplash *splash)
     ws_.global.Cell_Height = 82;
     ws_.global.Cell_Width = 92;
     ws_.work.ErrorsOccurred = false;
-    file_.LoadAll();
+    file_.LoadAll(true, deferInactive);
     applyLook();
     saver_->Unmodified();
     status_->GetDriveInfo();
@@ -221,6 +222,16 @@ void TFormMain::FormCreate(TfrmSplash *splash)
     // fresh start never hides the window it has just opened.
     ws_.global.Always_OnBack = false;
     splash_ = nullptr;
+}
+
+void TFormMain::loadRestSoon()
+{
+    if (!file_.hasPendingDesktops())
+        return;
+    QTimer::singleShot(0, this, [this] {
+        if (file_.loadNextPendingDesktop())
+            loadRestSoon();
+    });
 }
 
 void TFormMain::applyWindowState(const GlobalSettings &g)
@@ -295,6 +306,7 @@ void TFormMain::Modified() { saver_->Modified(); }
 
 void TFormMain::desktopRemoving(Desktop &d)
 {
+    file_.forgetPending(&d);
     selection_.dropAll();
     surface_->forget(&d);
 }
@@ -303,8 +315,12 @@ void TFormMain::onTabChanged(int index)
 {
     if (index == ws_.activeIndex() && surface_->desktop() == ws_.activeDesktop())
         return;
-    if (!ws_.setActiveIndex(index))
+    if (index < 0 || index >= ws_.desktopCount())
         return;
+    // A desktop still waiting for its shortcuts gets them before it shows.
+    if (file_.isPending(&ws_.desktop(index)))
+        file_.loadPendingDesktops();
+    ws_.setActiveIndex(index);
     PageControl1Change();
 }
 

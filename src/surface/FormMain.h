@@ -39,7 +39,11 @@ public:
 
     // Loads the desktops and applies the look; the progress window, when
     // given, shows the load and is where a start-up password is asked over.
-    void FormCreate(TfrmSplash *splash = nullptr);
+    // With deferInactive the desktops not shown get their shortcuts after
+    // the window is up (see loadRestSoon).
+    void FormCreate(TfrmSplash *splash = nullptr, bool deferInactive = false);
+    // Loads the waiting desktops one per turn of the event loop.
+    void loadRestSoon();
 
     Workspace &workspace() { return ws_; }
     SettingsFile &settingsFile() { return file_; }
