@@ -309,7 +309,7 @@ void TBigIniFile::WriteValue(std::string_view section, std::string_view key, std
     // Compare what will really be stored, or a value with a line break would
     // count as a change on every save.
     std::string flat;
-    if (value.find_first_of("\r\n") != std::string_view::npos) {
+    if (std::any_of(value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n'; })) {
         flat.assign(value);
         flattenLineBreaks(flat, 0);
         value = flat;
