@@ -1,5 +1,7 @@
 #include "storage/TextConv.h"
 
+#include <QStringEncoder>
+
 #include <array>
 #include <cstring>
 
@@ -112,41 +114,13 @@ std::string toHex8(std::int32_t value)
 
 void appendUtf8(std::string &out, QStringView text)
 {
-    const char16_t *p = text.utf16();
-    const qsizetype n = text.size();
-    // Room for the worst case, written through a pointer: a save encodes
-    // hundreds of thousands of values and a check per byte shows.
+    // Qt's encoder is vectorised; it writes straight into room made for the
+    // worst case, so a save of a hundred thousand values allocates nothing.
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
     const std::size_t start = out.size();
-    out.resize(start + static_cast<std::size_t>(n) * 3);
-    char *d = out.data() + start;
-    for (qsizetype i = 0; i < n; ++i) {
-        char32_t c = p[i];
-        if (c < 0x80) {
-            *d++ = static_cast<char>(c);
-            continue;
-        }
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && p[i + 1] >= 0xDC00 && p[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (p[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x800) {
-            *d++ = static_cast<char>(0xC0 | (c >> 6));
-            *d++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            *d++ = static_cast<char>(0xE0 | (c >> 12));
-            *d++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *d++ = static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            // Two UTF-16 units became four bytes: within the room made.
-            *d++ = static_cast<char>(0xF0 | (c >> 18));
-            *d++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            *d++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *d++ = static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    out.resize(static_cast<std::size_t>(d - out.data()));
+    out.resize(start + static_cast<std::size_t>(encoder.requiredSpace(text.size())));
+    char *end = encoder.appendToBuffer(out.data() + start, text);
+    out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 bool isValidUtf8(std::string_view bytes)
