@@ -1,12 +1,13 @@
 #include "model/Colour.h"
 
 #include <array>
+#include <string_view>
 
 namespace vl {
 namespace {
 
 struct NamedColour {
-    const char *name;
+    std::string_view name;
     std::uint32_t value;
 };
 
@@ -51,7 +52,9 @@ SystemColourResolver &resolverSlot()
 std::optional<Colour> colourFromName(QStringView name)
 {
     for (const auto &c : kNamed) {
-        if (name.compare(QLatin1StringView(c.name), Qt::CaseInsensitive) == 0)
+        // Lengths first: the case-blind comparison is the expensive part.
+        if (name.size() == static_cast<qsizetype>(c.name.size())
+            && name.compare(QLatin1StringView(c.name.data(), static_cast<qsizetype>(c.name.size())), Qt::CaseInsensitive) == 0)
             return static_cast<Colour>(c.value);
     }
     return std::nullopt;
@@ -61,7 +64,7 @@ QString colourToName(Colour c)
 {
     for (const auto &n : kNamed) {
         if (static_cast<Colour>(n.value) == c)
-            return QString::fromLatin1(n.name);
+            return QString::fromLatin1(n.name.data(), static_cast<qsizetype>(n.name.size()));
     }
     return {};
 }

@@ -464,6 +464,24 @@ std::string TBigIniFile::buildFileText() const
         if (sec.count() == 0)
             continue;
         out.append(1, '[').append(sec.name).append("]\r\n");
+        if (!sec.own) {
+            // Lines read with CR LF are written back as they are: copy each
+            // run of them in one piece instead of line by line.
+            const char *run = sec.body;
+            splitLines(sec.body, sec.body + sec.bodyLen, [&](std::string_view line, const char *next) {
+                const bool crlf = next - line.data() == static_cast<std::ptrdiff_t>(line.size()) + 2 && next[-1] == '\n';
+                if (crlf && !isBlankLine(line))
+                    return true;
+                out.append(run, static_cast<std::size_t>(line.data() - run));
+                if (!isBlankLine(line))
+                    out.append(line).append("\r\n");
+                run = next;
+                return true;
+            });
+            out.append(run, static_cast<std::size_t>(sec.body + sec.bodyLen - run));
+            out.append("\r\n");
+            continue;
+        }
         forEachLine(sec, [&](std::string_view line, std::size_t) {
             out.append(line).append("\r\n");
             return true;
@@ -624,16 +642,18 @@ void TBiggerIniFile::WriteHexInteger(std::string_view section, std::string_view 
 
 void TBiggerIniFile::ReadFont(std::string_view section, std::string_view key, FontSpec &font)
 {
-    const FontSpec before = font;
-    const QString fallback = FontToString(font);
-    const QString text = ReadString(section, key, fallback);
+    // An absent key leaves the font as it is, as does text that does not
+    // parse: parsing goes into a copy. No fallback text needs building.
+    const auto v = ReadValue(section, key);
+    if (!v)
+        return;
+    FontSpec parsed = font;
     try {
-        StringToFont(text, font);
+        StringToFont(fromUtf8(*v), parsed);
     } catch (const ConvertError &) {
-        // The text form cannot carry every face name (a comma in it ends
-        // the field), so the fallback restores from the copy, not the text.
-        font = before;
+        return;
     }
+    font = std::move(parsed);
 }
 
 void TBiggerIniFile::WriteFont(std::string_view section, std::string_view key, const FontSpec &font)
@@ -683,8 +703,56 @@ void TBiggerIniFile::ReadStrings(std::string_view section, QStringList &target, 
         target.append(v ? fromUtf8(*v) : def);
 }
 
+// A save of an unchanged note finds "Count" = n followed, at the end of the
+// section, by the n numbered lines in order; deleting and appending them
+// again would change nothing, so the section need not be materialized.
+bool TBiggerIniFile::stringsInPlace(std::string_view section, const QStringList &source)
+{
+    const int s = findSection(section, false);
+    if (s < 0)
+        return false;
+    std::vector<std::string_view> lines;
+    forEachLine(sections_.at(s), [&](std::string_view line, std::size_t) {
+        lines.push_back(line);
+        return true;
+    });
+    const std::size_t n = static_cast<std::size_t>(source.size());
+    if (lines.size() < n + 1)
+        return false;
+    const std::size_t tail = lines.size() - n;
+    char buf[16];
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::string_view line = lines[tail + i];
+        if (numberedKey(line) != static_cast<int>(i + 1))
+            return false;
+        scratch_.clear();
+        appendUtf8(scratch_, source[static_cast<qsizetype>(i)]);
+        flattenLineBreaks(scratch_, 0);
+        if (line.substr(line.find('=') + 1) != scratch_)
+            return false;
+    }
+    bool countSeen = false;
+    for (std::size_t j = 0; j < tail; ++j) {
+        const std::string_view line = lines[j];
+        const int k = numberedKey(line);
+        if (k >= 1 && static_cast<std::size_t>(k) <= n)
+            return false; // would be deleted first instead of the tail line
+        const std::size_t eq = line.find('=');
+        if (!countSeen && eq != std::string_view::npos && sameTextNoCase(line.substr(0, eq), "Count")) {
+            // The line must read exactly as the write would make it.
+            const auto r = std::to_chars(buf, buf + sizeof buf, n);
+            if (line.substr(0, eq) != "Count" || line.substr(eq + 1) != std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)))
+                return false;
+            countSeen = true;
+        }
+    }
+    return countSeen;
+}
+
 void TBiggerIniFile::WriteStrings(std::string_view section, const QStringList &source)
 {
+    if (stringsInPlace(section, source))
+        return;
     QStringList before;
     ReadSectionValues(section, before);
     const int oldCount = ReadInteger(section, "Count", 0);

@@ -159,6 +159,10 @@ public:
     void WriteFont(std::string_view section, std::string_view key, const FontSpec &font);
     void ReadStrings(std::string_view section, QStringList &target, const QString &def);
     void WriteStrings(std::string_view section, const QStringList &source);
+
+private:
+    // True when WriteStrings would leave the section exactly as it is.
+    bool stringsInPlace(std::string_view section, const QStringList &source);
 };
 
 class TAppIniFile : public TBiggerIniFile {

@@ -2,6 +2,7 @@
 
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -224,29 +225,27 @@ std::string windows1252ToUtf8(std::string_view bytes)
     return out;
 }
 
-bool sameTextNoCase(std::string_view a, std::string_view b)
+bool sameTextNoCaseSlow(std::string_view a, std::string_view b)
 {
-    if (a.size() == b.size()) {
-        if (a == b)
-            return true;
-        bool slow = false;
-        for (std::size_t i = 0; i < a.size(); ++i) {
-            const auto x = static_cast<unsigned char>(a[i]);
-            const auto y = static_cast<unsigned char>(b[i]);
-            if (x == y)
-                continue;
-            if ((x | y) & 0x80) {
-                slow = true;
-                break;
-            }
-            if (asciiLower(x) != asciiLower(y))
-                return false;
-        }
-        if (!slow)
-            return true;
-    } else if (!hasHighBytes(a) && !hasHighBytes(b)) {
-        return false;
+    // Up to the first differing byte both texts decode alike, so an ASCII
+    // byte that differs there (after lowering) decides: ASCII folds only to
+    // ASCII. Scanning whole texts for non-ASCII bytes first cost more than
+    // the comparisons themselves.
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        if (x == y)
+            continue;
+        if ((x | y) & 0x80)
+            goto unicode;
+        if (asciiLower(x) != asciiLower(y))
+            return false;
     }
+    // One is the other plus a tail; an ASCII tail makes them differ.
+    if (!hasHighBytes(a.substr(n)) && !hasHighBytes(b.substr(n)))
+        return a.size() == b.size();
+unicode:
     return QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()))
                .compare(QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())), Qt::CaseInsensitive)
         == 0;
@@ -255,13 +254,15 @@ bool sameTextNoCase(std::string_view a, std::string_view b)
 std::size_t hashNoCase(std::string_view text)
 {
     std::uint64_t h = 1469598103934665603ull; // FNV-1a
-    if (!hasHighBytes(text)) {
-        for (unsigned char c : text) {
-            h ^= asciiLower(c);
-            h *= 1099511628211ull;
-        }
-        return static_cast<std::size_t>(h);
+    unsigned char high = 0;
+    for (unsigned char c : text) {
+        high |= c;
+        h ^= asciiLower(c);
+        h *= 1099511628211ull;
     }
+    if (!(high & 0x80))
+        return static_cast<std::size_t>(h);
+    h = 1469598103934665603ull;
     const QString folded = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toCaseFolded();
     std::string bytes;
     appendUtf8(bytes, folded);

@@ -4,6 +4,7 @@
 #include <QStringView>
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -48,7 +49,14 @@ unsigned char windows1252Byte(char16_t c);
 
 // Case-insensitive equality of two UTF-8 texts: ASCII folded directly, any
 // other text compared with Unicode case folding.
-bool sameTextNoCase(std::string_view a, std::string_view b);
+bool sameTextNoCaseSlow(std::string_view a, std::string_view b);
+inline bool sameTextNoCase(std::string_view a, std::string_view b)
+{
+    // Most comparisons of a load or save are of names it wrote itself.
+    if (a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size()) == 0)
+        return true;
+    return sameTextNoCaseSlow(a, b);
+}
 // A hash that agrees with sameTextNoCase.
 std::size_t hashNoCase(std::string_view text);
 
