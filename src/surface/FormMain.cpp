@@ -14,6 +14,7 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -35,16 +36,19 @@ public:
         if (w_.splash_)
             w_.splash_->setTotal(total);
     }
-    void loadProgressStep(int number) override
-    {
-        if (w_.splash_)
-            w_.splash_->setCurrent(number);
-    }
+    void loadProgressStep(int number) override { step_ = number; }
     void processEvents() override
     {
         // Paints and timers go on while a large file loads; input waits,
-        // so no command can act on desktops that are half built.
+        // so no command can act on desktops that are half built. A round
+        // of events every few milliseconds keeps the window alive; one per
+        // desktop would cost more than the desktops themselves.
+        if (sinceEvents_.isValid() && sinceEvents_.elapsed() < 15)
+            return;
+        if (w_.splash_)
+            w_.splash_->setCurrent(step_);
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        sinceEvents_.start();
     }
     void applyWindowState(const GlobalSettings &g) override { w_.applyWindowState(g); }
     void captureWindowState(GlobalSettings &g) override { w_.captureWindowState(g); }
@@ -79,6 +83,8 @@ public:
 private:
     TFormMain &w_;
     QPointer<TfrmSplash> ownSplash_;
+    QElapsedTimer sinceEvents_;
+    int step_ = 0;
 };
 
 TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, QWidget *parent)
