@@ -157,7 +157,9 @@ int runProgram(int argc, char *argv[])
     form.show();
     form.raise();
     form.activateWindow();
-    form.loadRestSoon();
+    // The desktops not shown load once the first one is on screen.
+    QObject::connect(form.surface(), &DesktopSurface::painted, &form, &TFormMain::loadRestSoon,
+                     Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
     return app.exec();
 }
 

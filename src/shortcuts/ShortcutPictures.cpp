@@ -41,8 +41,12 @@ const QPixmap *ShortcutPictures::pictureFor(const ShortcutItem &item)
             it = custom_.insert(item.Picture, QPixmap::fromImage(loadPicture(item.Picture)));
         return it->isNull() ? nullptr : &*it;
     }
-    if (!default_)
-        default_ = iconPixmap(platform_.applicationIcon());
+    // The standard picture is made only when a shortcut needs it.
+    const auto standard = [this] {
+        if (!default_)
+            default_ = iconPixmap(platform_.applicationIcon());
+        return default_;
+    };
     const auto known = byPath_.constFind(item.AttachedFile);
     if (known != byPath_.cend())
         return *known;
@@ -58,10 +62,10 @@ const QPixmap *ShortcutPictures::pictureFor(const ShortcutItem &item)
     case AutoKind::File:
         picture = iconPixmap(platform_.fileIcon(item.AttachedFile));
         if (!picture)
-            picture = default_;
+            picture = standard();
         break;
     case AutoKind::Default:
-        picture = default_;
+        picture = standard();
         break;
     }
     byPath_.insert(item.AttachedFile, picture);
