@@ -103,7 +103,9 @@ int runProgram(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vorlane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Vorlane"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/vorlane/vorlane.svg")));
+    // The bitmap icon: rendering the scalable one would load the SVG engine
+    // on every start.
+    QApplication::setWindowIcon(programIcon());
     installPaletteColourResolver();
     setUpIconTheme();
 
