@@ -55,6 +55,22 @@ QString fromUtf8(std::string_view s)
 
 // ---------------------------------------------------------------- TSectionList
 
+std::size_t TSectionList::Section::count() const
+{
+    if (own)
+        return own->size();
+    if (lineCount == UnknownCount) {
+        std::uint32_t n = 0;
+        splitLines(body, body + bodyLen, [&](std::string_view line, const char *) {
+            if (!isBlankLine(line))
+                ++n;
+            return true;
+        });
+        lineCount = n;
+    }
+    return lineCount;
+}
+
 int TSectionList::indexFind(std::string_view name, std::size_t hash) const
 {
     if (slots_.empty())
@@ -214,7 +230,7 @@ std::vector<std::string> &TBigIniFile::materialize(TSectionList::Section &sec)
     cachedSection_ = nullptr;
     if (!sec.own) {
         auto lines = std::make_unique<std::vector<std::string>>();
-        lines->reserve(sec.lineCount);
+        lines->reserve(sec.count());
         forEachLine(sec, [&](std::string_view line, std::size_t) {
             lines->emplace_back(line);
             return true;
@@ -595,9 +611,29 @@ void TBigIniFile::ReadFile(const QString &fileName)
     const char *end = begin + buffer_.size();
     int current = -1; // an index: adding sections may move them
     std::vector<int> duplicates;
-    splitLines(begin, end, [&](std::string_view line, const char *next) {
-        if (isBlankLine(line))
-            return true;
+    // Only header lines matter here: the search jumps from one "[" at the
+    // start of a line to the next, and a section's lines are split when
+    // they are first needed.
+    const char *p = begin;
+    while (p < end) {
+        if (*p != '[') {
+            const char *q = p;
+            for (;;) {
+                q = static_cast<const char *>(std::memchr(q, '[', static_cast<std::size_t>(end - q)));
+                if (!q || q[-1] == '\n')
+                    break;
+                ++q;
+            }
+            if (!q)
+                break;
+            p = q;
+        }
+        const char *eol = static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        const char *next = eol ? eol + 1 : end;
+        std::size_t len = static_cast<std::size_t>((eol ? eol : end) - p);
+        if (len > 0 && p[len - 1] == '\r')
+            --len;
+        const std::string_view line(p, len);
         if (isHeader(line)) {
             if (current >= 0) {
                 auto &sec = sections_.at(current);
@@ -606,12 +642,9 @@ void TBigIniFile::ReadFile(const QString &fileName)
             if (!sections_.AddFromFile(std::string(line.substr(1, line.size() - 2)), &current))
                 duplicates.push_back(current);
             sections_.at(current).body = next;
-            return true;
         }
-        if (current >= 0)
-            ++sections_.at(current).lineCount;
-        return true;
-    });
+        p = next;
+    }
     if (current >= 0) {
         auto &sec = sections_.at(current);
         sec.bodyLen = static_cast<std::uint32_t>(end - sec.body);

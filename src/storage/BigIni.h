@@ -25,13 +25,15 @@ public:
         std::string name;
         // Until the section is first changed its lines stay in the file
         // buffer: body points at the text between its header and the next
-        // one, and lineCount counts the non-empty lines in it.
+        // one. lineCount counts the non-empty lines in it, worked out the
+        // first time it is asked for: reading a file only looks for headers.
         const char *body = nullptr;
         std::uint32_t bodyLen = 0;
-        std::uint32_t lineCount = 0;
+        mutable std::uint32_t lineCount = UnknownCount;
         std::unique_ptr<std::vector<std::string>> own;
 
-        std::size_t count() const { return own ? own->size() : lineCount; }
+        static constexpr std::uint32_t UnknownCount = 0xFFFFFFFFu;
+        std::size_t count() const;
     };
 
     int Count() const { return static_cast<int>(sections_.size()); }
