@@ -45,6 +45,17 @@ void flattenLineBreaks(std::string &s, std::size_t from)
     }
 }
 
+// Section names never hold a line break (it would forge headers when
+// written); a name with one stands for its flattened form everywhere.
+std::string_view plainName(std::string_view name, std::string &storage)
+{
+    if (!std::any_of(name.begin(), name.end(), [](char c) { return c == '\r' || c == '\n'; }))
+        return name;
+    storage.assign(name);
+    flattenLineBreaks(storage, 0);
+    return storage;
+}
+
 QString fromUtf8(std::string_view s)
 {
     if (s.empty())
@@ -251,14 +262,8 @@ int TBigIniFile::findSection(std::string_view name, bool create)
         return currentSection_;
     if (currentSection_ + 1 < n && sameTextNoCase(sections_.at(currentSection_ + 1).name, name))
         return ++currentSection_;
-    // A line break in a section name would forge headers in the file; such
-    // a name stands for its flattened form everywhere.
-    std::string flattened;
-    if (std::any_of(name.begin(), name.end(), [](char c) { return c == '\r' || c == '\n'; })) {
-        flattened.assign(name);
-        flattenLineBreaks(flattened, 0);
-        name = flattened;
-    }
+    std::string storage;
+    name = plainName(name, storage);
     int i = sections_.IndexOf(name);
     if (i < 0) {
         if (!create)
@@ -397,7 +402,8 @@ void TBigIniFile::WriteBool(std::string_view section, std::string_view key, bool
 
 void TBigIniFile::ReadSection(std::string_view section, QStringList &target)
 {
-    const int s = sections_.IndexOf(section);
+    std::string storage;
+    const int s = sections_.IndexOf(plainName(section, storage));
     if (s < 0)
         return;
     forEachLine(sections_.at(s), [&](std::string_view line, std::size_t) {
@@ -417,7 +423,8 @@ void TBigIniFile::ReadSections(QStringList &target)
 
 void TBigIniFile::ReadSectionValues(std::string_view section, QStringList &target)
 {
-    const int s = sections_.IndexOf(section);
+    std::string storage;
+    const int s = sections_.IndexOf(plainName(section, storage));
     if (s < 0)
         return;
     forEachLine(sections_.at(s), [&](std::string_view line, std::size_t) {
@@ -428,7 +435,8 @@ void TBigIniFile::ReadSectionValues(std::string_view section, QStringList &targe
 
 void TBigIniFile::EraseSection(std::string_view section)
 {
-    const int s = sections_.IndexOf(section);
+    std::string storage;
+    const int s = sections_.IndexOf(plainName(section, storage));
     if (s < 0)
         return;
     cachedSection_ = nullptr;
@@ -639,7 +647,8 @@ void TBigIniFile::ReadFile(const QString &fileName)
                 auto &sec = sections_.at(current);
                 sec.bodyLen = static_cast<std::uint32_t>(line.data() - sec.body);
             }
-            if (!sections_.AddFromFile(std::string(line.substr(1, line.size() - 2)), &current))
+            std::string storage;
+            if (!sections_.AddFromFile(std::string(plainName(line.substr(1, line.size() - 2), storage)), &current))
                 duplicates.push_back(current);
             sections_.at(current).body = next;
         }
