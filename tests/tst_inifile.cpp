@@ -792,6 +792,21 @@ private slots:
         QCOMPARE(back, shorter);
         QCOMPARE(ini->ReadString("n", "7", QString()), QStringLiteral("duplicate"));
     }
+
+    void headerWithACarriageReturnIsOneNameEverywhere()
+    {
+        // "[a]\r[b]" is one header whose name holds a CR: it stands for
+        // "a] [b" in every lookup, and erasing it leaves nothing behind.
+        auto ini = open("[a]\r[b]\r\nk=1\r\n");
+        QCOMPARE(ini->ReadString("a]\r[b", "k", QString()), QStringLiteral("1"));
+        QCOMPARE(ini->ReadString("a] [b", "k", QString()), QStringLiteral("1"));
+        ini->WriteString("a]\r[b", "j", QStringLiteral("2"));
+        ini->EraseSection("a]\r[b");
+        QCOMPARE(ini->SectionLineCount("a] [b"), 0);
+        QStringList names;
+        ini->ReadSections(names);
+        QVERIFY(names.isEmpty());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestIniFile)
