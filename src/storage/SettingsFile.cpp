@@ -46,9 +46,11 @@ int boundedCount(int n, const TBigIniFile &ini) { return std::clamp(n, 0, ini.Se
 
 } // namespace
 
+bool SettingsHost::canShowPicture(const QString &path) { return pictureReadable(path); }
+
 bool SettingsHost::loadDesktopPicture(Desktop &desktop)
 {
-    return pictureReadable(desktop.settings.Background_Picture);
+    return canShowPicture(desktop.settings.Background_Picture);
 }
 
 bool SettingsHost::loadShortcutPicture(ShortcutItem &item)
@@ -56,7 +58,7 @@ bool SettingsHost::loadShortcutPicture(ShortcutItem &item)
     const auto it = pictureChecks_.constFind(item.Picture);
     if (it != pictureChecks_.cend())
         return *it;
-    const bool ok = fileExists(item.Picture) && pictureReadable(item.Picture);
+    const bool ok = fileExists(item.Picture) && canShowPicture(item.Picture);
     pictureChecks_.insert(item.Picture, ok);
     return ok;
 }

@@ -29,9 +29,13 @@ public:
     // The window's geometry into the model, just before a save writes it.
     virtual void captureWindowState(GlobalSettings &global) { (void)global; }
     // False when the picture file exists but cannot be shown.
-    virtual bool loadDesktopPicture(Desktop &desktop);
+    bool loadDesktopPicture(Desktop &desktop);
     // False when the shortcut's picture file cannot be shown (missing too).
-    virtual bool loadShortcutPicture(ShortcutItem &item);
+    // Cached per picture path: shortcuts often share one picture.
+    bool loadShortcutPicture(ShortcutItem &item);
+    // Whether an existing picture file can be shown; the window checks with
+    // its own decoder.
+    virtual bool canShowPicture(const QString &path);
     // Gives a loaded shortcut its attached file; the window resolves
     // shortcut files here as it does for every attached file.
     virtual void setAttachedFile(ShortcutItem &item, const QString &file) { item.AttachedFile = file; }

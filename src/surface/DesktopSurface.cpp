@@ -161,7 +161,6 @@ void DesktopSurface::paintEvent(QPaintEvent *event)
 void DesktopSurface::mousePressEvent(QMouseEvent *event)
 {
     pressedItem_ = nullptr;
-    pressOnBackground_ = false;
     if (!desktop_ || locked_)
         return;
     const QPoint pos = event->position().toPoint();
@@ -172,7 +171,6 @@ void DesktopSurface::mousePressEvent(QMouseEvent *event)
                          event->globalPosition().toPoint());
         return;
     }
-    pressOnBackground_ = true;
     emit backgroundPressed(pos, event->button(), event->modifiers());
 }
 
@@ -187,7 +185,6 @@ void DesktopSurface::mouseReleaseEvent(QMouseEvent *event)
         emit itemReleased(item, event->button(), pos);
         return;
     }
-    pressOnBackground_ = false;
     emit backgroundReleased(pos, event->button(), event->globalPosition().toPoint());
 }
 

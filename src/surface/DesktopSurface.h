@@ -75,7 +75,6 @@ private:
     Desktop *desktop_ = nullptr;
     bool locked_ = false;
     ShortcutItem *pressedItem_ = nullptr;
-    bool pressOnBackground_ = false;
     std::unordered_map<const Desktop *, Background> backgrounds_;
     std::unordered_map<const Desktop *, std::unique_ptr<DesktopScene>> scenes_;
     // The caption look last worked out for each desktop shown. A look keeps

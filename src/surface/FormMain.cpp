@@ -52,14 +52,7 @@ public:
     }
     void applyWindowState(const GlobalSettings &g) override { w_.applyWindowState(g); }
     void captureWindowState(GlobalSettings &g) override { w_.captureWindowState(g); }
-    bool loadDesktopPicture(Desktop &d) override { return canDecodePicture(d.settings.Background_Picture); }
-    bool loadShortcutPicture(ShortcutItem &item) override
-    {
-        const auto it = pictureChecks_.constFind(item.Picture);
-        if (it != pictureChecks_.cend())
-            return *it;
-        return *pictureChecks_.insert(item.Picture, canDecodePicture(item.Picture));
-    }
+    bool canShowPicture(const QString &path) override { return canDecodePicture(path); }
     void setAttachedFile(ShortcutItem &item, const QString &file) override { AttachFile(item, file, w_.platform_); }
     void desktopChanged() override
     {
@@ -543,15 +536,13 @@ void TFormMain::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void TFormMain::sendBehindOthers() { lower(); }
-
 void TFormMain::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange) {
         status_->GetDriveInfo();
         if (isActiveWindow() && ws_.global.Always_OnBack)
-            sendBehindOthers();
+            lower();
     }
 }
 
@@ -559,7 +550,7 @@ void TFormMain::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     if (ws_.global.Always_OnBack)
-        sendBehindOthers();
+        lower();
 }
 
 } // namespace vl

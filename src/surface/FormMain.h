@@ -127,7 +127,6 @@ private:
     QPoint visibleNewPosition() const;
     void applyWindowState(const GlobalSettings &g);
     void captureWindowState(GlobalSettings &g) const;
-    void sendBehindOthers();
 
     Prompt &prompt_;
     Platform &platform_;
