@@ -63,12 +63,15 @@ GeneratedFile generateSettingsFile(const QString &path, const SettingsShape &sha
 // Dialogs a load or save never opens keep the console prompt's refusals.
 class SilentPrompt : public ConsolePrompt {
 public:
-    void ShowMessage(const QString &text) override { texts.append(text); }
-    ModalResult MessageDlg(const QString &text, MsgDlgType, unsigned, int) override
+protected:
+    void showMessage(const QString &text) override { texts.append(text); }
+    ModalResult messageDlg(const QString &text, MsgDlgType, unsigned, int) override
     {
         texts.append(text);
         return ModalResult::Cancel;
     }
+
+public:
     QStringList texts;
 };
 

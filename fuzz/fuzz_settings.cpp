@@ -14,7 +14,7 @@
 // waits for a fix.
 
 #include "app/ConsolePrompt.h"
-#include "app/Prompt.h"
+#include "common/Prompt.h"
 #include "model/FontSpec.h"
 #include "model/Model.h"
 #include "storage/BigIni.h"
@@ -434,13 +434,15 @@ void fontStage(const std::uint8_t *data, std::size_t size)
 class SilentPrompt : public vl::ConsolePrompt {
 public:
     explicit SilentPrompt(vl::ModalResult answer) : answer_(answer) {}
-    void ShowMessage(const QString &) override { ++messages; }
-    vl::ModalResult MessageDlg(const QString &, vl::MsgDlgType, unsigned, int) override
+    int messages = 0;
+
+protected:
+    void showMessage(const QString &) override { ++messages; }
+    vl::ModalResult messageDlg(const QString &, vl::MsgDlgType, unsigned, int) override
     {
         ++messages;
         return answer_;
     }
-    int messages = 0;
 
 private:
     vl::ModalResult answer_;

@@ -1,4 +1,4 @@
-#include "surface/PictureLoader.h"
+#include "common/PictureLoader.h"
 #include "support/TempDir.h"
 
 #include <QBuffer>

@@ -74,8 +74,8 @@ public:
 
 // A prompt whose file chooser breaks.
 class BrokenChooserPrompt : public FakePrompt {
-public:
-    std::optional<QString> OpenFileDialog(const QString &, const QString &, bool) override
+protected:
+    std::optional<QString> openFileDialog(const QString &, const QString &, bool) override
     {
         throw std::runtime_error("chooser failed");
     }

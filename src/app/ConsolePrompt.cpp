@@ -2,12 +2,12 @@
 
 namespace vl {
 
-void ConsolePrompt::ShowMessage(const QString &text)
+void ConsolePrompt::showMessage(const QString &text)
 {
     std::fprintf(out_, "vorlane: %s\n", text.toLocal8Bit().constData());
 }
 
-ModalResult ConsolePrompt::MessageDlg(const QString &text, MsgDlgType, unsigned buttons, int)
+ModalResult ConsolePrompt::messageDlg(const QString &text, MsgDlgType, unsigned buttons, int)
 {
     const bool canSayNo = buttons & mbNo;
     std::fprintf(out_, "vorlane: %s (answered %s)\n", text.toLocal8Bit().constData(), canSayNo ? "No" : "Cancel");

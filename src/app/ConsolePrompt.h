@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Prompt.h"
+#include "common/Prompt.h"
 
 #include <cstdio>
 
@@ -13,13 +13,14 @@ class ConsolePrompt : public Prompt {
 public:
     explicit ConsolePrompt(std::FILE *out = stderr) : out_(out) {}
 
-    void ShowMessage(const QString &text) override;
-    ModalResult MessageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext) override;
-    std::optional<QString> RenameDialog(const QString &) override { return std::nullopt; }
-    std::optional<QString> PasswordForDesktop(const QString &) override { return std::nullopt; }
-    std::optional<QString> OpenFileDialog(const QString &, const QString &, bool) override { return std::nullopt; }
-    std::optional<UrlShortcutFields> UrlShortcutDialog(const UrlShortcutFields &) override { return std::nullopt; }
-    std::optional<ShortcutAttributes> AttributesDialog(const ShortcutAttributes &) override { return std::nullopt; }
+protected:
+    void showMessage(const QString &text) override;
+    ModalResult messageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext) override;
+    std::optional<QString> renameDialog(const QString &) override { return std::nullopt; }
+    std::optional<QString> passwordForDesktop(const QString &) override { return std::nullopt; }
+    std::optional<QString> openFileDialog(const QString &, const QString &, bool) override { return std::nullopt; }
+    std::optional<UrlShortcutFields> urlShortcutDialog(const UrlShortcutFields &) override { return std::nullopt; }
+    std::optional<ShortcutAttributes> attributesDialog(const ShortcutAttributes &) override { return std::nullopt; }
 
 private:
     std::FILE *out_;

@@ -3,7 +3,7 @@
 #include "platform/Platform.h"
 #include "shortcuts/ShortcutFiles.h"
 #include "shortcuts/TImageLabel.h"
-#include "surface/PictureLoader.h"
+#include "common/PictureLoader.h"
 
 #include <QFileInfo>
 #include <QIcon>

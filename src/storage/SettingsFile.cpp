@@ -1,6 +1,6 @@
 #include "storage/SettingsFile.h"
 
-#include "app/Prompt.h"
+#include "common/Prompt.h"
 #include "storage/BigIni.h"
 #include "storage/SectionName.h"
 

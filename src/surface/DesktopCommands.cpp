@@ -1,6 +1,6 @@
 #include "surface/DesktopCommands.h"
 
-#include "app/Prompt.h"
+#include "common/Prompt.h"
 
 namespace vl {
 

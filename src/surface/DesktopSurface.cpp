@@ -2,7 +2,7 @@
 
 #include "shortcuts/ShortcutPictures.h"
 #include "surface/ColourConv.h"
-#include "surface/PictureLoader.h"
+#include "common/PictureLoader.h"
 
 #include <QMouseEvent>
 #include <QPainter>

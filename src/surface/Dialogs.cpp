@@ -1,6 +1,6 @@
 #include "surface/Dialogs.h"
 
-#include "app/Prompt.h"
+#include "common/Prompt.h"
 #include "storage/SettingsFile.h"
 #include "surface/DialogPlacement.h"
 #include "surface/PasswordGate.h"

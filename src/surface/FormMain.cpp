@@ -1,14 +1,14 @@
 #include "surface/FormMain.h"
 
 #include "app/HandOff.h"
-#include "app/Prompt.h"
+#include "common/Prompt.h"
 #include "app/SplashWindow.h"
 #include "platform/Platform.h"
 #include "shortcuts/ShortcutFiles.h"
 #include "surface/ColourConv.h"
 #include "surface/DesktopSurface.h"
 #include "surface/MainActions.h"
-#include "surface/PictureLoader.h"
+#include "common/PictureLoader.h"
 #include "surface/StatusBarMain.h"
 #include "surface/TabStrip.h"
 

@@ -1,6 +1,6 @@
 #include "surface/PasswordGate.h"
 
-#include "app/Prompt.h"
+#include "common/Prompt.h"
 #include "storage/TextConv.h"
 
 #include <array>

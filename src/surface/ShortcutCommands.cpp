@@ -2,7 +2,7 @@
 
 #include "shortcuts/ShortcutFiles.h"
 #include "shortcuts/TImageLabel.h"
-#include "surface/PictureLoader.h"
+#include "common/PictureLoader.h"
 #include "surface/Selection.h"
 
 #include <QFileInfo>

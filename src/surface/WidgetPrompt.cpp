@@ -15,11 +15,14 @@ namespace vl {
 
 namespace {
 
-// A message box that places itself over the main window once it knows its
-// own size.
+// The program's title: plain messages carry it in their caption.
+const QString ApplicationTitle = QStringLiteral("Vorlane");
+
+// A message box that belongs to the window it is asked over, and places
+// itself over the main window once it knows its own size.
 class PlacedMessageBox : public QMessageBox {
 public:
-    PlacedMessageBox(QWidget *mainWindow) : QMessageBox(mainWindow), main_(mainWindow) {}
+    PlacedMessageBox(QWidget *owner, QWidget *mainWindow) : QMessageBox(owner), main_(mainWindow) {}
 
 protected:
     void showEvent(QShowEvent *e) override
@@ -55,18 +58,46 @@ WidgetPrompt::~WidgetPrompt()
     delete url_.data();
 }
 
-void WidgetPrompt::ShowMessage(const QString &text)
+QWidget *WidgetPrompt::owner() const
 {
-    PlacedMessageBox box(main_);
-    box.setWindowTitle(QApplication::applicationDisplayName());
-    box.setText(text);
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
+    for (auto it = open_.rbegin(); it != open_.rend(); ++it) {
+        if (*it && (*it)->isVisible())
+            return it->data();
+    }
+    return main_;
 }
 
-ModalResult WidgetPrompt::MessageDlg(const QString &text, MsgDlgType type, unsigned buttons, int)
+int WidgetPrompt::run(QDialog &dialog)
 {
-    PlacedMessageBox box(main_);
+    open_.emplace_back(&dialog);
+    const int result = dialog.exec();
+    std::erase_if(open_, [&dialog](const QPointer<QDialog> &d) { return !d || d == &dialog; });
+    return result;
+}
+
+void WidgetPrompt::cancelOpenQuestions()
+{
+    // Innermost first: each exec() returns once its own dialog is closed
+    // and the ones it was opened from are closed too.
+    const auto open = open_;
+    for (auto it = open.rbegin(); it != open.rend(); ++it) {
+        if (*it)
+            (*it)->reject();
+    }
+}
+
+void WidgetPrompt::showMessage(const QString &text)
+{
+    PlacedMessageBox box(owner(), main_);
+    box.setWindowTitle(ApplicationTitle);
+    box.setText(text);
+    box.setStandardButtons(QMessageBox::Ok);
+    run(box);
+}
+
+ModalResult WidgetPrompt::messageDlg(const QString &text, MsgDlgType type, unsigned buttons, int)
+{
+    PlacedMessageBox box(owner(), main_);
     switch (type) {
     case MsgDlgType::Warning:
         box.setIcon(QMessageBox::Warning);
@@ -85,7 +116,7 @@ ModalResult WidgetPrompt::MessageDlg(const QString &text, MsgDlgType type, unsig
         box.setWindowTitle(QStringLiteral("Confirm"));
         break;
     case MsgDlgType::Custom:
-        box.setWindowTitle(QApplication::applicationDisplayName());
+        box.setWindowTitle(ApplicationTitle);
         break;
     }
     box.setText(text);
@@ -104,27 +135,27 @@ ModalResult WidgetPrompt::MessageDlg(const QString &text, MsgDlgType type, unsig
         box.setEscapeButton(QMessageBox::Cancel);
     else if (set & QMessageBox::No)
         box.setEscapeButton(QMessageBox::No);
-    box.exec();
+    run(box);
     QAbstractButton *clicked = box.clickedButton();
     if (!clicked)
         return ModalResult::Cancel;
     return resultOf(box.standardButton(clicked));
 }
 
-std::optional<QString> WidgetPrompt::RenameDialog(const QString &current)
+std::optional<QString> WidgetPrompt::renameDialog(const QString &current)
 {
     if (!rename_)
         rename_ = new TfrmRename(*this, main_);
     rename_->setText(current);
-    if (rename_->exec() != QDialog::Accepted)
+    if (run(*rename_) != QDialog::Accepted)
         return std::nullopt;
     return rename_->text();
 }
 
-std::optional<QString> WidgetPrompt::PasswordForDesktop(const QString &desktopCaption)
+std::optional<QString> WidgetPrompt::passwordForDesktop(const QString &desktopCaption)
 {
     TfrmPasswordForDesktop dialog(desktopCaption, main_);
-    const bool ok = dialog.exec() == QDialog::Accepted;
+    const bool ok = run(dialog) == QDialog::Accepted;
     const QString typed = dialog.typed();
     dialog.editEnterPassword->clear();
     if (!ok)
@@ -138,49 +169,52 @@ namespace vl {
 
 QStringList WidgetPrompt::nameFilters(const QString &filter)
 {
+    // Qt takes the patterns from the last parentheses of each entry; with
+    // HideNameFilterDetails it shows the text before them, which is the
+    // entry's own description.
     QStringList out;
     const QStringList parts = filter.split(QLatin1Char('|'));
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        QString description = parts[i];
-        // Qt reads the patterns from the parentheses of the description.
-        const qsizetype open = description.indexOf(QLatin1Char('('));
-        if (open >= 0)
-            description = description.left(open).trimmed();
-        out.append(description + QStringLiteral(" (") + patterns + QLatin1Char(')'));
+        QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        // "*.*" means every file; here most programs and scripts have no dot.
+        for (QString &p : patterns) {
+            if (p == QLatin1String("*.*"))
+                p = QStringLiteral("*");
+        }
+        out.append(parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')'));
     }
     return out;
 }
 
-std::optional<QString> WidgetPrompt::OpenFileDialog(const QString &filter, const QString &startFolder, bool)
+std::optional<QString> WidgetPrompt::openFileDialog(const QString &filter, const QString &startFolder, bool)
 {
-    QFileDialog dialog(main_, QString(), startFolder);
+    QFileDialog dialog(owner(), QString(), startFolder);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setNameFilters(nameFilters(filter));
     // A chosen link is the shortcut's file itself, not what it points to.
     dialog.setOption(QFileDialog::DontResolveSymlinks, true);
     dialog.setOption(QFileDialog::ReadOnly, false);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (run(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().first();
 }
 
-std::optional<UrlShortcutFields> WidgetPrompt::UrlShortcutDialog(const UrlShortcutFields &preset)
+std::optional<UrlShortcutFields> WidgetPrompt::urlShortcutDialog(const UrlShortcutFields &preset)
 {
     if (!url_)
         url_ = new TfrmUrlShortcut(main_);
     url_->setFields(preset);
-    if (url_->exec() != QDialog::Accepted)
+    if (run(*url_) != QDialog::Accepted)
         return std::nullopt;
     return url_->fields();
 }
 
-std::optional<ShortcutAttributes> WidgetPrompt::AttributesDialog(const ShortcutAttributes &preset)
+std::optional<ShortcutAttributes> WidgetPrompt::attributesDialog(const ShortcutAttributes &preset)
 {
     TfrmAttributes dialog(*this, main_);
     dialog.setFields(preset);
-    if (dialog.exec() != QDialog::Accepted)
+    if (run(dialog) != QDialog::Accepted)
         return std::nullopt;
     return dialog.fields();
 }

@@ -1,9 +1,12 @@
 #pragma once
 
-#include "app/Prompt.h"
+#include "common/Prompt.h"
 
+#include <QDialog>
 #include <QPointer>
 #include <QWidget>
+
+#include <vector>
 
 namespace vl {
 
@@ -20,19 +23,30 @@ public:
     // The window the boxes centre on; null before it exists (start-up).
     void setMainWindow(QWidget *w) { main_ = w; }
 
-    void ShowMessage(const QString &text) override;
-    ModalResult MessageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext) override;
-    std::optional<QString> RenameDialog(const QString &current) override;
-    std::optional<QString> PasswordForDesktop(const QString &desktopCaption) override;
-    std::optional<QString> OpenFileDialog(const QString &filter, const QString &startFolder,
-                                          bool picturePreview) override;
-    std::optional<UrlShortcutFields> UrlShortcutDialog(const UrlShortcutFields &preset) override;
-    std::optional<ShortcutAttributes> AttributesDialog(const ShortcutAttributes &preset) override;
-
     // "Desc|*.a;*.b|Desc2|*.c" as a file dialog's name filters.
     static QStringList nameFilters(const QString &filter);
 
+    // The window a new dialog belongs to: the innermost dialog open now, so
+    // that a message about a dialog opens above it, else the main window.
+    QWidget *owner() const;
+
+protected:
+    void showMessage(const QString &text) override;
+    ModalResult messageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext) override;
+    std::optional<QString> renameDialog(const QString &current) override;
+    std::optional<QString> passwordForDesktop(const QString &desktopCaption) override;
+    std::optional<QString> openFileDialog(const QString &filter, const QString &startFolder,
+                                          bool picturePreview) override;
+    std::optional<UrlShortcutFields> urlShortcutDialog(const UrlShortcutFields &preset) override;
+    std::optional<ShortcutAttributes> attributesDialog(const ShortcutAttributes &preset) override;
+    void cancelOpenQuestions() override;
+
 private:
+    // Every dialog of this service runs here, so that it can be found and
+    // closed when the session ends.
+    int run(QDialog &dialog);
+
+    std::vector<QPointer<QDialog>> open_;
     QPointer<QWidget> main_;
     QPointer<TfrmRename> rename_; // created once and reused; a child of the main window
     QPointer<TfrmUrlShortcut> url_; // likewise

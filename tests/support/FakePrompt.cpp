@@ -2,9 +2,14 @@
 
 namespace vl::test {
 
-void FakePrompt::ShowMessage(const QString &text) { calls.append({Call::Message, text}); }
+void FakePrompt::showMessage(const QString &text)
+{
+    calls.append({Call::Message, text});
+    if (onDialog)
+        onDialog(text);
+}
 
-ModalResult FakePrompt::MessageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext)
+ModalResult FakePrompt::messageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext)
 {
     calls.append({Call::Dialog, text, type, buttons, helpContext});
     if (onDialog)
@@ -12,39 +17,49 @@ ModalResult FakePrompt::MessageDlg(const QString &text, MsgDlgType type, unsigne
     return script_.isEmpty() ? defaultAnswer : script_.takeFirst();
 }
 
-std::optional<QString> FakePrompt::RenameDialog(const QString &current)
+std::optional<QString> FakePrompt::renameDialog(const QString &current)
 {
     calls.append({Call::Rename, current});
     renamePresets.append(current);
+    if (onDialog)
+        onDialog(current);
     return renameAnswers.isEmpty() ? std::nullopt : renameAnswers.takeFirst();
 }
 
-std::optional<QString> FakePrompt::PasswordForDesktop(const QString &desktopCaption)
+std::optional<QString> FakePrompt::passwordForDesktop(const QString &desktopCaption)
 {
     calls.append({Call::Password, desktopCaption});
     passwordCaptions.append(desktopCaption);
+    if (onDialog)
+        onDialog(desktopCaption);
     return passwordAnswers.isEmpty() ? std::nullopt : passwordAnswers.takeFirst();
 }
 
-std::optional<QString> FakePrompt::OpenFileDialog(const QString &filter, const QString &startFolder,
+std::optional<QString> FakePrompt::openFileDialog(const QString &filter, const QString &startFolder,
                                                   bool picturePreview)
 {
     calls.append({Call::File, filter});
     fileDialogs.append({filter, startFolder, picturePreview});
+    if (onDialog)
+        onDialog(filter);
     return fileAnswers.isEmpty() ? std::nullopt : fileAnswers.takeFirst();
 }
 
-std::optional<UrlShortcutFields> FakePrompt::UrlShortcutDialog(const UrlShortcutFields &preset)
+std::optional<UrlShortcutFields> FakePrompt::urlShortcutDialog(const UrlShortcutFields &preset)
 {
     calls.append({Call::Url, preset.link});
     urlPresets.append(preset);
+    if (onDialog)
+        onDialog(preset.link);
     return urlAnswers.isEmpty() ? std::nullopt : urlAnswers.takeFirst();
 }
 
-std::optional<ShortcutAttributes> FakePrompt::AttributesDialog(const ShortcutAttributes &preset)
+std::optional<ShortcutAttributes> FakePrompt::attributesDialog(const ShortcutAttributes &preset)
 {
     calls.append({Call::Attributes, preset.caption});
     attributesPresets.append(preset);
+    if (onDialog)
+        onDialog(preset.caption);
     return attributesAnswers.isEmpty() ? std::nullopt : attributesAnswers.takeFirst();
 }
 

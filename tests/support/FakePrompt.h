@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Prompt.h"
+#include "common/Prompt.h"
 
 #include <QList>
 #include <QString>
@@ -21,14 +21,6 @@ public:
         int helpContext = 0;
     };
 
-    void ShowMessage(const QString &text) override;
-    ModalResult MessageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext) override;
-    std::optional<QString> RenameDialog(const QString &current) override;
-    std::optional<QString> PasswordForDesktop(const QString &desktopCaption) override;
-    std::optional<QString> OpenFileDialog(const QString &filter, const QString &startFolder,
-                                          bool picturePreview) override;
-    std::optional<UrlShortcutFields> UrlShortcutDialog(const UrlShortcutFields &preset) override;
-    std::optional<ShortcutAttributes> AttributesDialog(const ShortcutAttributes &preset) override;
 
     // Scripted choosers and dialogs, answered in order; empty scripts cancel.
     struct FileDialogCall {
@@ -52,13 +44,27 @@ public:
 
     void answer(ModalResult r) { script_.append(r); }
     ModalResult defaultAnswer = ModalResult::Cancel;
-    // Runs while a question is "open", as user input arriving during a
-    // modal dialog would.
+    // Runs while any question is "open" (with its text, or the caption or
+    // preset it was asked with), as whatever arrives during a modal dialog
+    // would: a nested event loop, a timer tick, a signal.
     std::function<void(const QString &)> onDialog;
+    // How often dismissQuestions() found questions open.
+    int cancelledByDismissal = 0;
 
     QList<Call> calls;
     QStringList texts() const;
     int count(const QString &text) const;
+
+protected:
+    void showMessage(const QString &text) override;
+    ModalResult messageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext) override;
+    std::optional<QString> renameDialog(const QString &current) override;
+    std::optional<QString> passwordForDesktop(const QString &desktopCaption) override;
+    std::optional<QString> openFileDialog(const QString &filter, const QString &startFolder,
+                                          bool picturePreview) override;
+    std::optional<UrlShortcutFields> urlShortcutDialog(const UrlShortcutFields &preset) override;
+    std::optional<ShortcutAttributes> attributesDialog(const ShortcutAttributes &preset) override;
+    void cancelOpenQuestions() override { ++cancelledByDismissal; }
 
 private:
     QList<ModalResult> script_;
