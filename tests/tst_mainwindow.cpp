@@ -361,30 +361,6 @@ private slots:
         QVERIFY(vl::test::readAll(path_).contains("Page_Count=2"));
     }
 
-    void requestsDuringARunningSaveAreNotLost()
-    {
-        TFormMain &w = start(settingsWith({"A"}, 0));
-        w.show();
-        w.workspace().work.ErrorsOccurred = true;
-        int nested = 0;
-        // While the save's question is open: a timer tick and an Exit.
-        prompt_.onDialog = [&](const QString &) {
-            ++nested;
-            w.saver().requestSave();
-            w.desktopCommands().mnuNewTabSheetClick();
-            w.mnuExitClick();
-            QVERIFY(w.isVisible()); // the close waits for the save
-        };
-        prompt_.answer(ModalResult::Yes);
-        w.mnuSaveClick();
-        prompt_.onDialog = nullptr;
-        QCOMPARE(nested, 1);
-        QVERIFY(!w.workspace().work.Saving);
-        QVERIFY(!w.isVisible());
-        // The desktop added during the question reached the file.
-        QVERIFY(vl::test::readAll(path_).contains("Page_Count=2"));
-    }
-
     void autoSaveTimerFollowsTheOptions()
     {
         TFormMain &w = start(settingsWith({"A"}, 0, "Auto_Save=1\r\nAutoSave_Time=10\r\n"));
@@ -492,58 +468,6 @@ private slots:
         QCOMPARE(shown, QStringList({"", "1", "2", "2", "2"}));
         QCOMPARE(splash.pbar->value(), 2);
         QCOMPARE(splash.size(), QSize(456, 56));
-    }
-
-    void inactiveDesktopsLoadAfterTheWindowIsUp()
-    {
-        QByteArray text = "[General]\r\nPage_Count=3\r\nActive_Page=1\r\n\r\n";
-        for (int p = 0; p < 3; ++p) {
-            text += "[Page" + QByteArray::number(p) + "]\r\nDesktop_Caption=D" + QByteArray::number(p)
-                + "\r\nItem_CountTrue=2\r\n\r\n";
-            for (int i = 1; i <= 2; ++i)
-                text += "[Page" + QByteArray::number(p) + "\\Item" + QByteArray::number(i)
-                    + "]\r\nLabel_Caption=P" + QByteArray::number(p) + "I" + QByteArray::number(i) + "\r\n\r\n";
-        }
-        vl::test::writeAll(path_, text);
-        form_ = std::make_unique<TFormMain>(prompt_, platform_, path_);
-        TFormMain &w = *form_;
-        w.FormCreate(nullptr, true);
-        Workspace &ws = w.workspace();
-        QCOMPARE(ws.activeIndex(), 1);
-        QCOMPARE(int(ws.desktop(1).items.size()), 2);
-        QCOMPARE(int(ws.desktop(0).items.size()), 0);
-        QVERIFY(w.settingsFile().hasPendingDesktops());
-
-        // Switching to a waiting desktop loads it before it shows.
-        w.PageControl1()->setCurrentIndex(2);
-        QCOMPARE(int(ws.desktop(2).items.size()), 2);
-        QCOMPARE(ws.desktop(2).items.back()->Label_Caption, QStringLiteral("P2I2"));
-        QVERIFY(!w.settingsFile().hasPendingDesktops());
-        QCOMPARE(int(ws.desktop(0).items.size()), 2);
-        QCOMPARE(ws.activeIndex(), 2);
-
-        // A save of a model loaded this way finds nothing to change but the
-        // counts it now writes.
-        w.mnuSaveClick();
-        QCOMPARE(w.StatusBar()->saveState(), QStringLiteral("Saved"));
-        const QByteArray saved = vl::test::readAll(path_);
-        QVERIFY(saved.contains("Label_Caption=P0I1"));
-        QVERIFY(saved.contains("Label_Caption=P2I2"));
-
-        // A waiting desktop that is deleted is never loaded; a save first
-        // loads whatever still waits.
-        form_ = std::make_unique<TFormMain>(prompt_, platform_, path_);
-        TFormMain &w2 = *form_;
-        w2.FormCreate(nullptr, true);
-        QCOMPARE(w2.workspace().activeIndex(), 2);
-        prompt_.answer(ModalResult::OK);
-        w2.workspace().setActiveIndex(0);
-        w2.desktopsChanged();
-        w2.desktopCommands().mnuDeleteTabSheetClick();
-        QCOMPARE(captionsOf(w2.workspace()), QStringList({"D1", "D2"}));
-        w2.mnuSaveClick();
-        QCOMPARE(int(w2.workspace().desktop(0).items.size()), 2);
-        QVERIFY(!w2.settingsFile().hasPendingDesktops());
     }
 };
 

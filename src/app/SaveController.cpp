@@ -1,11 +1,13 @@
 #include "app/SaveController.h"
 
+#include "common/OutsideRequests.h"
+
 #include <algorithm>
 
 namespace vl {
 
-SaveController::SaveController(Workspace &ws, SettingsFile &file, QObject *parent)
-    : QObject(parent), ws_(ws), file_(file)
+SaveController::SaveController(Workspace &ws, SettingsFile &file, OutsideRequests &requests, QObject *parent)
+    : QObject(parent), ws_(ws), file_(file), requests_(requests)
 {
     timer_.setObjectName(QStringLiteral("tmAutoSaveTimer"));
     connect(&timer_, &QTimer::timeout, this, &SaveController::tmAutoSaveTimerTimer);
@@ -23,30 +25,7 @@ void SaveController::Modified()
 
 void SaveController::Unmodified() { emit saveStateChanged(QStringLiteral("Unmodified")); }
 
-void SaveController::requestSave()
-{
-    if (ws_.work.Saving) {
-        pending_ = true;
-        return;
-    }
-    do {
-        pending_ = false;
-        last_ = file_.SaveAll();
-    } while (pending_);
-    // Callbacks may start saves of their own; take them out first.
-    auto waiting = std::move(idle_);
-    idle_.clear();
-    for (auto &fn : waiting)
-        fn();
-}
-
-void SaveController::whenIdle(std::function<void()> fn)
-{
-    if (ws_.work.Saving)
-        idle_.push_back(std::move(fn));
-    else
-        fn();
-}
+void SaveController::requestSave() { last_ = file_.SaveAll(); }
 
 void SaveController::applyAutoSave()
 {
@@ -63,6 +42,16 @@ void SaveController::applyAutoSave()
 
 void SaveController::stopAutoSave() { timer_.stop(); }
 
-void SaveController::tmAutoSaveTimerTimer() { requestSave(); }
+void SaveController::tmAutoSaveTimerTimer()
+{
+    // Ticks that pile up behind a long question make one save, not many.
+    if (tickWaiting_)
+        return;
+    tickWaiting_ = true;
+    requests_.post([this] {
+        tickWaiting_ = false;
+        requestSave();
+    });
+}
 
 } // namespace vl

@@ -5,31 +5,30 @@
 #include <QObject>
 #include <QTimer>
 
-#include <functional>
-
 namespace vl {
+
+class OutsideRequests;
 
 // When the workspace is saved: on request, on every reported change under
 // Immediate_Save, on the automatic-save timer, and at the end.
 //
-// Every save runs on the user-interface thread. A save can be "running"
-// while the thread is elsewhere only when its own question ("There were
-// errors, ...") has a nested event loop up; a request that arrives then is
-// remembered and carried out as soon as that save returns, so no request is
-// lost and nothing ever waits on the thread it is blocking.
+// Every save runs on the user-interface thread, and a save is only ever
+// "running" while its own question ("There were errors, ...") is open. The
+// timer's ticks come from outside the user's commands, so they wait in the
+// outside-request queue until no load, save or question is in progress;
+// commands cannot start while a question is open, so nothing ever waits on
+// a save from the thread that runs it.
 class SaveController : public QObject {
     Q_OBJECT
 public:
-    SaveController(Workspace &ws, SettingsFile &file, QObject *parent = nullptr);
+    SaveController(Workspace &ws, SettingsFile &file, OutsideRequests &requests, QObject *parent = nullptr);
 
     // The change report.
     void Modified();
     // Back to "Unmodified" (start-up, reload).
     void Unmodified();
-    // "Save All", the timer tick and the final save all come here.
+    // "Save All", the timer's turn and the final save all come here.
     void requestSave();
-    // Runs fn now when no save is running, else right after it ends.
-    void whenIdle(std::function<void()> fn);
 
     // Starts or stops the automatic-save timer from the options.
     void applyAutoSave();
@@ -46,9 +45,9 @@ private:
 
     Workspace &ws_;
     SettingsFile &file_;
+    OutsideRequests &requests_;
     QTimer timer_;
-    bool pending_ = false;
-    std::vector<std::function<void()>> idle_;
+    bool tickWaiting_ = false;
     SettingsFile::SaveResult last_ = SettingsFile::SaveResult::Saved;
 };
 

@@ -1,6 +1,6 @@
 #include "app/SingleInstance.h"
 
-#include "app/HandOff.h"
+#include "common/HandOff.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>

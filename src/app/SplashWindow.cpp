@@ -59,4 +59,12 @@ void TfrmSplash::setCurrent(int number)
     lblDesktop->setText(QString::number(number));
 }
 
+void TfrmSplash::showCurrent(int number)
+{
+    const QString before = lblDesktop->text();
+    setCurrent(number);
+    if (isVisible() && lblDesktop->text() != before)
+        repaint();
+}
+
 } // namespace vl

@@ -17,6 +17,8 @@ public:
     // so the last desktop's number never flashes up just before the close.
     void setTotal(int total);
     void setCurrent(int number);
+    // setCurrent, drawn on screen before this returns.
+    void showCurrent(int number);
 
     QLabel *lblDesktop = nullptr;
     QProgressBar *pbar = nullptr;

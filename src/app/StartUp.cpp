@@ -1,7 +1,7 @@
 #include "app/StartUp.h"
 
 #include "app/FirstPaintReport.h"
-#include "app/HandOff.h"
+#include "common/HandOff.h"
 #include "app/SettingsLocation.h"
 #include "app/SingleInstance.h"
 #include "app/SplashWindow.h"
@@ -73,8 +73,9 @@ void reportFirstPaintWhenAsked(TFormMain &form)
 int runProgram(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // No display name: Qt would append it to every window title, and the
+    // titles are the program's own texts.
     QApplication::setApplicationName(QStringLiteral("vorlane"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Vorlane"));
     // The bitmap icon: rendering the scalable one would load the SVG engine
     // on every start.
     QApplication::setWindowIcon(programIcon());
@@ -84,17 +85,13 @@ int runProgram(int argc, char *argv[])
     WidgetPrompt prompt;
     LinuxPlatform platform;
 
-    // A termination signal during start-up must not kill the process with its
-    // lock held: it is remembered and honoured once the window can save.
+    // A termination signal before the window exists ends the start here,
+    // with nothing loaded and nothing saved; once it exists the window
+    // decides (see TFormMain::endSession).
     SignalWatcher signalWatcher;
     bool terminateRequested = false;
-    TFormMain *ready = nullptr;
-    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &app, [&](int) {
-        if (ready)
-            ready->endSession();
-        else
-            terminateRequested = true;
-    });
+    auto early = QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &app,
+                                  [&](int) { terminateRequested = true; });
 
     TfrmSplash splash;
     splash.show();
@@ -116,24 +113,24 @@ int runProgram(int argc, char *argv[])
     TFormMain form(prompt, platform, settingsFilePath());
     prompt.setMainWindow(&form);
     form.setHandOff(&handOff);
+    QObject::disconnect(early);
+    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &form, [&form](int) { form.endSession(); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager &) { form.endSession(); });
     QObject::connect(&guard, &TPBJustOne::wakeUp, &form, &TFormMain::wakeUp);
-    form.FormCreate(&splash, true);
+    // Not from inside the close: the save at the end may still be on the stack.
+    QObject::connect(&form, &TFormMain::ended, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+
+    form.FormCreate(&splash);
     splash.close();
     reportFirstPaintWhenAsked(form);
 
-    ready = &form;
-    if (terminateRequested) {
-        form.saver().requestSave(); // as closing would
-        return 0;
+    // Ended while starting: what waits (the close among it) runs in the
+    // event loop, and the window is never shown.
+    if (!form.endRequested()) {
+        form.show();
+        form.raise();
+        form.activateWindow();
     }
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager &) { form.endSession(); });
-
-    form.show();
-    form.raise();
-    form.activateWindow();
-    // The desktops not shown load once the first one is on screen.
-    QObject::connect(form.surface(), &DesktopSurface::painted, &form, &TFormMain::loadRestSoon,
-                     Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
     return app.exec();
 }
 

@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <unordered_set>
 
 namespace vl {
 
@@ -727,10 +728,19 @@ int numberedKey(std::string_view line)
 // lookup per numbered line would make a long note quadratic to load and save.
 void TBiggerIniFile::ReadStrings(std::string_view section, QStringList &target, const QString &def)
 {
+    int none = 0;
+    ReadStrings(section, target, def, none);
+}
+
+void TBiggerIniFile::ReadStrings(std::string_view section, QStringList &target, const QString &def,
+                                 int &missingAllowance)
+{
     int n = ReadInteger(section, "Count", 0);
-    // No section can hold more numbered lines than it has lines; a corrupt
-    // count must not make the reader invent billions of default lines.
-    n = std::min(n, SectionLineCount(section));
+    // A section holds at most as many numbered lines as it has lines; a
+    // corrupt count must not make the reader invent billions of default
+    // lines beyond what the caller allows to be missing.
+    const int lines = SectionLineCount(section);
+    n = std::min<qint64>(n, qint64(lines) + std::max(missingAllowance, 0));
     if (n <= 0)
         return;
     std::vector<std::optional<std::string_view>> found(static_cast<std::size_t>(n));
@@ -741,8 +751,10 @@ void TBiggerIniFile::ReadStrings(std::string_view section, QStringList &target, 
         return true;
     });
     target.reserve(target.size() + n);
-    for (const auto &v : found)
+    for (const auto &v : found) {
         target.append(v ? fromUtf8(*v) : def);
+        missingAllowance -= v ? 0 : 1;
+    }
 }
 
 // A save of an unchanged note finds "Count" = n followed, at the end of the
@@ -802,16 +814,15 @@ void TBiggerIniFile::WriteStrings(std::string_view section, const QStringList &s
     const bool wasModified = modified_;
     auto &lines = materialize(sections_.at(findSection(section, true)));
 
-    // The first line of each old numbered key goes.
-    const int deleteUpTo = std::min<qsizetype>(oldCount, static_cast<qsizetype>(lines.size()));
-    if (deleteUpTo > 0) {
-        std::vector<bool> deleted(static_cast<std::size_t>(deleteUpTo) + 1, false);
+    // The first line of each old numbered key goes, whatever the number of
+    // lines: "Count=5" over the lines "Count" and "5" still loses its "5".
+    if (oldCount > 0) {
+        std::unordered_set<int> deleted;
         std::vector<std::string> kept;
         kept.reserve(lines.size());
         for (auto &line : lines) {
             const int k = numberedKey(line);
-            if (k >= 1 && k <= deleteUpTo && !deleted[static_cast<std::size_t>(k)]) {
-                deleted[static_cast<std::size_t>(k)] = true;
+            if (k >= 1 && k <= oldCount && deleted.insert(k).second) {
                 modified_ = true;
                 continue;
             }

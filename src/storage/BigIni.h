@@ -160,6 +160,9 @@ public:
     void ReadFont(std::string_view section, std::string_view key, FontSpec &font);
     void WriteFont(std::string_view section, std::string_view key, const FontSpec &font);
     void ReadStrings(std::string_view section, QStringList &target, const QString &def);
+    // As above; counted lines that are missing from the section read as def
+    // while missingAllowance lasts, and use it up.
+    void ReadStrings(std::string_view section, QStringList &target, const QString &def, int &missingAllowance);
     void WriteStrings(std::string_view section, const QStringList &source);
 
 private:

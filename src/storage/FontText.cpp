@@ -34,7 +34,9 @@ void StringToFont(const QString &text, FontSpec &font)
     s = s.mid(comma + 1);
 
     comma = s.indexOf(QLatin1Char(','));
-    font.Charset = strToInt(comma < 0 ? QStringView() : s.left(comma));
+    // A character set is one byte; a hand-edited number outside it keeps
+    // its low byte, so that every later write stores a valid one.
+    font.Charset = strToInt(comma < 0 ? QStringView() : s.left(comma)) & 0xFF;
     s = s.mid(comma + 1);
 
     if (s.indexOf(QLatin1Char(',')) != 4)

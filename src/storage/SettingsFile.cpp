@@ -1,5 +1,6 @@
 #include "storage/SettingsFile.h"
 
+#include "common/OutsideRequests.h"
 #include "common/Prompt.h"
 #include "storage/BigIni.h"
 #include "storage/SectionName.h"
@@ -40,9 +41,12 @@ bool pictureReadable(const QString &path)
     return reader.canRead();
 }
 
-// A count can never usefully exceed the sections the file holds (missing
-// sections load as defaults); a corrupt count must not allocate without end.
-int boundedCount(int n, const TBigIniFile &ini) { return std::clamp(n, 0, ini.SectionCount() + 1); }
+// A count can ask for at most every section the file holds plus what is
+// still allowed to be missing; a corrupt count must not allocate without end.
+int boundedCount(int n, const TBigIniFile &ini, int missingLeft)
+{
+    return std::clamp(n, 0, ini.SectionCount() + std::max(missingLeft, 0));
+}
 
 } // namespace
 
@@ -68,13 +72,7 @@ SettingsFile::SettingsFile(Workspace &ws, Prompt &prompt, SettingsHost &host, QS
 {
 }
 
-SettingsFile::~SettingsFile()
-{
-    // Desktops that never got their shortcuts must not make the file look
-    // changed: nothing is written from here.
-    if (pendingIni_)
-        pendingIni_->Abandon();
-}
+SettingsFile::~SettingsFile() = default;
 
 bool SettingsFile::askShowSimilar()
 {
@@ -95,17 +93,12 @@ Desktop &SettingsFile::appendLoadedDefaultDesktop()
     return d;
 }
 
-void SettingsFile::LoadAll(bool pictureMessages, bool deferInactive)
+void SettingsFile::LoadAll(bool pictureMessages)
 {
     WorkingValues &w = ws_.work;
+    const OutsideRequests::Busy busy(requests_);
     w.Loading = true;
     pictureMessages_ = pictureMessages;
-    deferInactive_ = deferInactive;
-    // A load never mixes with desktops still waiting from an earlier one.
-    pending_.clear();
-    if (pendingIni_)
-        pendingIni_->Abandon();
-    pendingIni_.reset();
     host_.pictureChecks_.clear();
     std::unique_ptr<TAppIniFile> ini;
     try {
@@ -115,18 +108,14 @@ void SettingsFile::LoadAll(bool pictureMessages, bool deferInactive)
         loadBody(*ini);
     } catch (const NotSettingsFile &) {
         ini->Abandon(); // never rewrite what we could not read
-        pending_.clear();
         w.ErrorsOccurred = true;
         prompt_.ShowMessage(LoadError);
     } catch (const std::exception &) {
-        pending_.clear();
+        // Loading stops here; every desktop read so far stays.
         w.ErrorsOccurred = true;
         prompt_.ShowMessage(LoadError);
     }
-    if (!pending_.empty())
-        pendingIni_ = std::move(ini);
-    else
-        closeLoadEngine(ini);
+    closeLoadEngine(ini);
     // The window always has a desktop, whatever the file held.
     if (ws_.desktopCount() == 0) {
         appendLoadedDefaultDesktop();
@@ -135,6 +124,9 @@ void SettingsFile::LoadAll(bool pictureMessages, bool deferInactive)
     w.WorkingPassword.clear();
     w.WorkingPasswordMode = 1;
     w.Loading = false;
+    // After an error too: the window must show what was read, and whatever
+    // desktop ends up shown passes its password gate first.
+    host_.desktopChanged();
 }
 
 void SettingsFile::closeLoadEngine(std::unique_ptr<TAppIniFile> &ini)
@@ -149,51 +141,6 @@ void SettingsFile::closeLoadEngine(std::unique_ptr<TAppIniFile> &ini)
         prompt_.ShowMessage(LoadError);
     }
     ini.reset();
-}
-
-bool SettingsFile::isPending(const Desktop *d) const
-{
-    return std::any_of(pending_.begin(), pending_.end(), [d](const PendingDesktop &p) { return p.desktop == d; });
-}
-
-void SettingsFile::forgetPending(const Desktop *d)
-{
-    pending_.erase(std::remove_if(pending_.begin(), pending_.end(),
-                                  [d](const PendingDesktop &p) { return p.desktop == d; }),
-                   pending_.end());
-    if (pending_.empty())
-        closeLoadEngine(pendingIni_);
-}
-
-bool SettingsFile::loadNextPendingDesktop()
-{
-    if (pending_.empty())
-        return false;
-    WorkingValues &w = ws_.work;
-    const PendingDesktop next = pending_.front();
-    pending_.erase(pending_.begin());
-    const ElementRef current = w.CurrentElement;
-    const bool wasLoading = w.Loading;
-    w.Loading = true;
-    try {
-        loadElements(*pendingIni_, *next.desktop, next.page, next.items, next.notes);
-    } catch (const std::exception &) {
-        // Loading stops at the error, as it does in one go.
-        pending_.clear();
-        w.ErrorsOccurred = true;
-        prompt_.ShowMessage(LoadError);
-    }
-    w.CurrentElement = current;
-    w.Loading = wasLoading;
-    if (pending_.empty())
-        closeLoadEngine(pendingIni_);
-    return !pending_.empty();
-}
-
-void SettingsFile::loadPendingDesktops()
-{
-    while (loadNextPendingDesktop()) {
-    }
 }
 
 void SettingsFile::loadBody(TAppIniFile &ini)
@@ -219,7 +166,9 @@ void SettingsFile::loadBody(TAppIniFile &ini)
     g.Tab_Multiline = ini.ReadBool(General, "Tab_Multiline", defaults.Tab_Multiline);
     g.Cell_Height = ini.ReadInteger(General, "Cell_Height", defaults.Cell_Height);
     g.Cell_Width = ini.ReadInteger(General, "Cell_Width", defaults.Cell_Width);
-    const int pageCount = boundedCount(ini.ReadInteger(General, "Page_Count", 1), ini);
+    missingSectionsLeft_ = MissingSectionAllowance;
+    missingNoteLinesLeft_ = MissingNoteLineAllowance;
+    const int pageCount = boundedCount(ini.ReadInteger(General, "Page_Count", 1), ini, missingSectionsLeft_);
     const int activePage = ini.ReadInteger(General, "Active_Page", 0);
     g.Auto_Save = ini.ReadBool(General, "Auto_Save", defaults.Auto_Save);
     g.AutoSave_Time = ini.ReadInteger(General, "AutoSave_Time", defaults.AutoSave_Time);
@@ -231,12 +180,10 @@ void SettingsFile::loadBody(TAppIniFile &ini)
     g.Single_Click = ini.ReadBool(General, "Single_Click", defaults.Single_Click);
     g.SingleClick_Time = ini.ReadInteger(General, "SingleClick_Time", defaults.SingleClick_Time);
 
-    // Elements whose section is missing load as defaults. Bounding each
-    // desktop's counts alone would still let a corrupt file ask for sections
-    // squared of them, so the whole load shares one allowance; elements with
-    // a section of their own never use it up.
-    defaultsLeft_ = ini.SectionCount() + 1;
-
+    // Desktops and elements whose section is missing load as defaults.
+    // Bounding each desktop's counts alone would still let a corrupt file
+    // ask for sections squared of them, so the whole load shares one
+    // allowance; what has a section of its own never uses it up.
     host_.loadProgressTotal(pageCount);
     SectionName name;
     for (int p = 0; p < pageCount; ++p) {
@@ -244,10 +191,12 @@ void SettingsFile::loadBody(TAppIniFile &ini)
         host_.processEvents();
 
         const std::string_view page = name.page(p);
+        if (ini.SectionLineCount(page) == 0 && --missingSectionsLeft_ < 0)
+            break;
         ini.ReadFont(page, "ShortcutFont", g.ShortcutFont);
         const QString caption = ini.ReadString(page, "Desktop_Caption", Desktop::LoadedCaption);
-        const int itemCount = boundedCount(ini.ReadInteger(page, "Item_CountTrue", 0), ini);
-        const int noteCount = boundedCount(ini.ReadInteger(page, "Note_CountTrue", 0), ini);
+        const int itemCount = boundedCount(ini.ReadInteger(page, "Item_CountTrue", 0), ini, missingSectionsLeft_);
+        const int noteCount = boundedCount(ini.ReadInteger(page, "Note_CountTrue", 0), ini, missingSectionsLeft_);
         const bool stretch = ini.ReadBool(page, "Background_Stretch", false);
         const bool center = ini.ReadBool(page, "Background_Center", true);
         const QString password = ini.ReadString(page, "Password", QString());
@@ -276,37 +225,22 @@ void SettingsFile::loadBody(TAppIniFile &ini)
             d.settings.Background_Picture.clear();
         }
 
-        // The desktop the user sees first is loaded now; the others, when
-        // asked to be deferred, after the window is up.
-        if (deferInactive_ && p != activePage && activePage >= 0 && activePage < pageCount)
-            pending_.push_back({&d, p, itemCount, noteCount});
-        else
-            loadElements(ini, d, p, itemCount, noteCount);
+        loadElements(ini, p, itemCount, noteCount);
     }
 
     if (!ws_.setActiveIndex(activePage))
         throw ConvertError("Active_Page is not a loaded desktop");
-    host_.desktopChanged();
 }
 
-void SettingsFile::loadElements(TAppIniFile &ini, Desktop &d, int p, int itemCount, int noteCount)
+// The elements go onto the active desktop, which is the one just created.
+void SettingsFile::loadElements(TAppIniFile &ini, int p, int itemCount, int noteCount)
 {
     GlobalSettings &g = ws_.global;
     WorkingValues &w = ws_.work;
     SectionName name;
-    // New elements go onto the active desktop; a deferred desktop is made
-    // active for the moment it takes.
-    const int wasActive = ws_.activeIndex();
-    ws_.setActiveIndex(ws_.indexOf(&d));
-    struct RestoreActive {
-        Workspace &ws;
-        int index;
-        ~RestoreActive() { ws.setActiveIndex(index); }
-    } restore{ws_, wasActive};
-    int &defaultsLeft = defaultsLeft_;
     for (int i = 1; i <= itemCount; ++i) {
         const std::string_view sec = name.item(p, i);
-        if (ini.SectionLineCount(sec) == 0 && --defaultsLeft < 0)
+        if (ini.SectionLineCount(sec) == 0 && --missingSectionsLeft_ < 0)
             break;
         QString attached = ini.ReadString(sec, "AttachedFile", QString());
         if (!g.Leave_Missing && !fileExists(attached))
@@ -337,7 +271,7 @@ void SettingsFile::loadElements(TAppIniFile &ini, Desktop &d, int p, int itemCou
 
     for (int n = 1; n <= noteCount; ++n) {
         const std::string_view sec = name.note(p, n);
-        if (ini.SectionLineCount(sec) == 0 && --defaultsLeft < 0)
+        if (ini.SectionLineCount(sec) == 0 && --missingSectionsLeft_ < 0)
             break;
         const int left = ini.ReadInteger(sec, "Note_Left", 10);
         const int top = ini.ReadInteger(sec, "Note_Top", 10);
@@ -347,7 +281,7 @@ void SettingsFile::loadElements(TAppIniFile &ini, Desktop &d, int p, int itemCou
         const Colour colour = ini.ReadHexInteger(sec, "Note_Color", clr::clYellow);
 
         Note &note = ws_.CreateNewNote();
-        ini.ReadStrings(sec, note.Lines, Note::DefaultLine);
+        ini.ReadStrings(sec, note.Lines, Note::DefaultLine, missingNoteLinesLeft_);
         note.Note_Left = left;
         note.Note_Top = top;
         note.Note_Width = width;
@@ -361,10 +295,11 @@ void SettingsFile::loadElements(TAppIniFile &ini, Desktop &d, int p, int itemCou
 SettingsFile::SaveResult SettingsFile::SaveAll()
 {
     WorkingValues &w = ws_.work;
-    if (w.Saving)
+    // A model still being read (or about to be replaced) would be written
+    // in part, and the rest of the file lost.
+    if (w.Saving || w.Loading || w.Reloading)
         return SaveResult::Busy;
-    // Everything the file holds must be in the model before it is written.
-    loadPendingDesktops();
+    const OutsideRequests::Busy busy(requests_);
     w.Saving = true;
     struct ClearSaving {
         bool &flag;
@@ -481,11 +416,8 @@ SettingsFile::SaveResult SettingsFile::SaveAll()
 void SettingsFile::ReloadAll()
 {
     WorkingValues &w = ws_.work;
+    const OutsideRequests::Busy busy(requests_);
     w.Reloading = true;
-    pending_.clear();
-    if (pendingIni_)
-        pendingIni_->Abandon(); // its desktops are about to go
-    pendingIni_.reset();
     host_.reloadStarted();
     while (ws_.desktopCount() > 0)
         ws_.deleteDesktop(ws_.activeIndex());

@@ -10,6 +10,7 @@
 
 namespace vl {
 
+class OutsideRequests;
 class Prompt;
 class TAppIniFile;
 
@@ -19,7 +20,8 @@ class SettingsHost {
 public:
     virtual ~SettingsHost() = default;
 
-    // Start-up progress: the total first, then 1-based desktop numbers.
+    // Start-up progress: the total first, then each 1-based desktop number
+    // as that desktop starts to load.
     virtual void loadProgressTotal(int total) { (void)total; }
     virtual void loadProgressStep(int number) { (void)number; }
     // Lets the user interface handle pending events between desktops.
@@ -39,7 +41,9 @@ public:
     // Gives a loaded shortcut its attached file; the window resolves
     // shortcut files here as it does for every attached file.
     virtual void setAttachedFile(ShortcutItem &item, const QString &file) { item.AttachedFile = file; }
-    // The end of a load: the desktop at Active_Page is now active.
+    // The end of a load: the model is complete, Loading is clear, and the
+    // desktop at Active_Page (or the last one loaded, after an error) is
+    // active. Showing it may ask for its password.
     virtual void desktopChanged() {}
     // A reload is about to destroy every desktop / has finished.
     virtual void reloadStarted() {}
@@ -70,19 +74,16 @@ public:
 
     const QString &path() const { return path_; }
 
-    // Reads the file and appends its desktops. Picture problems are reported
-    // only when pictureMessages is set; they set ErrorsOccurred either way.
-    // With deferInactive only the active desktop gets its shortcuts and
-    // notes now; the others wait for loadNextPendingDesktop(), and every
-    // operation that needs them (a save, a reload) finishes them first.
-    void LoadAll(bool pictureMessages = true, bool deferInactive = false);
-    bool hasPendingDesktops() const { return !pending_.empty(); }
-    bool isPending(const Desktop *d) const;
-    // Loads the next waiting desktop; false when none is left.
-    bool loadNextPendingDesktop();
-    void loadPendingDesktops();
-    // The desktop is going away: it will never be loaded.
-    void forgetPending(const Desktop *d);
+    // Where loads, reloads and saves report themselves busy; null: nowhere.
+    void setRequests(OutsideRequests *requests) { requests_ = requests; }
+
+    // Reads the whole file, in file order, and appends its desktops; the
+    // file is closed again before this returns. Picture problems are
+    // reported only when pictureMessages is set; they set ErrorsOccurred
+    // either way.
+    void LoadAll(bool pictureMessages = true);
+    // Refuses (Busy) while a load, a reload or another save is running:
+    // the model is then incomplete or about to change.
     SaveResult SaveAll();
     void ReloadAll();
 
@@ -94,10 +95,18 @@ public:
     static inline const QString EmptyCaptionError = QStringLiteral("Desktop Caption must not be empty");
     static inline const QString ReloadDeleteError = QStringLiteral("Desktop Delete Error in TFormMain.ReloadAll");
 
+    // How much a hand-edited or truncated file may ask for beyond what it
+    // holds: counted desktops and elements whose section is missing load
+    // with defaults, counted note lines that are missing as the default
+    // line, up to these numbers per file. A corrupt count cannot make a
+    // load allocate without end.
+    static constexpr int MissingSectionAllowance = 10000;
+    static constexpr int MissingNoteLineAllowance = 100000;
+
 private:
     bool askShowSimilar();
-    void loadBody(class TAppIniFile &ini);
-    void loadElements(TAppIniFile &ini, Desktop &d, int p, int itemCount, int noteCount);
+    void loadBody(TAppIniFile &ini);
+    void loadElements(TAppIniFile &ini, int p, int itemCount, int noteCount);
     // Flushes and closes an engine; a failed write is a load error.
     void closeLoadEngine(std::unique_ptr<TAppIniFile> &ini);
     Desktop &appendLoadedDefaultDesktop();
@@ -106,17 +115,10 @@ private:
     Prompt &prompt_;
     SettingsHost &host_;
     QString path_;
+    OutsideRequests *requests_ = nullptr;
     bool pictureMessages_ = true;
-    bool deferInactive_ = false;
-    int defaultsLeft_ = 0;
-    struct PendingDesktop {
-        Desktop *desktop;
-        int page;
-        int items;
-        int notes;
-    };
-    std::vector<PendingDesktop> pending_;
-    std::unique_ptr<TAppIniFile> pendingIni_; // kept open while desktops wait
+    int missingSectionsLeft_ = 0;
+    int missingNoteLinesLeft_ = 0;
 };
 
 } // namespace vl

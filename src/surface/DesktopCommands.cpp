@@ -47,10 +47,15 @@ void DesktopCommands::DeleteTabSheet()
         prompt_.ShowMessage(LastDesktopMessage);
         return;
     }
-    const int k = ws_.activeIndex();
-    const ModalResult answer = prompt_.MessageDlg(deleteQuestion(ws_.desktop(k).Desktop_Caption), MsgDlgType::Warning,
-                                                  mbOK | mbCancel, 0);
+    // The desktop the question names is the one deleted, whatever happened
+    // while the question was open.
+    Desktop *doomed = ws_.activeDesktop();
+    const ModalResult answer =
+        prompt_.MessageDlg(deleteQuestion(doomed->Desktop_Caption), MsgDlgType::Warning, mbOK | mbCancel, 0);
     if (answer != ModalResult::OK)
+        return;
+    const int k = ws_.indexOf(doomed);
+    if (k < 0 || ws_.desktopCount() <= 1)
         return;
     try {
         view_.desktopRemoving(ws_.desktop(k));

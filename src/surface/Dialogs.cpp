@@ -5,9 +5,12 @@
 #include "surface/DialogPlacement.h"
 #include "surface/PasswordGate.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -24,11 +27,26 @@ QLabel *boldLabel(const QString &text, QWidget *parent)
     return label;
 }
 
+// Typed characters show as "*", whatever mask the style would draw.
+class StarMaskStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 QLineEdit *passwordEdit(QWidget *parent, const char *name)
 {
     auto *edit = new QLineEdit(parent);
     edit->setObjectName(QLatin1String(name));
     edit->setMaxLength(100);
+    auto *style = new StarMaskStyle;
+    style->setParent(edit); // a widget does not own its style
+    edit->setStyle(style);
     edit->setEchoMode(QLineEdit::Password);
     return edit;
 }
@@ -43,9 +61,27 @@ PlacedDialog::PlacedDialog(QWidget *mainWindow, QWidget *parent)
 
 void PlacedDialog::showEvent(QShowEvent *event)
 {
+    // Fixed size, but wide enough for the whole caption in the title bar
+    // (window managers cut it short with an ellipsis): a strut of no height
+    // as wide as the caption needs.
+    if (!titleStrut_) {
+        titleStrut_ = new QWidget(this);
+        titleStrut_->setFixedHeight(0);
+        layout()->addWidget(titleStrut_);
+    }
+    titleStrut_->setMinimumWidth(titleWidth(windowTitle()));
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     placeOver(this, mainWindow_);
     QDialog::showEvent(event);
+}
+
+int PlacedDialog::titleWidth(const QString &title)
+{
+    // Title bars use a bold face about the size of the application font;
+    // the rest is the icon and the buttons around the caption.
+    QFont font = QApplication::font();
+    font.setBold(true);
+    return QFontMetrics(font).horizontalAdvance(title) + 96;
 }
 
 // ------------------------------------------------------------------ rename

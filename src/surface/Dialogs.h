@@ -17,11 +17,15 @@ class PlacedDialog : public QDialog {
 public:
     PlacedDialog(QWidget *mainWindow, QWidget *parent);
 
+    // The width a dialog needs to show the whole caption in its title bar.
+    static int titleWidth(const QString &title);
+
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
     QWidget *mainWindow_;
+    QWidget *titleStrut_ = nullptr;
 };
 
 // The rename dialog, shared by desktops and shortcuts; refuses an empty name.

@@ -1,12 +1,13 @@
 #include "surface/FormMain.h"
 
-#include "app/HandOff.h"
+#include "common/HandOff.h"
 #include "common/Prompt.h"
 #include "app/SplashWindow.h"
 #include "platform/Platform.h"
 #include "shortcuts/ShortcutFiles.h"
 #include "surface/ColourConv.h"
 #include "surface/DesktopSurface.h"
+#include "surface/HandOffPickup.h"
 #include "surface/MainActions.h"
 #include "common/PictureLoader.h"
 #include "surface/StatusBarMain.h"
@@ -20,6 +21,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -36,17 +38,22 @@ public:
         if (w_.splash_)
             w_.splash_->setTotal(total);
     }
-    void loadProgressStep(int number) override { step_ = number; }
+    void loadProgressStep(int number) override
+    {
+        // Drawn at once: a small file loads faster than the event loop
+        // would get round to painting, and every number is to be seen.
+        if (w_.splash_)
+            w_.splash_->showCurrent(number);
+    }
     void processEvents() override
     {
-        // Paints and timers go on while a large file loads; input waits,
-        // so no command can act on desktops that are half built. A round
-        // of events every few milliseconds keeps the window alive; one per
+        // Paints, timers and signals go on while a large file loads; input
+        // waits, so no command can act on desktops that are half built, and
+        // whatever else arrives waits as an outside request. A round of
+        // events every few milliseconds keeps the window alive; one per
         // desktop would cost more than the desktops themselves.
         if (sinceEvents_.isValid() && sinceEvents_.elapsed() < 15)
             return;
-        if (w_.splash_)
-            w_.splash_->setCurrent(step_);
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         sinceEvents_.start();
     }
@@ -77,7 +84,6 @@ private:
     TFormMain &w_;
     QPointer<TfrmSplash> ownSplash_;
     QElapsedTimer sinceEvents_;
-    int step_ = 0;
 };
 
 TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, QWidget *parent)
@@ -86,21 +92,23 @@ TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, Q
       platform_(platform),
       host_(std::make_unique<Host>(*this)),
       file_(ws_, prompt, *host_, std::move(settingsPath)),
-      gate_(prompt),
+      gate_(prompt, ws_.work),
       desktopCmds_(ws_, prompt, *this),
       pictures_(platform),
       selection_(ws_),
-      launching_(platform, ws_.global),
+      launching_(platform, prompt, ws_.global),
       shortcutCmds_(ws_, prompt, platform, selection_, *this)
 {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Vorlane"));
-    saver_ = new SaveController(ws_, file_, this);
+    prompt_.setRequests(&requests_);
+    file_.setRequests(&requests_);
+    saver_ = new SaveController(ws_, file_, requests_, this);
     buildUi();
     connect(saver_, &SaveController::saveStateChanged, status_, &StatusBarMain::setSaveState);
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain() { prompt_.setRequests(nullptr); }
 
 void TFormMain::buildUi()
 {
@@ -114,8 +122,20 @@ void TFormMain::buildUi()
     status_ = new StatusBarMain(platform_, this);
 
     actions_ = new MainActions(this);
-    for (int i = 0; i < static_cast<int>(ActionId::Count); ++i)
-        addAction((*actions_)[static_cast<ActionId>(i)]);
+    // The window's own keys. The commands on the current shortcut are not
+    // among them: their keys pass the keyboard gate (below), while the same
+    // actions chosen from the shortcut menu have passed the menu's gate.
+    for (int i = 0; i < static_cast<int>(ActionId::Count); ++i) {
+        const auto id = static_cast<ActionId>(i);
+        if (!MainActions::onShortcutMenu(id))
+            addAction((*actions_)[id]);
+    }
+    const auto key = [this](QKeySequence sequence, auto command) {
+        auto *shortcut = new QShortcut(sequence, this);
+        connect(shortcut, &QShortcut::activated, this, command);
+    };
+    key(QKeySequence(Qt::Key_Delete), [this] { keyDelete(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_R), [this] { keyCommand(&ShortcutCommands::mnuItemRenameClick); });
     connect((*actions_)[ActionId::NewDesktop], &QAction::triggered, this, [this] { desktopCmds_.mnuNewTabSheetClick(); });
     connect((*actions_)[ActionId::RenameDesktop], &QAction::triggered, this,
             [this] { desktopCmds_.mnuRenameTabSheetClick(); });
@@ -131,9 +151,9 @@ void TFormMain::buildUi()
     (*actions_)[ActionId::ItemCopy]->setEnabled(false);
     (*actions_)[ActionId::ItemCut]->setEnabled(false);
     connect((*actions_)[ActionId::ItemDelete], &QAction::triggered, this,
-            [this] { keyCommand(&ShortcutCommands::mnuItemDeleteClick); });
+            [this] { shortcutCmds_.mnuItemDeleteClick(); });
     connect((*actions_)[ActionId::ItemRename], &QAction::triggered, this,
-            [this] { keyCommand(&ShortcutCommands::mnuItemRenameClick); });
+            [this] { shortcutCmds_.mnuItemRenameClick(); });
     connect((*actions_)[ActionId::ItemAttachedFile], &QAction::triggered, this,
             [this] { shortcutCmds_.mnuAttachedFileClick(); });
     connect((*actions_)[ActionId::ItemPicture], &QAction::triggered, this, [this] { shortcutCmds_.mnuItemPictureClick(); });
@@ -171,11 +191,12 @@ void TFormMain::buildUi()
     connect(surface_, &DesktopSurface::backgroundPressed, this, &TFormMain::onBackgroundPressed);
     connect(surface_, &DesktopSurface::itemPressed, this, &TFormMain::onItemPressed);
     connect(surface_, &DesktopSurface::itemDoubleClicked, this, &TFormMain::onItemDoubleClicked);
-    // A hand-off waiting when the window paints is picked up right after.
+    // A hand-off waiting when the window paints is picked up after the
+    // paint, as soon as no load, save or question is in progress.
     connect(surface_, &DesktopSurface::painted, this, [this] {
         if (handOff_ && !pickupQueued_ && handOff_->HandOffExists()) {
             pickupQueued_ = true;
-            QMetaObject::invokeMethod(this, &TFormMain::pickupHandOff, Qt::QueuedConnection);
+            requests_.post([this] { pickupHandOff(); });
         }
     });
     applyLook();
@@ -204,7 +225,7 @@ void TFormMain::applyLook()
     status_->setVisible(g.bStatusBar_Enabled);
 }
 
-void TFormMain::FormCreate(TfrmSplash *splash, bool deferInactive)
+void TFormMain::FormCreate(TfrmSplash *splash)
 {
     splash_ = splash;
     CloseAllowed_ = false;
@@ -212,7 +233,7 @@ void TFormMain::FormCreate(TfrmSplash *splash, bool deferInactive)
     ws_.global.Cell_Height = 82;
     ws_.global.Cell_Width = 92;
     ws_.work.ErrorsOccurred = false;
-    file_.LoadAll(true, deferInactive);
+    file_.LoadAll(true);
     applyLook();
     saver_->Unmodified();
     status_->GetDriveInfo();
@@ -221,16 +242,6 @@ void TFormMain::FormCreate(TfrmSplash *splash, bool deferInactive)
     // fresh start never hides the window it has just opened.
     ws_.global.Always_OnBack = false;
     splash_ = nullptr;
-}
-
-void TFormMain::loadRestSoon()
-{
-    if (!file_.hasPendingDesktops())
-        return;
-    QTimer::singleShot(0, this, [this] {
-        if (file_.loadNextPendingDesktop())
-            loadRestSoon();
-    });
 }
 
 void TFormMain::applyWindowState(const GlobalSettings &g)
@@ -297,15 +308,19 @@ void TFormMain::PageControl1Change()
         return;
     selection_.UnFocused();
     surface_->setDesktop(d);
+    // Locked before the question: nothing of a protected desktop may be
+    // painted behind its own password prompt.
+    surface_->setLocked(true);
     const bool allowed = gate_.switchAllowed(*d, PasswordGate::creationError("PageControl1Change"));
-    surface_->setLocked(!allowed);
+    // The question may have outlived the desktop it was about.
+    if (surface_->desktop() == d)
+        surface_->setLocked(!allowed);
 }
 
 void TFormMain::Modified() { saver_->Modified(); }
 
 void TFormMain::desktopRemoving(Desktop &d)
 {
-    file_.forgetPending(&d);
     selection_.dropAll();
     surface_->forget(&d);
 }
@@ -316,9 +331,6 @@ void TFormMain::onTabChanged(int index)
         return;
     if (index < 0 || index >= ws_.desktopCount())
         return;
-    // A desktop still waiting for its shortcuts gets them before it shows.
-    if (file_.isPending(&ws_.desktop(index)))
-        file_.loadPendingDesktops();
     ws_.setActiveIndex(index);
     PageControl1Change();
 }
@@ -349,16 +361,12 @@ void TFormMain::mnuReloadClick()
 {
     if (prompt_.MessageDlg(ReloadQuestion, MsgDlgType::Warning, mbOK | mbCancel, 0) != ModalResult::OK)
         return;
-    // A reload that starts while a save waits for its answer would pull
-    // the desktops from under that save.
-    saver_->whenIdle([this] {
-        selection_.dropAll();
-        surface_->forgetAll();
-        file_.ReloadAll();
-        desktopsChanged();
-        showActiveDesktop();
-        applyLook();
-    });
+    selection_.dropAll();
+    surface_->forgetAll();
+    file_.ReloadAll();
+    desktopsChanged();
+    showActiveDesktop();
+    applyLook();
 }
 
 void TFormMain::mnuExitClick()
@@ -376,47 +384,48 @@ void TFormMain::quitWithoutSaving()
 
 void TFormMain::endSession()
 {
+    if (ending_)
+        return;
+    ending_ = true;
     CloseAllowed_ = true;
-    close();
+    // A model still being read holds nothing the file does not, and a save
+    // of it would write only the part read so far.
+    if (ws_.work.Loading || ws_.work.Reloading)
+        QuitWithoutSaving_ = true;
+    // A log-out must not wait for somebody to answer a question.
+    prompt_.dismissQuestions();
+    requests_.post([this] { close(); });
 }
 
 void TFormMain::wakeUp()
 {
-    if (isMinimized())
-        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    show();
-    raise();
-    activateWindow();
-    pickupHandOff();
+    requests_.post([this] {
+        // A hand-off that arrives as the program ends stays in its file for
+        // the next start.
+        if (ending_)
+            return;
+        if (isMinimized())
+            setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        show();
+        raise();
+        activateWindow();
+        pickupHandOff();
+    });
 }
 
 void TFormMain::pickupHandOff()
 {
     pickupQueued_ = false;
-    if (!handOff_ || !handOff_->HandOffExists())
+    if (ending_ || !handOff_ || !handOff_->HandOffExists())
         return;
-    const std::optional<QString> handed = handOff_->LoadTempOpenFile();
-    handOff_->DeleteTempOpenFile();
-    // Paths here have no short names: the long form is the absolute, clean
-    // path. A path that leads nowhere is reported, never passed on.
-    QString path;
-    QString name;
-    if (handed && IsUrl(*handed)) {
-        path = *handed;
-        name = *handed;
-    } else if (handed && !handed->isEmpty()) {
-        const QFileInfo info(QDir::cleanPath(QDir::current().absoluteFilePath(*handed)));
-        if (info.exists()) {
-            path = info.absoluteFilePath();
-            name = info.fileName().isEmpty() ? path : info.fileName();
-        }
-    }
-    if (path.isEmpty()) {
+    // A path that leads nowhere is reported, never passed on.
+    const std::optional<HandedPath> handed = takeHandOff(*handOff_, prompt_);
+    if (!handed) {
         ws_.work.ErrorsOccurred = true;
         status_->setSaveState(QStringLiteral("Paint Error"));
         return;
     }
-    FromSendTo(name, path);
+    FromSendTo(handed->caption, handed->path);
 }
 
 QPoint TFormMain::visibleNewPosition() const
@@ -484,7 +493,9 @@ void TFormMain::onItemPressed(ShortcutItem *item, int, Qt::MouseButton button, Q
         return;
     }
     if (button == Qt::RightButton) {
-        ws_.work.CurrentElement = {item, nullptr};
+        // Selects as a left press does, so the menu acts on what was
+        // pressed; a shortcut already selected keeps the current one.
+        selection_.Focused(*item, mods & Qt::ControlModifier);
         CheckPasswordOnMenuItem(globalPos);
     }
 }
@@ -511,6 +522,15 @@ void TFormMain::keyCommand(void (ShortcutCommands::*command)())
     (shortcutCmds_.*command)();
 }
 
+void TFormMain::keyDelete()
+{
+    if (!ws_.work.CurrentElement.item || !CheckPasswordOnPopUpMenu())
+        return;
+    // The key asks and deletes; unlike the menu command it reports a
+    // change only when something was deleted.
+    shortcutCmds_.DeleteItem();
+}
+
 void TFormMain::closeEvent(QCloseEvent *event)
 {
     if (!CloseAllowed_) {
@@ -518,22 +538,18 @@ void TFormMain::closeEvent(QCloseEvent *event)
         showMinimized();
         return;
     }
-    saver_->stopAutoSave();
-    if (QuitWithoutSaving_) {
-        event->accept();
-        return;
-    }
-    if (ws_.work.Saving) {
-        // The running save is waiting for its question; close once it ends.
+    // Never in the middle of a load, a save or a question: the close waits
+    // its turn like any request from outside.
+    if (requests_.busy()) {
         event->ignore();
-        saver_->whenIdle([self = QPointer<TFormMain>(this)] {
-            if (self)
-                self->close();
-        });
+        requests_.post([this] { close(); });
         return;
     }
-    saver_->requestSave();
+    saver_->stopAutoSave();
+    if (!QuitWithoutSaving_)
+        saver_->requestSave(); // whatever its outcome, the close goes on
     event->accept();
+    emit ended();
 }
 
 void TFormMain::changeEvent(QEvent *event)

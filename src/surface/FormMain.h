@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/SaveController.h"
+#include "common/OutsideRequests.h"
 #include "model/Model.h"
 #include "storage/SettingsFile.h"
 #include "shortcuts/Launching.h"
@@ -39,15 +40,12 @@ public:
 
     // Loads the desktops and applies the look; the progress window, when
     // given, shows the load and is where a start-up password is asked over.
-    // With deferInactive the desktops not shown get their shortcuts after
-    // the window is up (see loadRestSoon).
-    void FormCreate(TfrmSplash *splash = nullptr, bool deferInactive = false);
-    // Loads the waiting desktops one per turn of the event loop.
-    void loadRestSoon();
+    void FormCreate(TfrmSplash *splash = nullptr);
 
     Workspace &workspace() { return ws_; }
     SettingsFile &settingsFile() { return file_; }
     SaveController &saver() { return *saver_; }
+    OutsideRequests &requests() { return requests_; }
     DesktopCommands &desktopCommands() { return desktopCmds_; }
     ShortcutCommands &shortcutCommands() { return shortcutCmds_; }
     Selection &selection() { return selection_; }
@@ -58,7 +56,8 @@ public:
     // Where hand-offs from later starts arrive; none: no pickup.
     void setHandOff(HandOff *handOff) { handOff_ = handOff; }
     // The pickup: a waiting hand-off becomes a selected shortcut on the
-    // active desktop. Runs on every wake-up and after every paint.
+    // active desktop. Asked for on every wake-up and after every paint; it
+    // runs as an outside request.
     void pickupHandOff();
     // Adds the shortcut of a handed-over path.
     void FromSendTo(const QString &caption, const QString &path);
@@ -74,15 +73,19 @@ public:
     MainActions &actions() const { return *actions_; }
 
     bool closeAllowed() const { return CloseAllowed_; }
+    // The session or a signal asked the program to end.
+    bool endRequested() const { return ending_; }
 
     // Commands of the desktop menu and the keyboard.
     void mnuSaveClick();
     void mnuReloadClick();
     void mnuExitClick();
     void quitWithoutSaving();
-    // The end of the desktop session or a termination signal: save and end.
+    // The end of the desktop session or a termination signal: open
+    // questions close as cancelled, then the program saves and ends; while
+    // the model is still being read it ends without saving.
     void endSession();
-    // A second copy asked this one to come forward.
+    // A second copy asked this one to come forward (and maybe handed a path over).
     void wakeUp();
 
     // The desktop-menu gate for a right-button release over the background.
@@ -108,6 +111,10 @@ public:
 
     static inline const QString ReloadQuestion = QStringLiteral("Are You Sure?");
 
+signals:
+    // The window has closed for good: the program may end.
+    void ended();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -122,14 +129,17 @@ private:
     void onItemPressed(ShortcutItem *item, int where, Qt::MouseButton button, Qt::KeyboardModifiers mods,
                        QPoint globalPos);
     void onItemDoubleClicked(ShortcutItem *item, int where);
-    // The keyboard commands on the current shortcut pass the gate first.
+    // The keyboard commands on the current shortcut pass the gate first;
+    // from the shortcut menu they run at once, its gate having passed.
     void keyCommand(void (ShortcutCommands::*command)());
+    void keyDelete();
     QPoint visibleNewPosition() const;
     void applyWindowState(const GlobalSettings &g);
     void captureWindowState(GlobalSettings &g) const;
 
     Prompt &prompt_;
     Platform &platform_;
+    OutsideRequests requests_;
     Workspace ws_;
     std::unique_ptr<Host> host_;
     SettingsFile file_;
@@ -154,7 +164,7 @@ private:
 
     bool CloseAllowed_ = false;
     bool QuitWithoutSaving_ = false;
-    bool closing_ = false;
+    bool ending_ = false;
 };
 
 } // namespace vl

@@ -43,13 +43,29 @@ MainActions::MainActions(QObject *parent) : QObject(parent)
         a->setObjectName(QString::fromLatin1(s.name));
         if (!s.shortcut.isEmpty()) {
             a->setShortcut(s.shortcut);
-            a->setShortcutContext(Qt::WindowShortcut);
+            a->setShortcutContext(onShortcutMenu(s.id) ? Qt::WidgetShortcut : Qt::WindowShortcut);
         }
         if (s.hint) {
             a->setStatusTip(QString::fromLatin1(s.hint));
             a->setToolTip(QString::fromLatin1(s.hint));
         }
         actions_[static_cast<std::size_t>(s.id)] = a;
+    }
+}
+
+bool MainActions::onShortcutMenu(ActionId id)
+{
+    switch (id) {
+    case ActionId::ItemCopy:
+    case ActionId::ItemCut:
+    case ActionId::ItemDelete:
+    case ActionId::ItemRename:
+    case ActionId::ItemAttachedFile:
+    case ActionId::ItemPicture:
+    case ActionId::ItemAttributes:
+        return true;
+    default:
+        return false;
     }
 }
 

@@ -36,6 +36,10 @@ public:
     explicit MainActions(QObject *parent);
     QAction *operator[](ActionId id) const { return actions_[static_cast<std::size_t>(id)]; }
 
+    // The commands of the shortcut menu. Their keys work only while the
+    // menu is open; on the window, the same keys pass the keyboard gate.
+    static bool onShortcutMenu(ActionId id);
+
 private:
     std::array<QAction *, static_cast<std::size_t>(ActionId::Count)> actions_{};
 };

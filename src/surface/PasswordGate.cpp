@@ -42,6 +42,7 @@ bool PasswordGate::askPassword(const Desktop &d, const QString &errorText)
     try {
         typed = prompt_.PasswordForDesktop(d.Desktop_Caption);
     } catch (const std::exception &) {
+        work_.ErrorsOccurred = true;
         prompt_.ShowMessage(errorText);
         return false;
     }

@@ -22,7 +22,8 @@ bool hasPassword(const DesktopSettings &s);
 // The questions that guard a desktop's content and its menus.
 class PasswordGate {
 public:
-    explicit PasswordGate(Prompt &prompt) : prompt_(prompt) {}
+    // A prompt that cannot be shown marks the session as having had errors.
+    PasswordGate(Prompt &prompt, WorkingValues &work) : prompt_(prompt), work_(work) {}
 
     // Menu and keyboard gate: whether a menu on the desktop may open (asks
     // the prompt when the desktop protects its menus).
@@ -38,6 +39,7 @@ public:
 
 private:
     Prompt &prompt_;
+    WorkingValues &work_;
 };
 
 // The logic of the dialog that sets, changes or removes a password.

@@ -108,22 +108,23 @@ void ShortcutCommands::mnuItemDeleteClick()
 
 bool ShortcutCommands::DeleteItem()
 {
-    const int count = selection_.count();
-    const QString question = QStringLiteral("Are You sure,that want to delete ") + QString::number(count)
+    // What the question counts is what goes, taken before it is asked: the
+    // selection may change while the question is open.
+    const std::vector<ShortcutItem *> doomed = selection_.items();
+    Desktop *d = ws_.activeDesktop();
+    const QString question = QStringLiteral("Are You sure,that want to delete ") + QString::number(doomed.size())
         + QStringLiteral(" shortcuts?");
     if (prompt_.MessageDlg(question, MsgDlgType::Warning, mbOK | mbCancel, 0) != ModalResult::OK)
         return false;
 
-    // The selection shrinks while its shortcuts go.
-    const std::vector<ShortcutItem *> doomed = selection_.items();
-    Desktop *d = ws_.activeDesktop();
     try {
         for (ShortcutItem *item : doomed) {
+            if (!d || ws_.indexOf(d) < 0 || d->indexOfItem(item) < 0)
+                continue; // gone meanwhile
             // The view still needs the record to know what area to repaint.
             view_.itemRemoving(*item);
             selection_.forget(item);
-            if (d)
-                d->removeItem(item);
+            d->removeItem(item);
         }
     } catch (const std::exception &) {
         reportError(DeleteError);
@@ -139,10 +140,11 @@ void ShortcutCommands::mnuItemRenameClick()
     if (!item)
         return;
     const QString before = item->Label_Caption;
+    Desktop *d = ws_.activeDesktop();
     try {
         // The dialog refuses an empty name itself.
         const std::optional<QString> name = prompt_.RenameDialog(before);
-        if (!name)
+        if (!name || ws_.indexOf(d) < 0 || d->indexOfItem(item) < 0)
             return;
         item->Label_Caption = *name;
         view_.itemChanged(*item);
