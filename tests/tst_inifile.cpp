@@ -325,6 +325,9 @@ private slots:
         QTest::newRow("colour name any case") << "A,10,1,0000,CLWINDOWTEXT" << QString()
                                               << font("A", 10, 1, "0000", clr::clWindowText);
         QTest::newRow("decimal colour") << "A,10,1,0000,-1" << QString() << font("A", 10, 1, "0000", -1);
+        // A character set is one byte: a hand-edited number keeps its low byte.
+        QTest::newRow("charset beyond a byte") << "A,10,257,0000,clRed" << QString() << font("A", 10, 1, "0000", 0x0000FF);
+        QTest::newRow("negative charset") << "A,10,-1,0000,clRed" << QString() << font("A", 10, 255, "0000", 0x0000FF);
         QTest::newRow("comma in colour") << "A,10,1,0000,1,2" << "'1,2' is not a valid integer value"
                                          << font("A", 10, 1, "0000", clr::clBlack);
     }
@@ -395,7 +398,8 @@ private slots:
     {
         auto ini = open("[n]\r\nCount=2\r\n1=first\r\n2=second\r\nOther=x\r\n"
                         "[gap]\r\nCount=2\r\n1=only\r\n"
-                        "[huge]\r\nCount=2000000000\r\n1=a\r\n");
+                        "[huge]\r\nCount=2000000000\r\n1=a\r\n"
+                        "[sparse]\r\nCount=5\r\n5=old fifth\r\n");
         const auto raw = [&](const char *section) {
             QStringList l;
             ini->ReadSectionValues(section, l);
@@ -436,6 +440,10 @@ private slots:
         // The absurd count deletes no more keys than the section holds.
         ini->WriteStrings("huge", {"b"});
         QCOMPARE(raw("huge"), QStringList({"Count=1", "1=b"}));
+        // Every old numbered key up to the old count goes, however few
+        // lines the section has, so no stray line survives to be read back.
+        ini->WriteStrings("sparse", {"a"});
+        QCOMPARE(raw("sparse"), QStringList({"Count=1", "1=a"}));
     }
 
     void modifiedFlag_data()

@@ -1,4 +1,4 @@
-#include "app/HandOff.h"
+#include "common/HandOff.h"
 #include "app/SingleInstance.h"
 #include "support/TempDir.h"
 

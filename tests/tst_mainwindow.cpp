@@ -11,8 +11,16 @@
 #include "surface/FormMain.h"
 #include "surface/PasswordGate.h"
 #include "surface/StatusBarMain.h"
+#include "surface/MainActions.h"
+#include "surface/Selection.h"
 #include "surface/TabStrip.h"
+#include "surface/WidgetPrompt.h"
 #include "app/SplashWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMessageBox>
+#include <QStyle>
 
 #include <QProgressBar>
 
@@ -48,6 +56,12 @@ QStringList captionsOf(Workspace &ws)
         out.append(ws.desktop(i).Desktop_Caption);
     return out;
 }
+
+// A prompt whose password question cannot be put on screen.
+class BrokenPasswordPrompt : public FakePrompt {
+protected:
+    std::optional<QString> passwordForDesktop(const QString &) override { throw std::runtime_error("no dialog"); }
+};
 
 } // namespace
 
@@ -468,6 +482,112 @@ private slots:
         QCOMPARE(shown, QStringList({"", "1", "2", "2", "2"}));
         QCOMPARE(splash.pbar->value(), 2);
         QCOMPARE(splash.size(), QSize(456, 56));
+    }
+
+    // A right press selects what it presses; the menu's gate asks once and
+    // the menu's commands do not ask again; Del asks at the keyboard gate
+    // and reports nothing when answered with Cancel, unlike the menu's
+    // "Delete Shortcut".
+    void shortcutMenuAndKeysAskOncePerAction()
+    {
+        const QByteArray pw = "Password=" + storedPasswordText(QStringLiteral("m")).toLatin1() + "\r\n";
+        QByteArray text = settingsWith({"A"}, 0, {}, pw + "Password_On_Desktop=0\r\nItem_CountTrue=2\r\n");
+        text += "[Page0\\Item1]\r\nAttachedFile=/a\r\nItem_Left=10\r\nItem_Top=10\r\n\r\n"
+                "[Page0\\Item2]\r\nAttachedFile=/b\r\nItem_Left=200\r\nItem_Top=10\r\n\r\n";
+        TFormMain &w = start(text);
+        w.resize(500, 300);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        Desktop &d = w.workspace().desktop(0);
+        ShortcutItem *a = d.items[0].get();
+        ShortcutItem *b = d.items[1].get();
+
+        QTest::mouseClick(w.surface(), Qt::LeftButton, {}, QPoint(20, 20));
+        QCOMPARE(w.selection().items(), std::vector<ShortcutItem *>({a}));
+        prompt_.passwordAnswers = {QStringLiteral("m")};
+        QTest::mousePress(w.surface(), Qt::RightButton, {}, QPoint(210, 20));
+        QCOMPARE(w.selection().items(), std::vector<ShortcutItem *>({b}));
+        QCOMPARE(w.workspace().work.CurrentElement.item, b);
+        QTRY_VERIFY(w.PopupMenuItem()->isVisible());
+        w.PopupMenuItem()->hide();
+        prompt_.answer(ModalResult::OK);
+        w.actions()[ActionId::ItemDelete]->trigger();
+        QCOMPARE(prompt_.passwordCaptions.size(), 1);
+        QCOMPARE(int(d.items.size()), 1);
+        QCOMPARE(d.items[0].get(), a);
+
+        // The keyboard: Del passes the gate every time.
+        w.selection().Focused(*a, false);
+        w.StatusBar()->setSaveState(QStringLiteral("Unmodified"));
+        prompt_.passwordAnswers = {QStringLiteral("m")};
+        prompt_.answer(ModalResult::Cancel);
+        QTest::keyClick(&w, Qt::Key_Delete);
+        QCOMPARE(prompt_.passwordCaptions.size(), 2);
+        QCOMPARE(prompt_.calls.last().text, QStringLiteral("Are You sure,that want to delete 1 shortcuts?"));
+        QCOMPARE(status(), QStringLiteral("Unmodified"));
+        QCOMPARE(int(d.items.size()), 1);
+        prompt_.answer(ModalResult::Cancel);
+        w.actions()[ActionId::ItemDelete]->trigger();
+        QCOMPARE(prompt_.passwordCaptions.size(), 2);
+        QCOMPARE(status(), QStringLiteral("Modified"));
+
+        // A prompt that cannot be shown refuses and marks the session.
+        BrokenPasswordPrompt broken;
+        TFormMain w2(broken, platform_, path_);
+        w2.FormCreate();
+        QVERIFY(!w2.CheckPasswordOnPopUpMenu());
+        QVERIFY(w2.workspace().work.ErrorsOccurred);
+        QCOMPARE(broken.texts(), QStringList({PasswordGate::creationError("CheckPasswordOnPopUpMenu")}));
+    }
+
+    // The dialogs on screen: a message about a dialog opens above it, titles
+    // are the program's own and fit, typed passwords show as "*", and the
+    // end of the session closes every open dialog, the innermost first.
+    void dialogsOnScreen()
+    {
+        QWidget main;
+        main.resize(600, 400);
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        WidgetPrompt prompt;
+        prompt.setMainWindow(&main);
+        OutsideRequests requests;
+        prompt.setRequests(&requests);
+
+        QWidget *messageOwner = nullptr;
+        QString messageTitle;
+        bool busyInside = false;
+        QTimer::singleShot(0, [&] {
+            auto *rename = qobject_cast<TfrmRename *>(QApplication::activeModalWidget());
+            QVERIFY(rename);
+            QCOMPARE(rename->windowTitle(), QStringLiteral("Rename"));
+            rename->EditNewName->clear();
+            QTimer::singleShot(0, [&] {
+                auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                QVERIFY(box);
+                messageOwner = box->parentWidget();
+                messageTitle = box->windowTitle();
+                busyInside = requests.busy();
+                prompt.dismissQuestions();
+            });
+            rename->btnOk->click();
+        });
+        QCOMPARE(prompt.RenameDialog(QStringLiteral("old")), std::nullopt);
+        QCOMPARE(messageTitle, QStringLiteral("Vorlane"));
+        QVERIFY(qobject_cast<TfrmRename *>(messageOwner));
+        QVERIFY(busyInside);
+        QVERIFY(!requests.busy());
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(prompt.PasswordForDesktop(QStringLiteral("any")), std::nullopt); // answered at once
+
+        const QString caption = QStringLiteral("A desktop with a rather long caption indeed");
+        TfrmPasswordForDesktop ask(caption, &main);
+        ask.show();
+        QCOMPARE(ask.windowTitle(), QStringLiteral("Password for ") + caption + QStringLiteral(" Desktop"));
+        QVERIFY(ask.width() >= PlacedDialog::titleWidth(ask.windowTitle()));
+        QCOMPARE(ask.editEnterPassword->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr,
+                                                            ask.editEnterPassword),
+                 int('*'));
     }
 };
 

@@ -207,19 +207,25 @@ private slots:
         QCOMPARE(valueOf(readAll(iniPath()), u"Page0\\Item1"_s, u"Label_Caption"_s), u"Editor 2"_s);
     }
 
-    void workingShortcutFontFollowsLastDesktop()
+    void workingFontsFollowTheFileOrder()
     {
         const QString beta = u"Beta,11,0,1000,clNavy"_s;
         const QString gamma = u"Gamma,12,0,0100,$00123456"_s;
+        const QString delta = u"Delta,7,0,0010,clRed"_s;
+        // The last desktop is the one shown: reading still goes in file order.
         QVERIFY(writeAll(iniPath(), iniText({u"[General]"_s, u"ShortcutFont=Alpha,8,0,0000,clBlack"_s,
-                                             u"Page_Count=3"_s, u"[Page0]"_s, u"ShortcutFont="_s + beta,
-                                             u"Desktop_Caption=One"_s, u"[Page1]"_s, u"Desktop_Caption=Two"_s,
-                                             u"BG_Shortcut=255"_s, u"Transparent=0"_s, u"[Page2]"_s,
-                                             u"ShortcutFont="_s + gamma, u"Desktop_Caption=Three"_s,
-                                             u"BG_Shortcut=65280"_s, u"Transparent=0"_s})));
+                                             u"Page_Count=3"_s, u"Active_Page=2"_s, u"[Page0]"_s,
+                                             u"ShortcutFont="_s + beta, u"Desktop_Caption=One"_s,
+                                             u"Note_CountTrue=1"_s, u"[Page0\\Note1]"_s, u"Note_Font="_s + delta,
+                                             u"[Page1]"_s, u"Desktop_Caption=Two"_s, u"BG_Shortcut=255"_s,
+                                             u"Transparent=0"_s, u"[Page2]"_s, u"ShortcutFont="_s + gamma,
+                                             u"Desktop_Caption=Three"_s, u"BG_Shortcut=65280"_s, u"Transparent=0"_s,
+                                             u"Note_CountTrue=1"_s, u"[Page2\\Note1]"_s, u"Count=0"_s})));
         Session s(iniPath());
         s.file.LoadAll();
         QVERIFY(s.prompt.calls.isEmpty());
+        // A note without a font of its own takes the one read before it.
+        QCOMPARE(FontToString(s.ws.desktop(2).notes.at(0)->Note_Font), delta);
         // A desktop without a font of its own takes the one before it.
         QCOMPARE(FontToString(s.ws.desktop(0).settings.ShortcutFont), beta);
         QCOMPARE(FontToString(s.ws.desktop(1).settings.ShortcutFont), beta);
@@ -571,6 +577,11 @@ private slots:
                         u"Note_CountTrue=1"_s, u"[Page0\\Note1]"_s, u"Note_Color=00FF00FF"_s, u"[Page1]"_s,
                         u"Desktop_Caption=B"_s, u"Note_CountTrue=2"_s, u"[Page1\\Note1]"_s, u"Note_Color=XYZ"_s,
                         u"[Page1\\Note2]"_s})
+            << QStringList{u"A"_s, u"B"_s} << QList<int>{1, 0};
+        QTest::newRow("on the desktop shown first")
+            << iniText({u"[General]"_s, u"Page_Count=3"_s, u"Active_Page=1"_s, u"[Page0]"_s, u"Desktop_Caption=A"_s,
+                        u"Note_CountTrue=1"_s, u"[Page1]"_s, u"Desktop_Caption=B"_s, u"Note_CountTrue=1"_s,
+                        u"[Page1\\Note1]"_s, u"Note_Color=XYZ"_s, u"[Page2]"_s, u"Desktop_Caption=C"_s})
             << QStringList{u"A"_s, u"B"_s} << QList<int>{1, 0};
         QTest::newRow("active page beyond")
             << iniText({u"[General]"_s, u"Active_Page=3"_s, u"[Page0]"_s, u"Desktop_Caption=A"_s})

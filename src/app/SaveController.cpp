@@ -50,7 +50,10 @@ void SaveController::tmAutoSaveTimerTimer()
     tickWaiting_ = true;
     requests_.post([this] {
         tickWaiting_ = false;
-        requestSave();
+        // Stopped while the tick waited (the program is ending, or the
+        // options switched saving off): the tick is void.
+        if (timer_.isActive())
+            requestSave();
     });
 }
 

@@ -63,8 +63,15 @@ void TfrmSplash::showCurrent(int number)
 {
     const QString before = lblDesktop->text();
     setCurrent(number);
-    if (isVisible() && lblDesktop->text() != before)
-        repaint();
+    if (!isVisible() || lblDesktop->text() == before)
+        return;
+    // A drawing costs about as much as loading a desktop of a few hundred
+    // shortcuts. A few desktops show every number, however fast they load;
+    // many fast ones are drawn once a frame, faster than anyone could read.
+    if (pbar->maximum() > 32 && sinceDrawn_.isValid() && sinceDrawn_.elapsed() < 16)
+        return;
+    repaint();
+    sinceDrawn_.start();
 }
 
 } // namespace vl

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 class QLabel;
@@ -22,6 +23,9 @@ public:
 
     QLabel *lblDesktop = nullptr;
     QProgressBar *pbar = nullptr;
+
+private:
+    QElapsedTimer sinceDrawn_;
 };
 
 } // namespace vl

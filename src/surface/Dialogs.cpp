@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProxyStyle>
+#include <QSpacerItem>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -65,12 +66,13 @@ void PlacedDialog::showEvent(QShowEvent *event)
     // (window managers cut it short with an ellipsis): a strut of no height
     // as wide as the caption needs.
     if (!titleStrut_) {
-        titleStrut_ = new QWidget(this);
-        titleStrut_->setFixedHeight(0);
-        layout()->addWidget(titleStrut_);
+        titleStrut_ = new QSpacerItem(0, 0, QSizePolicy::Fixed, QSizePolicy::Fixed);
+        layout()->addItem(titleStrut_);
     }
-    titleStrut_->setMinimumWidth(titleWidth(windowTitle()));
+    titleStrut_->changeSize(titleWidth(windowTitle()), 0, QSizePolicy::Fixed, QSizePolicy::Fixed);
+    layout()->invalidate();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    layout()->activate(); // the size is placed, not the one before the strut
     placeOver(this, mainWindow_);
     QDialog::showEvent(event);
 }

@@ -5,6 +5,7 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpacerItem;
 
 namespace vl {
 
@@ -25,7 +26,7 @@ protected:
 
 private:
     QWidget *mainWindow_;
-    QWidget *titleStrut_ = nullptr;
+    QSpacerItem *titleStrut_ = nullptr; // owned by the layout
 };
 
 // The rename dialog, shared by desktops and shortcuts; refuses an empty name.

@@ -388,6 +388,7 @@ void TFormMain::endSession()
         return;
     ending_ = true;
     CloseAllowed_ = true;
+    saver_->stopAutoSave();
     // A model still being read holds nothing the file does not, and a save
     // of it would write only the part read so far.
     if (ws_.work.Loading || ws_.work.Reloading)
