@@ -127,9 +127,11 @@ QByteArray makeGif(int width, int height, const QList<QRgb> &palette, const QLis
     return gif;
 }
 
-// Encodes raw samples with libjpeg, for the colour spaces Qt's writer does not produce.
+// Encodes raw samples with libjpeg, for the colour spaces and scan scripts Qt's writer does not
+// produce. tune, when given, adjusts the settings last.
 QByteArray encodeJpeg(int width, int height, J_COLOR_SPACE input, int components,
-                      J_COLOR_SPACE stored, bool adobeMarker, const std::vector<JSAMPLE> &samples)
+                      J_COLOR_SPACE stored, bool adobeMarker, const std::vector<JSAMPLE> &samples,
+                      void (*tune)(jpeg_compress_struct *) = nullptr)
 {
     jpeg_compress_struct info;
     jpeg_error_mgr errors;
@@ -146,6 +148,8 @@ QByteArray encodeJpeg(int width, int height, J_COLOR_SPACE input, int components
     jpeg_set_colorspace(&info, stored);
     info.write_Adobe_marker = adobeMarker;
     jpeg_set_quality(&info, 95, TRUE);
+    if (tune)
+        tune(&info);
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
         JSAMPROW row = const_cast<JSAMPLE *>(&samples[size_t(info.next_scanline) * width * components]);
@@ -156,6 +160,22 @@ QByteArray encodeJpeg(int width, int height, J_COLOR_SPACE input, int components
     jpeg_destroy_compress(&info);
     std::free(buffer);
     return out;
+}
+
+// A progressive JPEG in libjpeg's usual ten scans with colour at full resolution, as careful
+// encoders write photos (Qt's writer halves it both ways, which is a quarter of the work).
+QByteArray progressiveFullColour(const QImage &image)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    std::vector<JSAMPLE> samples;
+    for (int y = 0; y < rgb.height(); ++y)
+        samples.insert(samples.end(), rgb.constScanLine(y), rgb.constScanLine(y) + rgb.width() * 3);
+    return encodeJpeg(rgb.width(), rgb.height(), JCS_RGB, 3, JCS_YCbCr, false, samples,
+                      [](jpeg_compress_struct *info) {
+                          info->comp_info[0].h_samp_factor = 1;
+                          info->comp_info[0].v_samp_factor = 1;
+                          jpeg_simple_progression(info);
+                      });
 }
 
 // Offset of the first marker segment of the given kind (the 0xFF byte), -1 if there is none
@@ -467,22 +487,30 @@ private slots:
     }
 
     // The header is refused on its numbers alone; nothing the size of the claim is reserved.
+    // A progressive picture is walked once for each scan; one so large that even the fewest
+    // scans a progressive file can have would exceed the work allowed is refused by its header.
     void jpegSizeLimits_data()
     {
         QTest::addColumn<QSize>("claimed");
+        QTest::addColumn<bool>("progressive");
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("65000 square") << QSize(65000, 65000) << false;
-        QTest::newRow("side too long") << QSize(40000, 16) << false;
-        QTest::newRow("too many pixels") << QSize(20000, 15000) << false;
-        QTest::newRow("largest side, few pixels") << QSize(32768, 16) << true;
-        QTest::newRow("at the pixel limit") << QSize(20000, 10000) << true;
+        QTest::newRow("65000 square") << QSize(65000, 65000) << false << false;
+        QTest::newRow("side too long") << QSize(40000, 16) << false << false;
+        QTest::newRow("too many pixels") << QSize(20000, 15000) << false << false;
+        QTest::newRow("largest side, few pixels") << QSize(32768, 16) << false << true;
+        QTest::newRow("at the pixel limit") << QSize(20000, 10000) << false << true;
+        QTest::newRow("progressive, 16000 x 12000") << QSize(16000, 12000) << true << false;
+        QTest::newRow("progressive, 8000 x 6000") << QSize(8000, 6000) << true << true;
     }
 
     void jpegSizeLimits()
     {
         QFETCH(QSize, claimed);
+        QFETCH(bool, progressive);
         QFETCH(bool, accepted);
-        const QByteArray jpeg = withClaimedSize(qtJpeg(quadrants(16, 16)), claimed.width(), claimed.height());
+        const QImage picture = quadrants(16, 16);
+        const QByteArray jpeg = withClaimedSize(progressive ? progressiveFullColour(picture) : qtJpeg(picture),
+                                                claimed.width(), claimed.height());
         QVERIFY(!jpeg.isEmpty());
         const QString path = file(u"claims.jpg"_s, jpeg);
 
@@ -556,6 +584,30 @@ private slots:
         const QImage image = loadPicture(fewer, QSize(), &error);
         QVERIFY2(!image.isNull(), qPrintable(error));
         VERIFY_QUADRANTS(image);
+    }
+
+    // What a progressive file costs is its blocks times its scans. Repeating a scan a few
+    // hundred times (below the scan limit) over a few megapixels must be refused; the claimed
+    // size keeps the file small, and the decoder skips blocks its data does not reach cheaply.
+    // A large photo in the usual ten scans, colour at full resolution, still loads.
+    void jpegProgressiveWork()
+    {
+        const QByteArray jpeg = withClaimedSize(qtJpeg(quadrants(64, 64), true), 2048, 2048);
+        const qsizetype lastScan = jpeg.lastIndexOf("\xff\xda");
+        QVERIFY(lastScan > 0);
+        const QByteArray scan = jpeg.mid(lastScan, jpeg.size() - 2 - lastScan);
+        const QString hostile =
+            file(u"costly.jpg"_s, jpeg.left(jpeg.size() - 2) + scan.repeated(300) + "\xff\xd9");
+        QString error;
+        QVERIFY(loadPicture(hostile, QSize(), &error).isNull());
+        QVERIFY2(error.contains(u"scans"_s), qPrintable(error));
+
+        const QString photo =
+            file(u"photo.jpg"_s, withClaimedSize(progressiveFullColour(quadrants(64, 48)), 8000, 6000));
+        error.clear();
+        const QImage image = loadPicture(photo, QSize(1000, 750), &error);
+        QVERIFY2(!image.isNull(), qPrintable(error));
+        QCOMPARE(image.size(), QSize(1000, 750));
     }
 
     void undecodableFails_data()

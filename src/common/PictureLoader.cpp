@@ -27,6 +27,11 @@ QString tooLargeMessage(qint64 width, qint64 height)
     return QStringLiteral("Picture too large (%1 x %2 pixels)").arg(width).arg(height);
 }
 
+QString noMemoryMessage(qint64 width, qint64 height)
+{
+    return QStringLiteral("Not enough memory for a picture of %1 x %2 pixels").arg(width).arg(height);
+}
+
 void setError(QString *error, const QString &message)
 {
     if (error)
@@ -40,9 +45,18 @@ void setError(QString *error, const QString &message)
 // survive the jump is stored in the JpegJob, never in a local variable. Each of them arms its own
 // setjmp, because a jmp_buf is dead once the function that filled it has returned.
 
-// A progressive file may hold any number of scans, each of which makes libjpeg walk the whole
-// coefficient buffer again; a small hostile file can keep it busy for minutes.
+// A progressive file may hold any number of scans, each of which makes libjpeg walk every block
+// of its components again; a small hostile file can keep it busy for minutes.
 constexpr int kMaxJpegScans = 500;
+
+// So the work is bounded too, in blocks walked over all scans (an 8 x 8 block of one component
+// counts once for each scan that holds it), whatever the scan count. The cheapest scans cost
+// 20 to 50 ns a block on a modest machine, so a hostile file is stopped after well under a
+// second of scans (the first touch of a large coefficient buffer comes on top).
+// An 8000 x 6000 progressive photo in the usual ten scans needs 6 million (chroma halved) to
+// 10.5 million (full chroma); a single-scan file of the largest size we accept at most 12.5
+// million (four components), so only multi-scan files can ever reach the budget.
+constexpr qint64 kMaxJpegScanBlocks = 16'000'000;
 
 // libjpeg-turbo has no backing store, so this caps the coefficient buffer of progressive files
 // (and libjpeg's other big arrays): beyond it the decode fails instead of swapping the machine.
@@ -55,6 +69,8 @@ struct JpegJob
     jpeg_progress_mgr progress;
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
+    int countedScan;     // the last scan whose blocks are in scanBlocks
+    qint64 scanBlocks;
 };
 
 [[noreturn]] void jpegFail(JpegJob *job)
@@ -78,12 +94,31 @@ void jpegEmitMessage(j_common_ptr common, int msgLevel)
         ++common->err->num_warnings;
 }
 
+qint64 jpegBlocks(const jpeg_component_info &component)
+{
+    return qint64(component.width_in_blocks) * component.height_in_blocks;
+}
+
+// libjpeg calls this before each step of reading input (and for each output row). A new scan
+// number means that scan's header has just been read and none of its data yet, so the budget
+// is checked before the scan costs anything.
 void jpegProgress(j_common_ptr common)
 {
     auto *info = reinterpret_cast<j_decompress_ptr>(common);
+    auto *job = static_cast<JpegJob *>(common->client_data);
+    if (info->input_scan_number == job->countedScan)
+        return;
+    job->countedScan = info->input_scan_number;
     if (info->input_scan_number > kMaxJpegScans) {
-        auto *job = static_cast<JpegJob *>(common->client_data);
         std::snprintf(job->message, sizeof job->message, "Too many scans in progressive JPEG");
+        jpegFail(job);
+    }
+    for (int i = 0; i < info->comps_in_scan; ++i)
+        job->scanBlocks += jpegBlocks(*info->cur_comp_info[i]);
+    if (job->scanBlocks > kMaxJpegScanBlocks) {
+        std::snprintf(job->message, sizeof job->message,
+                      "Too many scans for a progressive JPEG of %u x %u pixels",
+                      unsigned(info->image_width), unsigned(info->image_height));
         jpegFail(job);
     }
 }
@@ -237,6 +272,21 @@ public:
             setError(error, tooLargeMessage(info.image_width, info.image_height));
             return false;
         }
+        // The scan count is only known while decoding, but every progressive file walks each
+        // block at least twice: once for its DC coefficient, once more for the others (which
+        // come one component a scan). A picture too large even for that is refused here, by the
+        // probe too, before the coefficient buffer is reserved.
+        if (info.progressive_mode) {
+            qint64 blocks = 0;
+            for (int i = 0; i < info.num_components; ++i)
+                blocks += jpegBlocks(info.comp_info[i]);
+            if (2 * blocks > kMaxJpegScanBlocks) {
+                setError(error, QStringLiteral("JPEG: progressive picture too large to decode (%1 x %2 pixels)")
+                                    .arg(info.image_width)
+                                    .arg(info.image_height));
+                return false;
+            }
+        }
         switch (info.jpeg_color_space) {
         case JCS_GRAYSCALE:
         case JCS_YCbCr:
@@ -274,9 +324,7 @@ public:
         QImage image(int(info.output_width), int(info.output_height),
                      gray ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
         if (image.isNull()) {
-            setError(error, QStringLiteral("Not enough memory for a picture of %1 x %2 pixels")
-                                .arg(info.output_width)
-                                .arg(info.output_height));
+            setError(error, noMemoryMessage(info.output_width, info.output_height));
             return {};
         }
         if (!jpegReadRows(&m_job, image.bits(), image.bytesPerLine(), cmyk)) {

@@ -22,12 +22,14 @@ inline constexpr qint64 kMaxPicturePixels = 200'000'000;
 // only shrinks. Callers that show the picture at natural size (top-left or centred) must pass an
 // invalid target, or the picture would appear smaller than it is.
 //
-// Returns a null image and sets *error on failure. A JPEG cut short still loads: the missing part
-// is grey, as any viewer shows it.
+// Returns a null image and sets *error on failure; a progressive JPEG whose scans would take too
+// long to decode fails too. A JPEG cut short still loads: the missing part is grey, as any viewer
+// shows it.
 QImage loadPicture(const QString &path, QSize target = {}, QString *error = nullptr);
 
 // Whether loadPicture would probably succeed, without decoding the pixels where the format allows
-// (JPEG: header and size limits only; others: format detection and size limits).
+// (JPEG: header, size limits, and for progressive files whether even the fewest scans would fit
+// the work allowed; others: format detection and size limits).
 bool canDecodePicture(const QString &path);
 
 // Where a picture of the given size is drawn on a page: stretch fills the whole page (aspect ratio
