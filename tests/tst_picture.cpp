@@ -235,6 +235,49 @@ QByteArray encoded(const QImage &image, const char *format)
     return image.save(&buffer, format) ? data : QByteArray();
 }
 
+void appendLe32(QByteArray &out, quint32 value)
+{
+    appendLe16(out, int(value & 0xffff));
+    appendLe16(out, int(value >> 16));
+}
+
+// An 8-bit RLE BMP whose rows (bottom row first, as the format stores them) are each one run of
+// one palette index and an end-of-line code. No end-of-bitmap code follows, as in a file cut
+// short.
+QByteArray rle8Bmp(int width, int height, const QList<QRgb> &palette, const QList<uchar> &rowsFromBottom)
+{
+    QByteArray data;
+    for (const uchar index : rowsFromBottom) {
+        data += char(width);
+        data += char(index);
+        data += char(0); // end of line
+        data += char(0);
+    }
+    const quint32 offset = 14 + 40 + 4 * quint32(palette.size());
+    QByteArray bmp("BM");
+    appendLe32(bmp, offset + quint32(data.size()));
+    appendLe32(bmp, 0);
+    appendLe32(bmp, offset);
+    appendLe32(bmp, 40);
+    appendLe32(bmp, quint32(width));
+    appendLe32(bmp, quint32(height));
+    appendLe16(bmp, 1);
+    appendLe16(bmp, 8);
+    appendLe32(bmp, 1); // BI_RLE8
+    appendLe32(bmp, quint32(data.size()));
+    appendLe32(bmp, 2835);
+    appendLe32(bmp, 2835);
+    appendLe32(bmp, quint32(palette.size()));
+    appendLe32(bmp, 0);
+    for (const QRgb c : palette) {
+        bmp += char(qBlue(c));
+        bmp += char(qGreen(c));
+        bmp += char(qRed(c));
+        bmp += char(0);
+    }
+    return bmp + data;
+}
+
 QByteArray bmpClaiming(QSize size)
 {
     QByteArray bmp = encoded(quadrants(8, 8), "BMP");
@@ -372,6 +415,68 @@ private slots:
             QVERIFY(loadPicture(path, QSize(), &error).isNull());
             QVERIFY2(error.contains(u"too large"_s), qPrintable(error));
         }
+    }
+
+    // Qt's BMP reader calls a file cut short a success and leaves what it never reached as it
+    // found it; that part must come out grey, as in a JPEG cut short. Qt's PNG and ICO readers
+    // refuse such files. Black over white: BMP stores the bottom row first, so a file cut after
+    // a quarter of its pixel data (and a few bytes of the next row) holds white rows only.
+    void qtTruncated_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("loads");
+
+        QImage halves(32, 24, QImage::Format_RGB32);
+        halves.fill(Qt::black);
+        QPainter(&halves).fillRect(0, 12, 32, 12, Qt::white);
+        const auto cutBmp = [](const QByteArray &bmp) {
+            const qsizetype pixels = qFromLittleEndian<quint32>(bmp.constData() + 10);
+            return bmp.left(pixels + (bmp.size() - pixels) / 4 + 3);
+        };
+        // More than 16 colours, or Qt writes 4 bits a pixel (a depth its reader clears itself).
+        QList<QRgb> palette{qRgb(0, 0, 0), qRgb(255, 255, 255)};
+        for (int i = 2; i < 256; ++i)
+            palette << qRgb(i, 0, 0);
+
+        QTest::newRow("bmp, 24 bits") << cutBmp(encoded(halves, "BMP")) << true;
+        QTest::newRow("bmp, 8-bit palette")
+            << cutBmp(encoded(halves.convertToFormat(QImage::Format_Indexed8, palette), "BMP")) << true;
+        QTest::newRow("bmp, 1 bit") << cutBmp(encoded(halves.convertToFormat(QImage::Format_Mono), "BMP")) << true;
+        QTest::newRow("bmp, RLE, six rows") << rle8Bmp(32, 24, palette, QList<uchar>(6, 1)) << true;
+
+        const QByteArray png = encoded(halves, "PNG");
+        QTest::newRow("png") << png.left(png.size() / 2) << false;
+        const QByteArray ico = encoded(halves.convertToFormat(QImage::Format_ARGB32), "ICO");
+        QTest::newRow("ico") << ico.left(ico.size() * 3 / 4) << false;
+    }
+
+    void qtTruncated()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, loads);
+        const QString path = file(u"cut.pic"_s, content);
+        QString error;
+        const QImage image = loadPicture(path, QSize(), &error);
+        if (!loads) {
+            QVERIFY(image.isNull());
+            QVERIFY(!error.isEmpty());
+            return;
+        }
+        QVERIFY2(!image.isNull(), qPrintable(error));
+        QCOMPARE(image.size(), QSize(32, 24));
+        const QColor grey(128, 128, 128);
+        for (int x : {0, 13, 31}) {
+            VERIFY_COLOUR(image, x, 23, Qt::white);
+            VERIFY_COLOUR(image, x, 18, Qt::white);
+            VERIFY_COLOUR(image, x, 16, grey);
+            VERIFY_COLOUR(image, x, 12, grey);
+            VERIFY_COLOUR(image, x, 0, grey);
+        }
+        // Scaled for a target, the same.
+        const QImage small = loadPicture(path, QSize(16, 12));
+        QCOMPARE(small.size(), QSize(16, 12));
+        VERIFY_COLOUR(small, 8, 11, Qt::white);
+        VERIFY_COLOUR(small, 8, 2, grey);
     }
 
     void jpegAtFullSize()

@@ -368,6 +368,96 @@ private:
     int m_previous;
 };
 
+// What the missing part of a picture cut short shows, as libjpeg shows it for a JPEG.
+constexpr QRgb kMissingGrey = qRgb(128, 128, 128);
+
+// Reads into the given image. Qt 6.4's BMP reader writes into an image it is handed when size and
+// format match what the file holds, so whatever the reader leaves untouched keeps what the image
+// held before. Sets *reused to whether that happened; when it did not, the reader made an image
+// of its own and nothing is known about pixels it did not write. The image must not be shared,
+// or the first write would detach it.
+QImage readInto(QImageReader &reader, QImage image, bool *reused, QString *error)
+{
+    *reused = false;
+    const uchar *const before = image.constBits();
+    if (!reader.read(&image)) {
+        setError(error, reader.errorString());
+        return {};
+    }
+    *reused = image.constBits() == before;
+    return image;
+}
+
+// The pixels two reads into differently filled images disagree on were never written; they
+// turn grey, which takes the picture out of its palette. Rows are compared whole first, so a
+// complete picture costs one pass.
+QImage greyWhereUnwritten(const QImage &first, const QImage &second)
+{
+    QImage result;
+    for (int y = 0; y < first.height(); ++y) {
+        if (std::memcmp(first.constScanLine(y), second.constScanLine(y), size_t(first.bytesPerLine())) == 0)
+            continue;
+        for (int x = 0; x < first.width(); ++x) {
+            if (first.pixelIndex(x, y) == second.pixelIndex(x, y))
+                continue;
+            if (result.isNull()) {
+                result = first.convertToFormat(first.hasAlphaChannel() ? QImage::Format_ARGB32
+                                                                       : QImage::Format_RGB32);
+                if (result.isNull())
+                    return first;
+            }
+            result.setPixel(x, y, kMissingGrey);
+        }
+    }
+    return result.isNull() ? first : result;
+}
+
+// Qt's BMP reader reports success for a file cut short and leaves the rows it never reached (and
+// the pixels an RLE file skips) as it found them: uninitialised memory. So the picture is read
+// into a grey image. A palette picture cannot hold grey: it is read twice, into images filled
+// with different indices, and what differs turns grey. (Qt clears 4-bit files without
+// compression itself; their missing rows show palette colour 0.)
+QImage readBmp(QImageReader &reader, QSize size, QString *error)
+{
+    const QImage::Format format = reader.imageFormat();
+    if (format == QImage::Format_Invalid) {
+        QImage image = reader.read();
+        if (image.isNull())
+            setError(error, reader.errorString());
+        return image;
+    }
+    QImage first(size, format);
+    if (first.isNull()) {
+        setError(error, noMemoryMessage(size.width(), size.height()));
+        return {};
+    }
+    const bool palette = format == QImage::Format_Indexed8 || format == QImage::Format_Mono
+        || format == QImage::Format_MonoLSB;
+    if (palette)
+        first.fill(0u); // index 0
+    else
+        first.fill(QColor(kMissingGrey));
+    bool reused = false;
+    first = readInto(reader, std::move(first), &reused, error);
+    if (first.isNull() || !reused || !palette)
+        return first;
+
+    QImage second(size, format);
+    if (second.isNull()) {
+        setError(error, noMemoryMessage(size.width(), size.height()));
+        return {};
+    }
+    second.fill(~0u); // index 255, or every bit set
+    QImageReader again(reader.fileName(), "bmp");
+    second = readInto(again, std::move(second), &reused, error);
+    if (second.isNull() || !reused) {
+        // The file changed between the reads: no telling which pixels are real.
+        setError(error, QStringLiteral("The picture changed while it was read"));
+        return {};
+    }
+    return greyWhereUnwritten(first, second);
+}
+
 // Reads (or with probeOnly, only checks) a non-JPEG picture. The format is decided by content
 // first, so that a PNG called "x.jpg" still loads; the file name's suffix is the fallback for
 // formats that carry no signature. A name ending in ".jpg" is not offered to Qt's JPEG plugin:
@@ -409,18 +499,33 @@ QImage readWithQt(const QString &path, QSize target, QString *error, bool probeO
 
     // Only when the picture exceeds target in both directions, and then never below it, with the
     // aspect ratio kept: the result is stretched to target anyway, so this only saves memory.
+    QSize scaled;
     if (size.isValid() && !target.isEmpty() && size.width() > target.width()
         && size.height() > target.height())
-        reader.setScaledSize(size.scaled(target, Qt::KeepAspectRatioByExpanding));
+        scaled = size.scaled(target, Qt::KeepAspectRatioByExpanding);
 
     QImage image;
-    {
-        AllocationLimitLift lift(size);
-        image = reader.read();
-    }
-    if (image.isNull()) {
-        setError(error, reader.errorString());
-        return {};
+    if (reader.format() == "bmp" && size.isValid()) {
+        // Scaled here rather than by the reader, which would hand back a copy of the filled image.
+        {
+            AllocationLimitLift lift(size);
+            image = readBmp(reader, size, error);
+        }
+        if (image.isNull())
+            return {};
+        if (scaled.isValid())
+            image = image.scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    } else {
+        if (scaled.isValid())
+            reader.setScaledSize(scaled);
+        {
+            AllocationLimitLift lift(size);
+            image = reader.read();
+        }
+        if (image.isNull()) {
+            setError(error, reader.errorString());
+            return {};
+        }
     }
     *ok = true;
     return image;

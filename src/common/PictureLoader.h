@@ -23,8 +23,8 @@ inline constexpr qint64 kMaxPicturePixels = 200'000'000;
 // invalid target, or the picture would appear smaller than it is.
 //
 // Returns a null image and sets *error on failure; a progressive JPEG whose scans would take too
-// long to decode fails too. A JPEG cut short still loads: the missing part is grey, as any viewer
-// shows it.
+// long to decode fails too. A JPEG or BMP cut short still loads: the missing part is grey, as any
+// viewer shows it. (Qt refuses PNG and ICO files cut short and fills the rest of a GIF itself.)
 QImage loadPicture(const QString &path, QSize target = {}, QString *error = nullptr);
 
 // Whether loadPicture would probably succeed, without decoding the pixels where the format allows
