@@ -540,6 +540,28 @@ private slots:
         QCOMPARE(broken.texts(), QStringList({PasswordGate::creationError("CheckPasswordOnPopUpMenu")}));
     }
 
+    // A picture chosen for a shortcut is decoded once: what the command
+    // decoded is what shows (only the part a shortcut shows is kept), even
+    // when the file is gone by the time it is painted.
+    void chosenPictureIsDecodedOnce()
+    {
+        const QString png = dir_.filePath(QStringLiteral("wide.png"));
+        QImage image(100, 50, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        QVERIFY(image.save(png));
+        TFormMain &w = start(settingsWith({"A"}, 0, {}, "Item_CountTrue=1\r\n"));
+        ShortcutItem &item = *w.workspace().desktop(0).items.at(0);
+        w.workspace().work.CurrentElement = {&item, nullptr};
+        prompt_.fileAnswers = {png};
+        w.shortcutCommands().mnuItemPictureClick();
+        QCOMPARE(item.Picture, png);
+        QVERIFY(QFile::remove(png));
+        const QPixmap *shown = w.pictures().pictureFor(item);
+        QVERIFY(shown);
+        QCOMPARE(shown->size(), QSize(32, 32));
+        QCOMPARE(shown->toImage().pixelColor(5, 5), QColor(Qt::red));
+    }
+
     // The dialogs on screen: a message about a dialog opens above it, titles
     // are the program's own and fit, typed passwords show as "*", and the
     // end of the session closes every open dialog, the innermost first.

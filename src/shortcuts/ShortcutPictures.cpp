@@ -38,7 +38,7 @@ const QPixmap *ShortcutPictures::pictureFor(const ShortcutItem &item)
     if (!item.Picture.isEmpty()) {
         auto it = custom_.find(item.Picture);
         if (it == custom_.end())
-            it = custom_.insert(item.Picture, QPixmap::fromImage(loadPicture(item.Picture)));
+            it = custom_.insert(item.Picture, shownPart(loadPicture(item.Picture)));
         return it->isNull() ? nullptr : &*it;
     }
     // The standard picture is made only when a shortcut needs it.
@@ -70,6 +70,22 @@ const QPixmap *ShortcutPictures::pictureFor(const ShortcutItem &item)
     }
     byPath_.insert(item.AttachedFile, picture);
     return picture;
+}
+
+QPixmap ShortcutPictures::shownPart(const QImage &image)
+{
+    const int side = TImageLabel::PictureSize;
+    if (image.isNull())
+        return {};
+    return QPixmap::fromImage(image.width() > side || image.height() > side
+                                  ? image.copy(0, 0, std::min(image.width(), side), std::min(image.height(), side))
+                                  : image);
+}
+
+void ShortcutPictures::adopt(const QString &path, const QImage &image)
+{
+    if (!path.isEmpty() && !image.isNull())
+        custom_.insert(path, shownPart(image));
 }
 
 void ShortcutPictures::forget(const ShortcutItem &item)

@@ -19,6 +19,9 @@ public:
 
     // What the shortcut shows, or nullptr for no picture at all.
     const QPixmap *pictureFor(const ShortcutItem &item);
+    // Takes a picture file's content decoded elsewhere (a command that had
+    // to decode it anyway), so it is not decoded again for painting.
+    void adopt(const QString &path, const QImage &image);
     // Forgets everything looked up (files may have come or gone).
     void clear();
     // Forgets what was looked up for this shortcut's file and picture, so
@@ -33,6 +36,9 @@ public:
 
 private:
     const QPixmap *iconPixmap(const QIcon &icon);
+    // A shortcut shows its picture at its own size from the top-left corner,
+    // cut to the picture square; only that part is kept.
+    static QPixmap shownPart(const QImage &image);
 
     Platform &platform_;
     QHash<qint64, QPixmap> byIcon_;          // icon cache key -> 32 px pixmap

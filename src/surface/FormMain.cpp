@@ -471,6 +471,8 @@ void TFormMain::itemChanged(ShortcutItem &item)
     surface_->update();
 }
 
+void TFormMain::pictureDecoded(const QString &path, const QImage &picture) { pictures_.adopt(path, picture); }
+
 void TFormMain::itemRemoving(ShortcutItem &item)
 {
     selection_.forget(&item);

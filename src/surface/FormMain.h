@@ -104,6 +104,7 @@ public:
     void itemAdded(ShortcutItem &item) override;
     void itemChanged(ShortcutItem &item) override;
     void itemRemoving(ShortcutItem &item) override;
+    void pictureDecoded(const QString &path, const QImage &picture) override;
     void executeItem(ShortcutItem &item) override;
 
     // Applies the tab font, wrapping and position and the status bar.

@@ -1,7 +1,6 @@
 #include "surface/ShortcutCommands.h"
 
 #include "shortcuts/ShortcutFiles.h"
-#include "shortcuts/TImageLabel.h"
 #include "common/PictureLoader.h"
 #include "surface/Selection.h"
 
@@ -22,13 +21,11 @@ const QString AttributesLoadError = QStringLiteral("Error in TFormMain.mnuItemAt
 const QString AttributesError = QStringLiteral("Error in TFormMain.mnuItemAttributesClick");
 const QString FontError = QStringLiteral("Error in TFormMain.RefreshShortcutFont");
 
-// Whether the picture file would show. It is decoded for real, because a
-// header that looks right says nothing about the pixels behind it; decoding
-// toward the picture's own size keeps a huge JPEG cheap.
-bool pictureLoads(const QString &path)
-{
-    return !loadPicture(path, QSize(TImageLabel::PictureSize, TImageLabel::PictureSize)).isNull();
-}
+// The picture file as it will show, or null when it would not. It is
+// decoded for real, because a header that looks right says nothing about the
+// pixels behind it; the view keeps what was decoded, so the picture is
+// decoded once per command.
+QImage decodedPicture(const QString &path) { return loadPicture(path); }
 
 } // namespace
 
@@ -182,13 +179,15 @@ void ShortcutCommands::mnuItemPictureClick()
     const std::optional<QString> chosen =
         prompt_.OpenFileDialog(PictureFilter + QLatin1Char('|') + DesktopIconsFilter, QString(), true);
     if (chosen) {
-        if (pictureLoads(*chosen)) {
+        const QImage picture = decodedPicture(*chosen);
+        if (!picture.isNull()) {
             item->Picture = *chosen;
         } else {
             item->Picture.clear();
             reportError(PictureError);
         }
         view_.itemChanged(*item);
+        view_.pictureDecoded(item->Picture, picture);
     }
     view_.Modified();
     view_.RefreshAll();
@@ -211,13 +210,18 @@ void ShortcutCommands::mnuItemAttributesClick()
             // a resolved link brought along.
             item->CommandString = fields->commandString;
             item->Picture = fields->picture;
-            if (!item->Picture.isEmpty() && item->Picture != ShortcutItem::NoPicture && !pictureLoads(item->Picture)) {
-                const QString path = item->Picture;
-                item->Picture.clear();
-                reportError(AttributesLoadError + path);
+            QImage picture;
+            if (!item->Picture.isEmpty() && item->Picture != ShortcutItem::NoPicture) {
+                picture = decodedPicture(item->Picture);
+                if (picture.isNull()) {
+                    const QString path = item->Picture;
+                    item->Picture.clear();
+                    reportError(AttributesLoadError + path);
+                }
             }
             unreported = false;
             view_.itemChanged(*item);
+            view_.pictureDecoded(item->Picture, picture);
             view_.Modified();
         }
     } catch (const std::exception &) {

@@ -3,6 +3,8 @@
 #include "common/Prompt.h"
 #include "model/Model.h"
 
+#include <QImage>
+
 namespace vl {
 
 class Platform;
@@ -16,6 +18,13 @@ public:
     virtual void itemAdded(ShortcutItem &item) = 0;
     virtual void itemChanged(ShortcutItem &item) = 0;
     virtual void itemRemoving(ShortcutItem &item) = 0;
+    // A command decoded the picture file at path (after itemChanged); null
+    // when it did not or could not.
+    virtual void pictureDecoded(const QString &path, const QImage &picture)
+    {
+        (void)path;
+        (void)picture;
+    }
     // The change report and the refresh after a command.
     virtual void Modified() = 0;
     virtual void RefreshAll() = 0;
