@@ -65,10 +65,10 @@ void TfrmSplash::showCurrent(int number)
     setCurrent(number);
     if (!isVisible() || lblDesktop->text() == before)
         return;
-    // A drawing costs about as much as loading a desktop of a few hundred
+    // A drawing costs as much as loading a desktop of several hundred
     // shortcuts. A few desktops show every number, however fast they load;
-    // many fast ones are drawn once a frame, faster than anyone could read.
-    if (pbar->maximum() > 32 && sinceDrawn_.isValid() && sinceDrawn_.elapsed() < 16)
+    // of many fast ones, no more are drawn than anyone could read.
+    if (pbar->maximum() > 32 && sinceDrawn_.isValid() && sinceDrawn_.elapsed() < 50)
         return;
     repaint();
     sinceDrawn_.start();
