@@ -134,8 +134,10 @@ void TFormMain::buildUi()
         auto *shortcut = new QShortcut(sequence, this);
         connect(shortcut, &QShortcut::activated, this, command);
     };
-    key(QKeySequence(Qt::Key_Delete), [this] { keyDelete(); });
-    key(QKeySequence(Qt::CTRL | Qt::Key_R), [this] { keyCommand(&ShortcutCommands::mnuItemRenameClick); });
+    // Del asks and deletes; unlike the menu command it reports a change
+    // only when something was deleted.
+    key(QKeySequence(Qt::Key_Delete), [this] { keyCommand([this] { shortcutCmds_.DeleteItem(); }); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_R), [this] { keyCommand([this] { shortcutCmds_.mnuItemRenameClick(); }); });
     connect((*actions_)[ActionId::NewDesktop], &QAction::triggered, this, [this] { desktopCmds_.mnuNewTabSheetClick(); });
     connect((*actions_)[ActionId::RenameDesktop], &QAction::triggered, this,
             [this] { desktopCmds_.mnuRenameTabSheetClick(); });
@@ -516,22 +518,10 @@ void TFormMain::CheckPasswordOnMenuItem(QPoint globalPos)
         popupMenuItem_->popup(globalPos);
 }
 
-void TFormMain::keyCommand(void (ShortcutCommands::*command)())
+void TFormMain::keyCommand(const std::function<void()> &command)
 {
-    if (!ws_.work.CurrentElement.item)
-        return;
-    if (!CheckPasswordOnPopUpMenu())
-        return;
-    (shortcutCmds_.*command)();
-}
-
-void TFormMain::keyDelete()
-{
-    if (!ws_.work.CurrentElement.item || !CheckPasswordOnPopUpMenu())
-        return;
-    // The key asks and deletes; unlike the menu command it reports a
-    // change only when something was deleted.
-    shortcutCmds_.DeleteItem();
+    if (ws_.work.CurrentElement.item && CheckPasswordOnPopUpMenu())
+        command();
 }
 
 void TFormMain::closeEvent(QCloseEvent *event)

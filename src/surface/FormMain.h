@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QMenu;
@@ -132,8 +133,7 @@ private:
     void onItemDoubleClicked(ShortcutItem *item, int where);
     // The keyboard commands on the current shortcut pass the gate first;
     // from the shortcut menu they run at once, its gate having passed.
-    void keyCommand(void (ShortcutCommands::*command)());
-    void keyDelete();
+    void keyCommand(const std::function<void()> &command);
     QPoint visibleNewPosition() const;
     void applyWindowState(const GlobalSettings &g);
     void captureWindowState(GlobalSettings &g) const;
