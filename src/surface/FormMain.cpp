@@ -397,7 +397,7 @@ void TFormMain::endSession()
         QuitWithoutSaving_ = true;
     // A log-out must not wait for somebody to answer a question.
     prompt_.dismissQuestions();
-    requests_.post([this] { close(); });
+    requests_.post([this] { finishSession(); });
 }
 
 void TFormMain::wakeUp()
@@ -526,22 +526,30 @@ void TFormMain::keyCommand(const std::function<void()> &command)
 
 void TFormMain::closeEvent(QCloseEvent *event)
 {
+    event->ignore();
     if (!CloseAllowed_) {
-        event->ignore();
         showMinimized();
         return;
     }
-    // Never in the middle of a load, a save or a question: the close waits
+    // Never in the middle of a load, a save or a question: the end waits
     // its turn like any request from outside.
-    if (requests_.busy()) {
-        event->ignore();
-        requests_.post([this] { close(); });
+    if (requests_.busy())
+        requests_.post([this] { finishSession(); });
+    else
+        finishSession();
+}
+
+void TFormMain::finishSession()
+{
+    // Not through close(): a window that was never shown (the session ended
+    // while the program was starting) gets no close event.
+    if (finished_)
         return;
-    }
+    finished_ = true;
     saver_->stopAutoSave();
     if (!QuitWithoutSaving_)
-        saver_->requestSave(); // whatever its outcome, the close goes on
-    event->accept();
+        saver_->requestSave(); // whatever its outcome, the end goes on
+    hide();
     emit ended();
 }
 

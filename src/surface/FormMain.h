@@ -114,7 +114,7 @@ public:
     static inline const QString ReloadQuestion = QStringLiteral("Are You Sure?");
 
 signals:
-    // The window has closed for good: the program may end.
+    // The window is gone for good: the program may end.
     void ended();
 
 protected:
@@ -134,6 +134,8 @@ private:
     // The keyboard commands on the current shortcut pass the gate first;
     // from the shortcut menu they run at once, its gate having passed.
     void keyCommand(const std::function<void()> &command);
+    // The end: the final save (unless quitting without one), then away.
+    void finishSession();
     QPoint visibleNewPosition() const;
     void applyWindowState(const GlobalSettings &g);
     void captureWindowState(GlobalSettings &g) const;
@@ -166,6 +168,7 @@ private:
     bool CloseAllowed_ = false;
     bool QuitWithoutSaving_ = false;
     bool ending_ = false;
+    bool finished_ = false;
 };
 
 } // namespace vl
