@@ -1,19 +1,54 @@
+#include "app/CommandLine.h"
 #include "app/Maintenance.h"
 #include "app/SettingsLocation.h"
 #include "app/StartUp.h"
 
 #include <QCoreApplication>
 
-#include <cstring>
+#include <cstdio>
+
+namespace {
+
+int printed(std::FILE *stream)
+{
+    return std::fflush(stream) == 0 && !std::ferror(stream) ? 0 : 1;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    // The maintenance commands run without a display.
-    if (argc >= 2 && (std::strcmp(argv[1], "--dump-model") == 0 || std::strcmp(argv[1], "--resave") == 0)) {
+    using Action = vl::CommandLine::Action;
+    // Before any application object: Qt's would take words such as "-style" for its own, and
+    // QApplication needs a display.
+    vl::CommandLine command = vl::parseCommandLine(argc, argv);
+    switch (command.action) {
+    case Action::Help:
+        std::fputs(vl::usageText(), stdout);
+        return printed(stdout);
+    case Action::Version:
+        std::fputs("vorlane " VORLANE_VERSION "\n", stdout);
+        return printed(stdout);
+    case Action::UnknownOption:
+        std::fprintf(stderr, "vorlane: unknown option '%s'\n\n%s", command.unknownOption.c_str(),
+                     vl::usageText());
+        return vl::kUsageExitCode;
+    case Action::DumpModel:
+    case Action::Resave: {
+        // The maintenance commands run without a display.
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("vorlane"));
         const QString path = vl::settingsFilePath();
-        return std::strcmp(argv[1], "--dump-model") == 0 ? vl::runDumpModel(path) : vl::runResave(path);
+        return command.action == Action::DumpModel ? vl::runDumpModel(path) : vl::runResave(path);
     }
-    return vl::runProgram(argc, argv);
+    case Action::Run:
+        break;
+    }
+    // The program takes its file as the first argument; "--" is not passed on. The words must
+    // outlive the application object, which keeps pointers to them.
+    std::vector<char *> programArgv;
+    for (std::string &word : command.programArguments)
+        programArgv.push_back(word.data());
+    programArgv.push_back(nullptr);
+    return vl::runProgram(int(command.programArguments.size()), programArgv.data());
 }
