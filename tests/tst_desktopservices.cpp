@@ -39,6 +39,7 @@ struct FakeDesktop {
     QString path(const QString &relative) const { return root + QLatin1Char('/') + relative; }
     QString home() const { return path(QStringLiteral("home")); }
     QString handler() const { return path(QStringLiteral("bin/handler.sh")); }
+    QString systemApplications() const { return path(QStringLiteral("system-data/applications")); }
     QString calls() const { return path(QStringLiteral("calls")); }
     QString soundOutput() const { return path(QStringLiteral("sound.raw")); }
 };
@@ -82,6 +83,7 @@ bool layOutDesktop(const QString &root)
     const QString applications = home + QStringLiteral("/.local/share/applications/");
     const bool written =
         QDir().mkpath(desktop.calls()) && writeFile(desktop.handler(), script, true)
+        && QDir().mkpath(desktop.systemApplications())
         && writeFile(applications + QStringLiteral("vorlane-test-handler.desktop"),
                      desktopEntry("Exec=" + handler + " %f\nMimeType=text/plain;inode/directory;\n"))
         && writeFile(applications + QStringLiteral("vorlane-test-browser.desktop"),
@@ -106,6 +108,11 @@ bool layOutDesktop(const QString &root)
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/.config")));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(home + QStringLiteral("/.cache")));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(desktop.path(QStringLiteral("runtime"))));
+    // One more system data folder before the usual ones.
+    QByteArray dataDirs = qgetenv("XDG_DATA_DIRS");
+    if (dataDirs.isEmpty())
+        dataDirs = "/usr/local/share/:/usr/share/";
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(QFileInfo(desktop.systemApplications()).path()) + ':' + dataDirs);
     // Desktop-specific mimeapps lists would be read before ours.
     qunsetenv("XDG_CURRENT_DESKTOP");
     return true;
@@ -583,6 +590,34 @@ private slots:
         QVERIFY(!platform_->isExecutableFile(plain));
         QVERIFY(!platform_->isExecutableFile(folder));
         QVERIFY(!platform_->isExecutableFile(dir.filePath(QStringLiteral("missing"))));
+    }
+
+    // A launcher runs without asking when it was made executable or is
+    // installed; one that was only downloaded is asked about.
+    void trustedLaunchers()
+    {
+        const QByteArray entry = desktopEntry("Exec=true\n");
+        const QString userApps = desktop.home() + QStringLiteral("/.local/share/applications");
+        const QString user = userApps + QStringLiteral("/sub/user.desktop");
+        const QString system = desktop.systemApplications() + QStringLiteral("/system.desktop");
+        const QString downloaded = desktop.path(QStringLiteral("downloads/fresh.desktop"));
+        const QString marked = desktop.path(QStringLiteral("downloads/marked.desktop"));
+        const QString nameless = desktop.path(QStringLiteral("downloads/nameless.desktop"));
+        QVERIFY(writeFile(user, entry) && writeFile(system, entry) && writeFile(downloaded, entry));
+        QVERIFY(writeFile(marked, entry, true));
+        QVERIFY(writeFile(userApps + QStringLiteral("-old/fresh.desktop"), entry));
+        QVERIFY(writeFile(nameless, "[Desktop Entry]\nType=Application\nExec=true\n"));
+
+        QVERIFY(platform_->isTrustedLauncher(user));
+        QVERIFY(platform_->isTrustedLauncher(system));
+        QVERIFY(platform_->isTrustedLauncher(marked));
+        QVERIFY(!platform_->isTrustedLauncher(downloaded));
+        QVERIFY(!platform_->isTrustedLauncher(userApps + QStringLiteral("/../../../../downloads/fresh.desktop")));
+        QVERIFY(!platform_->isTrustedLauncher(userApps + QStringLiteral("-old/fresh.desktop")));
+        QVERIFY(!platform_->isTrustedLauncher(desktop.path(QStringLiteral("downloads/missing.desktop"))));
+
+        QCOMPARE(platform_->launcherName(downloaded), QStringLiteral("Vorlane test entry"));
+        QCOMPARE(platform_->launcherName(nameless), QString());
     }
 
     // ---------------------------------------------------------------- icons

@@ -1,6 +1,6 @@
 // Shortcut files, launching compositions, the painted shortcut items and
 // the hand-off pickup.
-#include "app/HandOff.h"
+#include "common/HandOff.h"
 #include "shortcuts/DesktopScene.h"
 #include "shortcuts/Launching.h"
 #include "shortcuts/ShortcutFiles.h"
@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -89,6 +90,22 @@ private slots:
         QTest::newRow("first wins") << QByteArray("URL=a\r\nURL=b\r\n") << "a";
         QTest::newRow("no URL line") << QByteArray("[InternetShortcut]\r\nIconIndex=0\r\n") << "";
         QTest::newRow("blank before =") << QByteArray("URL =x\r\n") << "";
+
+        const auto utf16 = [](const QString &text, bool bigEndian) {
+            QByteArray bytes = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+            for (const QChar c : text) {
+                const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+                bytes.append(bigEndian ? hi : lo).append(bigEndian ? lo : hi);
+            }
+            return bytes;
+        };
+        const QString unicodeFile = QStringLiteral("[InternetShortcut]\r\nURL=https://example.org/Grüße/€\r\n");
+        QTest::newRow("UTF-16LE") << utf16(unicodeFile, false) << "https://example.org/Grüße/€";
+        QTest::newRow("UTF-16BE") << utf16(unicodeFile, true) << "https://example.org/Grüße/€";
+        QTest::newRow("UTF-8 mark before the key") << QByteArray("\xEF\xBB\xBFURL=http://x.org/\xC3\xBC\r\n")
+                                                   << "http://x.org/ü";
+        QTest::newRow("Windows-1252") << QByteArray("[InternetShortcut]\r\nURL=http://x.org/caf\xE9\x80\r\n")
+                                      << "http://x.org/café€";
     }
     void urlFiles()
     {
@@ -157,9 +174,10 @@ private slots:
     void launchCompositions()
     {
         FakePlatform platform;
+        FakePrompt prompt;
         GlobalSettings g;
         g.Wave_File = QStringLiteral("/sounds/click.wav");
-        Launching l(platform, g);
+        Launching l(platform, prompt, g);
 
         // An executable: started directly, arguments split by quoting rules,
         // in its own folder.
@@ -186,6 +204,7 @@ private slots:
         // A launcher runs as one.
         ShortcutItem entry;
         entry.AttachedFile = file(QStringLiteral("app.Desktop"), "[Desktop Entry]\n");
+        platform.trustedLaunchers.insert(entry.AttachedFile);
         l.Execute(entry);
         QCOMPARE(platform.launches.takeLast().kind, LaunchRequest::Kind::DesktopEntry);
 
@@ -197,14 +216,15 @@ private slots:
         QCOMPARE(r.kind, LaunchRequest::Kind::Folder);
         QCOMPARE(r.target, dir_.path());
 
-        // An address goes to the shell with the command string.
+        // An address goes to its handler with the command string.
         ShortcutItem web;
         web.AttachedFile = QStringLiteral("https://example.org/x");
-        web.CommandString = QStringLiteral("ignored-by-browsers");
+        web.CommandString = QStringLiteral("--private \"a b\"");
         l.Execute(web);
         r = platform.launches.takeLast();
         QCOMPARE(r.kind, LaunchRequest::Kind::Address);
         QCOMPARE(r.target, web.AttachedFile);
+        QCOMPARE(r.arguments, QStringList({"--private", "a b"}));
 
         // In a new window: the browser itself, its arguments, its switch,
         // then the address.
@@ -235,6 +255,108 @@ private slots:
         r = platform.launches.takeLast();
         QCOMPARE(r.arguments, QStringList({"/data/a picture.png"}));
         QCOMPARE(r.workingFolder, QStringLiteral("/not/here"));
+        QVERIFY(prompt.calls.isEmpty());
+    }
+
+    // The open-with start quotes the dragged file into a command string,
+    // which is split again: every name must come back as itself.
+    void openWithPassesAnyNameAsOneArgument()
+    {
+        FakePlatform platform;
+        FakePrompt prompt;
+        GlobalSettings g;
+        Launching l(platform, prompt, g);
+        ShortcutItem target;
+        target.AttachedFile = QStringLiteral("/usr/bin/viewer");
+        for (const QString name : {"/d/say \"hi\".txt", "/d/\"", "/d/a\"\"\"b", "/d/x\" \"y", "/d/end\"",
+                                   "/d/two  blanks\t\"", "\"/d/start"}) {
+            ShortcutItem dragged;
+            dragged.AttachedFile = name;
+            QVERIFY(l.SourceToSender(target, dragged));
+            QCOMPARE(platform.launches.takeLast().arguments, QStringList{name});
+        }
+    }
+
+    void relativeNamesStartWhatWasTested()
+    {
+        FakePlatform platform;
+        FakePrompt prompt;
+        GlobalSettings g;
+        Launching l(platform, prompt, g);
+        const QString program = file(QStringLiteral("cwd/bin/tool"));
+        file(QStringLiteral("cwd/tool"));
+        platform.executables = {program, dir_.filePath(QStringLiteral("cwd/tool"))};
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir_.filePath(QStringLiteral("cwd"))));
+        const auto back = qScopeGuard([&] { QDir::setCurrent(before); });
+
+        // Neither below its own folder nor on the search path: the file
+        // that was found.
+        ShortcutItem item;
+        item.AttachedFile = QStringLiteral("bin/tool");
+        QVERIFY(l.Execute(item));
+        LaunchRequest r = platform.launches.takeLast();
+        QCOMPARE(r.target, program);
+        QCOMPARE(r.workingFolder, QFileInfo(program).path());
+        item.AttachedFile = QStringLiteral("tool");
+        QVERIFY(l.Execute(item));
+        QCOMPARE(platform.launches.takeLast().target, dir_.filePath(QStringLiteral("cwd/tool")));
+
+        // A link's relative target is found from the link's folder, in the
+        // link's Windows spelling too.
+        const QString target = file(QStringLiteral("apps/Tool Box/run"));
+        const QString lnk = file(QStringLiteral("apps/links/Tool.lnk"));
+        platform.links.insert(lnk, {QStringLiteral("..\\Tool Box\\run"), QStringLiteral("-v")});
+        AttachFile(item, lnk, platform);
+        QCOMPARE(item.AttachedFile, target);
+        QCOMPARE(item.CommandString, QStringLiteral("-v"));
+        platform.links.insert(lnk, {QStringLiteral("../Tool Box/run"), QString()});
+        AttachFile(item, lnk, platform);
+        QCOMPARE(item.AttachedFile, target);
+        // Relative to the current folder it would exist, but not from the link.
+        platform.links.insert(lnk, {QStringLiteral("tool"), QString()});
+        AttachFile(item, lnk, platform);
+        QCOMPARE(item.AttachedFile, lnk);
+    }
+
+    // A launcher that merely arrived on the disk runs only when the user
+    // agrees; installed or executable ones run at once.
+    void untrustedLaunchersAsk()
+    {
+        FakePlatform platform;
+        FakePrompt prompt;
+        GlobalSettings g;
+        Launching l(platform, prompt, g);
+        ShortcutItem named;
+        named.AttachedFile = file(QStringLiteral("Downloads/named.desktop"), "[Desktop Entry]\n");
+        platform.launcherNames.insert(named.AttachedFile, QStringLiteral("Photo Viewer"));
+        ShortcutItem unnamed;
+        unnamed.AttachedFile = file(QStringLiteral("Downloads/unnamed.desktop"), "[Desktop Entry]\n");
+
+        prompt.answer(ModalResult::No);
+        QVERIFY(!l.Execute(named));
+        QVERIFY(platform.launches.isEmpty());
+        QCOMPARE(prompt.calls.size(), 1);
+        QCOMPARE(prompt.calls[0].text, QStringLiteral("Run untrusted launcher \"Photo Viewer\"?"));
+        QCOMPARE(prompt.calls[0].type, MsgDlgType::Warning);
+        QCOMPARE(prompt.calls[0].buttons, unsigned(mbYes | mbNo));
+
+        // Closing the question is no yes; a dropped file asks as well.
+        ShortcutItem dragged;
+        dragged.AttachedFile = QStringLiteral("/d/x.png");
+        QVERIFY(!l.SourceToSender(unnamed, dragged));
+        QCOMPARE(prompt.calls.last().text, QStringLiteral("Run untrusted launcher \"unnamed.desktop\"?"));
+        QVERIFY(platform.launches.isEmpty());
+
+        prompt.answer(ModalResult::Yes);
+        QVERIFY(l.Execute(named));
+        QCOMPARE(platform.launches.takeLast().kind, LaunchRequest::Kind::DesktopEntry);
+
+        prompt.calls.clear();
+        platform.trustedLaunchers.insert(unnamed.AttachedFile);
+        QVERIFY(l.Execute(unnamed));
+        QCOMPARE(platform.launches.size(), 1);
+        QVERIFY(prompt.calls.isEmpty());
     }
 
     void labelGeometryAndHits()

@@ -227,6 +227,16 @@ std::optional<IconSource> defaultBrowserIcon()
     return source;
 }
 
+QString desktopEntryName(const QString &file)
+{
+    g_autoptr(GKeyFile) keys = g_key_file_new();
+    if (!g_key_file_load_from_file(keys, QFile::encodeName(file).constData(), G_KEY_FILE_NONE, nullptr))
+        return {};
+    g_autofree gchar *name =
+        g_key_file_get_locale_string(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_NAME, nullptr, nullptr);
+    return fromUtf8(name).trimmed();
+}
+
 QString desktopEntryIcon(const QString &file)
 {
     g_autoptr(GKeyFile) keys = g_key_file_new();

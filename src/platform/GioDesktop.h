@@ -50,5 +50,8 @@ std::optional<IconSource> defaultBrowserIcon();
 // The Icon value of a .desktop file (a theme name or an absolute path);
 // empty when the file cannot be read or has none.
 QString desktopEntryIcon(const QString &file);
+// The Name value of a .desktop file in the user's language; empty when the
+// file cannot be read or has none.
+QString desktopEntryName(const QString &file);
 
 } // namespace vl::gio

@@ -5,9 +5,11 @@
 #include "platform/LinkFile.h"
 #include "platform/MountTable.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 
 #include <sys/statvfs.h>
 
@@ -105,6 +107,35 @@ bool LinuxPlatform::isExecutableFile(const QString &path)
 {
     const QFileInfo info(path); // follows symbolic links
     return info.isFile() && info.isExecutable();
+}
+
+QString LinuxPlatform::launcherName(const QString &path)
+{
+    return gio::desktopEntryName(path);
+}
+
+bool LinuxPlatform::isTrustedLauncher(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return false;
+    if (info.isExecutable())
+        return true;
+    // Both as written and with links resolved: a data folder may be reached
+    // through a link, and "applications/../../Downloads" is no application
+    // folder.
+    const QString written = QDir::cleanPath(info.absoluteFilePath());
+    const QString resolved = info.canonicalFilePath();
+    const auto within = [](const QString &file, const QString &folder) {
+        return !folder.isEmpty() && file.startsWith(folder + QLatin1Char('/'));
+    };
+    // Read at every call: the folders are the environment's of the moment.
+    for (const QString &folder : QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation)) {
+        if (within(written, QDir::cleanPath(QDir(folder).absolutePath()))
+            || within(resolved, QFileInfo(folder).canonicalFilePath()))
+            return true;
+    }
+    return false;
 }
 
 QIcon LinuxPlatform::fileIcon(const QString &path)

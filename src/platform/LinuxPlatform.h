@@ -32,6 +32,10 @@ public:
     void playSound(const QString &file) override;
     std::optional<LinkTarget> readLink(const QString &path) override;
     bool isExecutableFile(const QString &path) override;
+    QString launcherName(const QString &path) override;
+    // Executable, or in $XDG_DATA_HOME/applications or one of
+    // $XDG_DATA_DIRS/applications (or below).
+    bool isTrustedLauncher(const QString &path) override;
 
     // Theme icons: call setUpIconTheme() once before asking. Nothing is
     // cached here.

@@ -82,6 +82,13 @@ public:
     virtual std::optional<LinkTarget> readLink(const QString &path) = 0;
     // True for a regular file that may be executed by the user.
     virtual bool isExecutableFile(const QString &path) = 0;
+    // The name a .desktop launcher shows, in the user's language; empty
+    // when it names nothing.
+    virtual QString launcherName(const QString &path) = 0;
+    // Whether a .desktop launcher may run without asking: one the user made
+    // executable or one installed in the system's or the user's application
+    // folders. A launcher that was merely downloaded or unpacked is neither.
+    virtual bool isTrustedLauncher(const QString &path) = 0;
 
     // The icon of an existing file or folder (a launcher's own icon for a
     // .desktop file); null when there is none.

@@ -1,11 +1,14 @@
 #include "shortcuts/ShortcutFiles.h"
 
 #include "platform/Platform.h"
+#include "storage/TextConv.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStringDecoder>
 
 namespace vl {
 
@@ -35,13 +38,55 @@ QString folderPart(const QString &path)
     return path.left(slash);
 }
 
+namespace {
+
+// Internet shortcut files come in the ANSI code page of the Windows that
+// wrote them, or in UTF-16 or UTF-8 with a byte order mark; UTF-8 without
+// one is taken when the bytes are valid as such.
+QString decodeText(const QByteArray &bytes)
+{
+    const auto utf16 = [&bytes](QStringConverter::Encoding encoding) {
+        QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
+        return QString(decoder(bytes.mid(2)));
+    };
+    if (bytes.startsWith("\xFF\xFE"))
+        return utf16(QStringConverter::Utf16LE);
+    if (bytes.startsWith("\xFE\xFF"))
+        return utf16(QStringConverter::Utf16BE);
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes.mid(3));
+    if (isValidUtf8(std::string_view(bytes.constData(), std::size_t(bytes.size()))))
+        return QString::fromUtf8(bytes);
+    QString text(bytes.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        text[i] = QChar(windows1252Char(static_cast<unsigned char>(bytes.at(i))));
+    return text;
+}
+
+// A shell link's target as a path of this system: relative ones are taken
+// from the link's own folder (not from wherever this program runs), and
+// written with Windows separators when only that spelling names a file.
+QString linkTargetPath(const QString &linkFile, const QString &target)
+{
+    if (target.isEmpty() || QDir::isAbsolutePath(target))
+        return target;
+    const QDir folder = QFileInfo(linkFile).absoluteDir();
+    const QString asWritten = QDir::cleanPath(folder.absoluteFilePath(target));
+    if (QFileInfo::exists(asWritten) || !target.contains(QLatin1Char('\\')))
+        return asWritten;
+    QString separated = target;
+    separated.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return QDir::cleanPath(folder.absoluteFilePath(separated));
+}
+
+} // namespace
+
 QString ReadUrlFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return path;
-    const QByteArray bytes = file.readAll();
-    const QString text = QString::fromUtf8(bytes);
+    const QString text = decodeText(file.readAll());
     for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
@@ -65,10 +110,11 @@ void AttachFile(ShortcutItem &item, const QString &text, Platform &platform)
         item.AttachedFile = ReadUrlFile(item.AttachedFile);
     if (hasExtension(item.AttachedFile, u".lnk") && QFileInfo(item.AttachedFile).isFile()) {
         if (const auto link = platform.readLink(item.AttachedFile)) {
-            if (IsInInstallerFolder(link->path)) {
+            const QString target = linkTargetPath(item.AttachedFile, link->path);
+            if (IsInInstallerFolder(target)) {
                 item.CommandString = link->arguments;
-            } else if (!link->path.isEmpty() && QFileInfo(link->path).isFile()) {
-                item.AttachedFile = link->path;
+            } else if (!target.isEmpty() && QFileInfo(target).isFile()) {
+                item.AttachedFile = target;
                 item.CommandString = link->arguments;
             }
         }

@@ -20,7 +20,9 @@ QString folderPart(const QString &path);
 
 // The address of an Internet shortcut file: the text after "=" of the first
 // line whose key is "URL" in any case, sections ignored; empty when no line
-// has it; the path itself when the file cannot be read.
+// has it; the path itself when the file cannot be read. UTF-16 and UTF-8
+// files are known by their byte order mark; without one, bytes that are not
+// valid UTF-8 are Windows-1252.
 QString ReadUrlFile(const QString &path);
 
 // No installer folder exists on this platform.
@@ -31,8 +33,10 @@ bool hasExtension(const QString &path, QStringView ext);
 
 // Sets a shortcut's attached file as the shortcut control does: an Internet
 // shortcut file is replaced by its address, a shell link whose target exists
-// by that target (its arguments become the command string). Letter case is
-// kept: paths here are case-sensitive, and so are the paths of addresses.
+// by that target (its arguments become the command string); a relative
+// target is taken from the link's folder and attached as an absolute path.
+// Letter case is kept: paths here are case-sensitive, and so are the paths
+// of addresses.
 void AttachFile(ShortcutItem &item, const QString &text, Platform &platform);
 
 // The default browser's program and its arguments, split from its command

@@ -65,6 +65,8 @@ public:
     void playSound(const QString &file) override { sounds.append(file); }
     std::optional<LinkTarget> readLink(const QString &path) override;
     bool isExecutableFile(const QString &path) override { return executables.contains(path); }
+    QString launcherName(const QString &path) override { return launcherNames.value(path); }
+    bool isTrustedLauncher(const QString &path) override { return trustedLaunchers.contains(path); }
 
     // fixedFileIcon() for every existing path (unless fileIconsFound is
     // off), null otherwise. Every call is recorded in iconRequests.
@@ -86,6 +88,8 @@ public:
     QString browserCommand;
     QMap<QString, LinkTarget> links; // link file path -> what it points to
     QSet<QString> executables;
+    QMap<QString, QString> launcherNames; // launcher path -> its Name
+    QSet<QString> trustedLaunchers;       // any other launcher is untrusted
     bool fileIconsFound = true;
     QStringList iconRequests;
     QIcon webPicture; // null: no default browser
