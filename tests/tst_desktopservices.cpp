@@ -1,6 +1,8 @@
 #include "platform/DesktopIcons.h"
 #include "platform/GioDesktop.h"
 #include "platform/LinuxPlatform.h"
+#include "shortcuts/Launching.h"
+#include "support/FakePrompt.h"
 #include "support/TempDir.h"
 
 #include <QColor>
@@ -23,6 +25,7 @@
 #include <numbers>
 
 using namespace vl;
+using vl::test::FakePrompt;
 using vl::test::readAll;
 using vl::test::writeAll;
 
@@ -39,6 +42,8 @@ struct FakeDesktop {
     QString path(const QString &relative) const { return root + QLatin1Char('/') + relative; }
     QString home() const { return path(QStringLiteral("home")); }
     QString handler() const { return path(QStringLiteral("bin/handler.sh")); }
+    // First on the search path; records its call as the handler does.
+    QString terminal() const { return path(QStringLiteral("bin/x-terminal-emulator")); }
     QString systemApplications() const { return path(QStringLiteral("system-data/applications")); }
     QString calls() const { return path(QStringLiteral("calls")); }
     QString soundOutput() const { return path(QStringLiteral("sound.raw")); }
@@ -83,16 +88,24 @@ bool layOutDesktop(const QString &root)
     const QString applications = home + QStringLiteral("/.local/share/applications/");
     const bool written =
         QDir().mkpath(desktop.calls()) && writeFile(desktop.handler(), script, true)
-        && QDir().mkpath(desktop.systemApplications())
+        && writeFile(desktop.terminal(), script, true) && QDir().mkpath(desktop.systemApplications())
         && writeFile(applications + QStringLiteral("vorlane-test-handler.desktop"),
                      desktopEntry("Exec=" + handler + " %f\nMimeType=text/plain;inode/directory;\n"))
         && writeFile(applications + QStringLiteral("vorlane-test-browser.desktop"),
                      desktopEntry("Exec=" + handler + " --browser %u\nIcon=folder\nMimeType=x-scheme-handler/https;\n"))
+        // Exec values that hand the file to a shell script, and to a
+        // program that needs a terminal.
+        && writeFile(applications + QStringLiteral("vorlane-test-shell.desktop"),
+                     desktopEntry("Exec=sh -c \"" + handler + " --via-shell %f\"\nMimeType=text/csv;\n"))
+        && writeFile(applications + QStringLiteral("vorlane-test-terminal.desktop"),
+                     desktopEntry("Exec=" + handler + " --in-terminal %f\nTerminal=true\nMimeType=text/markdown;\n"))
         && writeFile(home + QStringLiteral("/.config/mimeapps.list"),
                      "[Default Applications]\n"
                      "text/plain=vorlane-test-handler.desktop\n"
                      "inode/directory=vorlane-test-handler.desktop\n"
-                     "x-scheme-handler/https=vorlane-test-browser.desktop\n")
+                     "x-scheme-handler/https=vorlane-test-browser.desktop\n"
+                     "text/csv=vorlane-test-shell.desktop\n"
+                     "text/markdown=vorlane-test-terminal.desktop\n")
         // Sound goes into a file instead of a device.
         && writeFile(home + QStringLiteral("/.asoundrc"),
                      "pcm.!default { type file; slave.pcm \"null\"; file \"" + QFile::encodeName(desktop.soundOutput())
@@ -108,11 +121,13 @@ bool layOutDesktop(const QString &root)
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/.config")));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(home + QStringLiteral("/.cache")));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(desktop.path(QStringLiteral("runtime"))));
-    // One more system data folder before the usual ones.
+    // One more system data folder before the usual ones, and our terminal
+    // before any installed one.
     QByteArray dataDirs = qgetenv("XDG_DATA_DIRS");
     if (dataDirs.isEmpty())
         dataDirs = "/usr/local/share/:/usr/share/";
     qputenv("XDG_DATA_DIRS", QFile::encodeName(QFileInfo(desktop.systemApplications()).path()) + ':' + dataDirs);
+    qputenv("PATH", QFile::encodeName(QFileInfo(desktop.terminal()).path()) + ':' + qgetenv("PATH"));
     // Desktop-specific mimeapps lists would be read before ours.
     qunsetenv("XDG_CURRENT_DESKTOP");
     return true;
@@ -288,6 +303,16 @@ private slots:
         QTest::newRow("quoted") << "\"/opt/my viewer/run\" \"say \\\"hi\\\"\" 'a b' %f"
                                 << QStringList{"/opt/my viewer/run", "say \"hi\"", "a b", path} + args;
         QTest::newRow("unterminated quote") << "viewer \"open %f" << QStringList{};
+        // Words inside a forwarding block are files for the sandbox; the
+        // command string is none.
+        QTest::newRow("forwarding block")
+            << "flatpak run --file-forwarding org.x.Viewer @@u %U @@ --end"
+            << QStringList{"flatpak", "run", "--file-forwarding", "org.x.Viewer", "@@u", uri, "@@"} + args
+                   + QStringList{"--end"};
+        QTest::newRow("forwarding block of paths") << "viewer @@ %F @@" << QStringList{"viewer", "@@", path, "@@"} + args;
+        QTest::newRow("unclosed forwarding block") << "viewer @@u %u -x" << QStringList{"viewer", "@@u", uri, "-x"} + args;
+        QTest::newRow("after a closed block") << "viewer @@ @@ %f --end"
+                                              << QStringList{"viewer", "@@", "@@", path} + args + QStringList{"--end"};
         QTest::newRow("empty") << "" << QStringList{};
     }
 
@@ -298,6 +323,19 @@ private slots:
         QCOMPARE(gio::commandForFile(commandLine, QStringLiteral("/data/my file.txt"),
                                      {QStringLiteral("-x"), QStringLiteral("two words")}),
                  expected);
+    }
+
+    // No file name can split a word or become a command: as a word of its
+    // own it stays as it is, inside a script it is quoted for the shell.
+    void commandForFileKeepsNamesOutOfScripts()
+    {
+        const QString file = QStringLiteral("/data/$(touch x) it's \"q\" `y`;\\.txt");
+        const QString quoted = QStringLiteral("'/data/$(touch x) it'\\''s \"q\" `y`;\\.txt'");
+        QCOMPARE(gio::commandForFile(QStringLiteral("viewer %f"), file, {"-n"}), (QStringList{"viewer", file, "-n"}));
+        QCOMPARE(gio::commandForFile(QStringLiteral("sh -c \"viewer %f\" -n"), file, {}),
+                 (QStringList{"sh", "-c", "viewer " + quoted, "-n"}));
+        QCOMPARE(gio::commandForFile(QStringLiteral("sh -c 'viewer --in=%f'"), file, {}),
+                 (QStringList{"sh", "-c", "viewer --in=" + quoted}));
     }
 
     void commandForRelativeFile()
@@ -314,6 +352,45 @@ private slots:
         const QString work = desktop.path(QStringLiteral("work"));
         QVERIFY(platform_->launch({LaunchRequest::Kind::Document, doc, {"--flag", "two words"}, work}));
         QCOMPARE(takeCall(), expectedCall(work, {doc, "--flag", "two words"}));
+    }
+
+    // This type's application is a shell script around the handler.
+    void launchDocumentNameReachesNoShell()
+    {
+        const QString docs = desktop.path(QStringLiteral("docs"));
+        for (const QString name : {"$(touch injected) `touch injected`.csv", "it's \"quoted\".csv"}) {
+            const QString doc = docs + QLatin1Char('/') + name;
+            QVERIFY(writeFile(doc, "a,b\n"));
+            QVERIFY(platform_->launch({LaunchRequest::Kind::Document, doc, {}, docs}));
+            QCOMPARE(takeCall(), expectedCall(docs, {"--via-shell", doc}));
+        }
+        QVERIFY(!QFileInfo::exists(docs + QStringLiteral("/injected")));
+        QVERIFY(!QFileInfo::exists(QDir::current().filePath(QStringLiteral("injected"))));
+    }
+
+    void launchDocumentInTerminal()
+    {
+        const QString doc = desktop.path(QStringLiteral("docs/read me.md"));
+        QVERIFY(writeFile(doc, "# Title\n"));
+        QVERIFY(platform_->launch({LaunchRequest::Kind::Document, doc, {"--flag"}, {}}));
+        QCOMPARE(takeCall(),
+                 expectedCall(QDir::currentPath(), {"-e", desktop.handler(), "--in-terminal", doc, "--flag"}));
+    }
+
+    // Files on shares and from archives often carry the execute permission
+    // whatever they are; such a document still opens as one.
+    void executePermissionAloneOpensAsDocument()
+    {
+        const QString doc = desktop.path(QStringLiteral("docs/from a share.txt"));
+        QVERIFY(writeFile(doc, "some text\n", true));
+        FakePrompt prompt;
+        GlobalSettings global;
+        Launching launching(*platform_, prompt, global);
+        ShortcutItem item;
+        item.AttachedFile = doc;
+        item.CommandString = QStringLiteral("--line 3");
+        QVERIFY(launching.Execute(item));
+        QCOMPARE(takeCall(), expectedCall(desktop.path(QStringLiteral("docs")), {doc, "--line", "3"}));
     }
 
     void launchDocumentTypedByContent()
@@ -427,7 +504,13 @@ private slots:
         QVERIFY(platform_->launch({LaunchRequest::Kind::Address, "https://example.org/a?b=c&d=e#f", {}, {}}));
         QCOMPARE(takeCall(), expectedCall(QDir::currentPath(), {"--browser", "https://example.org/a?b=c&d=e#f"}));
 
+        // Words to go with the address follow it.
+        QVERIFY(platform_->launch({LaunchRequest::Kind::Address, "https://example.org/p", {"--private", "two words"}, {}}));
+        QCOMPARE(takeCall(),
+                 expectedCall(QDir::currentPath(), {"--browser", "https://example.org/p", "--private", "two words"}));
+
         QVERIFY(!platform_->launch({LaunchRequest::Kind::Address, "vorlane-nothing-handles-this:x", {}, {}}));
+        QVERIFY(!platform_->launch({LaunchRequest::Kind::Address, "vorlane-nothing-handles-this:x", {"-a"}, {}}));
         QVERIFY(!platform_->launch({LaunchRequest::Kind::Address, "not an address", {}, {}}));
     }
 
@@ -588,6 +671,17 @@ private slots:
         QVERIFY(platform_->isExecutableFile(program));
         QVERIFY(platform_->isExecutableFile(link));
         QVERIFY(!platform_->isExecutableFile(plain));
+
+        // The permission alone makes no program.
+        const QString binary = dir.filePath(QStringLiteral("binary"));
+        const QString document = dir.filePath(QStringLiteral("document.txt"));
+        const QString empty = dir.filePath(QStringLiteral("empty"));
+        QVERIFY(writeFile(binary, QByteArray("\x7f" "ELF\x02\x01\x01") + QByteArray(57, '\0'), true));
+        QVERIFY(writeFile(document, "#not a script\n", true));
+        QVERIFY(writeFile(empty, "", true));
+        QVERIFY(platform_->isExecutableFile(binary));
+        QVERIFY(!platform_->isExecutableFile(document));
+        QVERIFY(!platform_->isExecutableFile(empty));
         QVERIFY(!platform_->isExecutableFile(folder));
         QVERIFY(!platform_->isExecutableFile(dir.filePath(QStringLiteral("missing"))));
     }

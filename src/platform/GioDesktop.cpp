@@ -13,6 +13,8 @@
 #include <gio/gio.h>
 #pragma pop_macro("signals")
 
+#include <utility>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -74,54 +76,184 @@ GAppInfo *defaultBrowser()
     return g_app_info_get_default_for_type("text/html", FALSE);
 }
 
+// What the file codes of an Exec value stand for.
+struct FileCodes {
+    QString path; // %f, %F
+    QString uri;  // %u, %U
+};
+
+// The text as one word for a POSIX shell.
+QString shellQuoted(const QString &text)
+{
+    QString quoted = text;
+    quoted.replace(QLatin1Char('\''), QLatin1String("'\\''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+// Splits an Exec value the way GLib's shell parser (and with it GIO) does,
+// expanding the field codes as it goes; see commandForFile. The file goes
+// into the word being built, never into the text still to be split: that is
+// what keeps its name from being read as quotes, blanks or commands.
+QStringList expandCommandLine(const QString &commandLine, const FileCodes &codes, const QStringList &arguments)
+{
+    enum class Quote { None, Single, Double } quote = Quote::None;
+    QStringList words;
+    QString word;
+    bool inWord = false; // a character or a quote of the current word was seen
+    qsizetype fileWord = -1;
+    const qsizetype n = commandLine.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = commandLine.at(i);
+        if (c == QLatin1Char('%') && i + 1 < n) {
+            const char16_t code = commandLine.at(++i).unicode();
+            if (code == u'%') {
+                word += QLatin1Char('%');
+                inWord = true;
+            } else if (fileWord < 0 && (code == u'f' || code == u'F' || code == u'u' || code == u'U')) {
+                const QString &value = code == u'f' || code == u'F' ? codes.path : codes.uri;
+                word += quote == Quote::None ? value : shellQuoted(value);
+                inWord = true;
+                fileWord = words.size();
+            }
+            // %i, %c and %k would need the launcher's name and icon, the
+            // rest are deprecated; a second file code gets no file.
+            continue;
+        }
+        if (quote == Quote::Single) {
+            if (c == QLatin1Char('\''))
+                quote = Quote::None;
+            else
+                word += c;
+            continue;
+        }
+        if (quote == Quote::Double) {
+            if (c == QLatin1Char('"')) {
+                quote = Quote::None;
+            } else if (c == QLatin1Char('\\') && i + 1 < n
+                       && QStringView(u"\"\\$`\n").contains(commandLine.at(i + 1))) {
+                if (commandLine.at(++i) != QLatin1Char('\n'))
+                    word += commandLine.at(i);
+            } else {
+                word += c;
+            }
+            continue;
+        }
+        if (c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n')) {
+            if (inWord)
+                words << std::exchange(word, QString());
+            inWord = false;
+        } else if (c == QLatin1Char('#') && !inWord) {
+            while (i + 1 < n && commandLine.at(i + 1) != QLatin1Char('\n'))
+                ++i;
+        } else if (c == QLatin1Char('\'')) {
+            quote = Quote::Single;
+            inWord = true;
+        } else if (c == QLatin1Char('"')) {
+            quote = Quote::Double;
+            inWord = true;
+        } else if (c == QLatin1Char('\\')) {
+            if (++i == n)
+                return {};
+            if (commandLine.at(i) != QLatin1Char('\n')) {
+                word += commandLine.at(i);
+                inWord = true;
+            }
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (quote != Quote::None)
+        return {};
+    if (inWord)
+        words << word;
+    if (words.isEmpty())
+        return {};
+    if (fileWord < 0)
+        return words << codes.path << arguments;
+
+    // flatpak's --file-forwarding hands the words between "@@" (or "@@u")
+    // and "@@" to the sandbox as files; the command string is no file.
+    qsizetype insertAt = fileWord + 1;
+    bool inBlock = false;
+    for (qsizetype k = 0; k < fileWord; ++k) {
+        const QString &w = words.at(k);
+        if (!inBlock)
+            inBlock = w == QLatin1String("@@") || w == QLatin1String("@@u");
+        else if (w == QLatin1String("@@"))
+            inBlock = false;
+    }
+    if (inBlock) {
+        insertAt = words.size();
+        for (qsizetype k = fileWord + 1; k < words.size(); ++k) {
+            if (words.at(k) == QLatin1String("@@")) {
+                insertAt = k + 1;
+                break;
+            }
+        }
+    }
+    for (qsizetype k = 0; k < arguments.size(); ++k)
+        words.insert(insertAt + k, arguments.at(k));
+    return words;
+}
+
+// An application's command for a file or address, in a terminal when it
+// asks for one; nullopt when it has no usable command line.
+std::optional<QStringList> appCommand(GAppInfo *app, const FileCodes &codes, const QStringList &arguments)
+{
+    const QString commandLine = fromUtf8(g_app_info_get_commandline(app));
+    QStringList command = expandCommandLine(commandLine, codes, arguments);
+    if (command.isEmpty())
+        return std::nullopt;
+    if (G_IS_DESKTOP_APP_INFO(app) && g_desktop_app_info_get_boolean(G_DESKTOP_APP_INFO(app), "Terminal")) {
+        const QStringList terminal = terminalCommand();
+        if (terminal.isEmpty())
+            return std::nullopt;
+        command = terminal + command;
+    }
+    return command;
+}
+
+FileCodes codesForFile(const QString &file)
+{
+    const QString path = QFileInfo(file).absoluteFilePath();
+    return {path, QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded())};
+}
+
 } // namespace
 
 QStringList commandForFile(const QString &commandLine, const QString &file, const QStringList &arguments)
 {
-    // Exec values quote the way a shell does inside double quotes, and GIO
-    // splits its own command lines with the same parser.
-    gint argc = 0;
-    g_auto(GStrv) argv = nullptr;
-    if (!g_shell_parse_argv(commandLine.toUtf8().constData(), &argc, &argv, nullptr))
-        return {};
+    return expandCommandLine(commandLine, codesForFile(file), arguments);
+}
 
-    const QString path = QFileInfo(file).absoluteFilePath();
-    const QString uri = QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded());
-    QStringList command;
-    bool fileGiven = false;
-    for (int i = 0; i < argc; ++i) {
-        const QString word = QString::fromUtf8(argv[i]);
-        QString expanded;
-        bool codeDropped = false;
-        bool holdsFile = false;
-        for (qsizetype k = 0; k < word.size(); ++k) {
-            if (word.at(k) != QLatin1Char('%') || k + 1 == word.size()) {
-                expanded += word.at(k);
-                continue;
-            }
-            const char16_t code = word.at(++k).unicode();
-            if (code == u'%') {
-                expanded += QLatin1Char('%');
-            } else if (!fileGiven && (code == u'f' || code == u'F' || code == u'u' || code == u'U')) {
-                expanded += code == u'f' || code == u'F' ? path : uri;
-                fileGiven = holdsFile = true;
-            } else {
-                // %i, %c and %k would need the launcher's name and icon, the
-                // rest are deprecated; a second file code gets no file.
-                codeDropped = true;
-            }
-        }
-        if (codeDropped && expanded.isEmpty())
+QStringList commandForAddress(const QString &commandLine, const QString &address, const QStringList &arguments)
+{
+    return expandCommandLine(commandLine, {address, address}, arguments);
+}
+
+QStringList terminalCommand()
+{
+    // Each with the option after which the rest of its arguments is the
+    // command and its arguments, word for word.
+    static const struct {
+        const char *program;
+        const char *option;
+    } terminals[] = {
+        {"x-terminal-emulator", "-e"}, {"xdg-terminal-exec", nullptr}, {"gnome-terminal", "--"},
+        {"konsole", "-e"},             {"xfce4-terminal", "-x"},       {"mate-terminal", "-x"},
+        {"alacritty", "-e"},           {"kitty", nullptr},             {"xterm", "-e"},
+    };
+    for (const auto &t : terminals) {
+        g_autofree gchar *found = g_find_program_in_path(t.program);
+        if (!found)
             continue;
-        command << expanded;
-        if (holdsFile)
-            command << arguments;
+        QStringList command{QFile::decodeName(found)};
+        if (t.option)
+            command << QString::fromLatin1(t.option);
+        return command;
     }
-    if (command.isEmpty())
-        return {};
-    if (!fileGiven)
-        command << path << arguments;
-    return command;
+    return {};
 }
 
 std::optional<QStringList> defaultAppCommand(const QString &path, const QStringList &arguments)
@@ -139,13 +271,25 @@ std::optional<QStringList> defaultAppCommand(const QString &path, const QStringL
     g_autoptr(GAppInfo) app = g_app_info_get_default_for_type(type, FALSE);
     if (!app)
         return std::nullopt;
-    const QString commandLine = fromUtf8(g_app_info_get_commandline(app));
-    if (commandLine.isEmpty())
+    return appCommand(app, codesForFile(path), arguments);
+}
+
+std::optional<QStringList> addressCommand(const QString &address, const QStringList &arguments)
+{
+    const QByteArray uri = address.toUtf8();
+    g_autofree gchar *scheme = g_uri_parse_scheme(uri.constData());
+    if (!scheme)
         return std::nullopt;
-    QStringList command = commandForFile(commandLine, path, arguments);
-    if (command.isEmpty())
+    if (g_ascii_strcasecmp(scheme, "file") == 0) {
+        const QString path = QUrl(address).toLocalFile();
+        if (path.isEmpty() || !QFileInfo::exists(path))
+            return std::nullopt;
+        return defaultAppCommand(path, arguments);
+    }
+    g_autoptr(GAppInfo) app = g_app_info_get_default_for_uri_scheme(scheme);
+    if (!app)
         return std::nullopt;
-    return command;
+    return appCommand(app, {address, address}, arguments);
 }
 
 bool launchDesktopEntry(const QString &file, const QStringList &arguments, const QString &workingFolder)

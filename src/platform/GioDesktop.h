@@ -12,16 +12,33 @@ namespace vl::gio {
 
 // The argument vector that runs a desktop entry's command line (its Exec
 // value) for one file: the first %f/%F becomes the file's absolute path, the
-// first %u/%U its file:// URI, and `arguments` follow that word; a command
-// line without any of them gets the file and the arguments at its end. %% is
-// a percent sign; every other field code is dropped. Empty when the command
-// line cannot be split.
+// first %u/%U its file:// URI, and `arguments` follow that word (or the end
+// of a forwarding block, "@@u %U @@", that holds it: every word inside one is
+// taken for a file); a command line without any of them gets the file and
+// the arguments at its end. %% is a percent sign; every other field code is
+// dropped. A file code inside a quoted word goes in shell-quoted, since such
+// a word is a script for another parser ("sh -c 'viewer %f'"); anywhere else
+// the file is one word as it is. No file name can therefore split a word or
+// run as a command. Empty when the command line cannot be split.
 QStringList commandForFile(const QString &commandLine, const QString &file, const QStringList &arguments);
+// The same for an address: both %f and %u become the address.
+QStringList commandForAddress(const QString &commandLine, const QString &address, const QStringList &arguments);
+
+// The words that run a command in a terminal window (Debian's
+// x-terminal-emulator, else the first known terminal on the search path),
+// the command to follow them; empty when there is none.
+QStringList terminalCommand();
 
 // The command that opens an existing file or folder with the user's default
-// application for its content type, followed by `arguments`. nullopt when no
-// application is registered for the type.
+// application for its content type, followed by `arguments`; in a terminal
+// when the application asks for one. nullopt when no application is
+// registered for the type, or it needs a terminal and there is none.
 std::optional<QStringList> defaultAppCommand(const QString &path, const QStringList &arguments);
+
+// The command that opens an address with the default handler for its scheme
+// (a file:// address: the default application of the file), followed by
+// `arguments`. nullopt as for defaultAppCommand.
+std::optional<QStringList> addressCommand(const QString &address, const QStringList &arguments);
 
 // Runs a .desktop launcher by its Exec line with `arguments` as files or
 // URIs (relative paths are taken from `workingFolder`, else from the current

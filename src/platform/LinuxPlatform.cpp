@@ -83,7 +83,13 @@ bool LinuxPlatform::launch(const LaunchRequest &request)
     case LaunchRequest::Kind::Folder:
         return QFileInfo(request.target).isDir() && openWithDefaultApp(request.target, {}, request.workingFolder);
     case LaunchRequest::Kind::Address:
-        return gio::openAddress(request.target);
+        if (request.arguments.isEmpty())
+            return gio::openAddress(request.target);
+        // GIO hands a handler addresses only; words to follow the address
+        // need the handler's command line.
+        if (const std::optional<QStringList> command = gio::addressCommand(request.target, request.arguments))
+            return startDetached(command->first(), command->mid(1), QString());
+        return false;
     }
     return false;
 }
@@ -106,7 +112,16 @@ std::optional<LinkTarget> LinuxPlatform::readLink(const QString &path)
 bool LinuxPlatform::isExecutableFile(const QString &path)
 {
     const QFileInfo info(path); // follows symbolic links
-    return info.isFile() && info.isExecutable();
+    if (!info.isFile() || !info.isExecutable())
+        return false;
+    // File systems without Unix permissions (SMB, NTFS, exFAT) and files
+    // unpacked from archives mark every file executable; only a program the
+    // kernel can run is run, anything else opens as a document.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(4);
+    return head == "\x7f" "ELF" || head.startsWith("#!");
 }
 
 QString LinuxPlatform::launcherName(const QString &path)

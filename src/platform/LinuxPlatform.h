@@ -25,12 +25,14 @@ public:
     // Never through a shell. Programs get /dev/null as standard streams and
     // start in the working folder when it exists. Documents and folders open
     // with the user's default application for their content type (as set in
-    // mimeapps.list); a document or folder that does not exist is not started.
+    // mimeapps.list), in a terminal when the application asks for one; a
+    // document or folder that does not exist is not started.
     bool launch(const LaunchRequest &request) override;
     // The https handler's Exec value, else that of the HTML viewer.
     QString defaultBrowserCommand() override;
     void playSound(const QString &file) override;
     std::optional<LinkTarget> readLink(const QString &path) override;
+    // An ELF binary or a "#!" script with the execute permission.
     bool isExecutableFile(const QString &path) override;
     QString launcherName(const QString &path) override;
     // Executable, or in $XDG_DATA_HOME/applications or one of

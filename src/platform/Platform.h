@@ -44,7 +44,7 @@ struct LaunchRequest {
         DesktopEntry, // a .desktop launcher, run by its Exec line with arguments as files
         Document,     // a file opened by the default application for its type, arguments after it
         Folder,       // a folder opened in the file manager
-        Address,      // a web address (any URI) opened by the default handler for its scheme
+        Address,      // a web address (any URI) opened by the default handler for its scheme, arguments after it
     };
     Kind kind = Kind::Document;
     QString target;
@@ -80,7 +80,8 @@ public:
     virtual void playSound(const QString &file) = 0;
     // Reads a shell link file; nullopt when it cannot be loaded as one.
     virtual std::optional<LinkTarget> readLink(const QString &path) = 0;
-    // True for a regular file that may be executed by the user.
+    // True for a program the user may run: an executable file the system
+    // can start as a process, not merely one with the permission.
     virtual bool isExecutableFile(const QString &path) = 0;
     // The name a .desktop launcher shows, in the user's language; empty
     // when it names nothing.
