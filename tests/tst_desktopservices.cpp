@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QImage>
@@ -528,22 +529,31 @@ private slots:
         QTemporaryDir empty;
         QVERIFY(empty.isValid());
         const QString doc = desktop.path(QStringLiteral("docs/my notes.txt"));
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), empty.path());
-        env.insert(QStringLiteral("XDG_DATA_HOME"), empty.filePath(QStringLiteral("data")));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), empty.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_DATA_DIRS"), empty.filePath(QStringLiteral("system-data")));
-        env.insert(QStringLiteral("XDG_CONFIG_DIRS"), empty.filePath(QStringLiteral("system-config")));
-        QProcess probe;
-        probe.setProcessEnvironment(env);
-        probe.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(ProbeSwitch), doc});
-        QVERIFY(probe.waitForFinished(30000));
-        QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(probe.exitCode(), 0);
-        const QStringList lines =
-            QString::fromUtf8(probe.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(lines, (QStringList{"browser=", "webIcon=null", "address=0", "document=0", "folder=0"}));
+        // With no browser, web shortcuts show the theme's generic picture.
+        QCOMPARE(runProbe(empty.path(), {doc}),
+                 (QStringList{"browser=", "webIcon=web-browser", "address=0", "document=0", "folder=0"}));
         QVERIFY(QDir(desktop.calls()).isEmpty());
+    }
+
+    // A machine with a text editor and no browser. HTML is plain text too,
+    // so the editor opens it, but that makes it no browser.
+    void textEditorIsNoBrowser()
+    {
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        QVERIFY(writeFile(home.filePath(QStringLiteral("data/applications/editor.desktop")),
+                          desktopEntry("Exec=" + QFile::encodeName(desktop.handler())
+                                       + " --editor %F\nIcon=accessories-text-editor\nMimeType=text/plain;\n")));
+        QVERIFY(writeFile(home.filePath(QStringLiteral("config/mimeapps.list")),
+                          "[Default Applications]\ntext/plain=editor.desktop\n"));
+        // The type database, which says that HTML derives from plain text.
+        const QString types = QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("mime"),
+                                                     QStandardPaths::LocateDirectory);
+        if (types.isEmpty())
+            QSKIP("no shared MIME database on this machine");
+        QVERIFY(QDir().mkpath(home.filePath(QStringLiteral("system-data"))));
+        QVERIFY(QFile::link(types, home.filePath(QStringLiteral("system-data/mime"))));
+        QCOMPARE(runProbe(home.path(), {}), (QStringList{"browser=", "webIcon=web-browser"}));
     }
 
     // Whoever reads our output to its end must not wait for what we start.
@@ -795,21 +805,43 @@ private slots:
     }
 
 private:
+    // The probe's report, run on the applications of the given home alone.
+    static QStringList runProbe(const QString &home, const QStringList &arguments)
+    {
+        const QDir dir(home);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home);
+        env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_DIRS"), dir.filePath(QStringLiteral("system-data")));
+        env.insert(QStringLiteral("XDG_CONFIG_DIRS"), dir.filePath(QStringLiteral("system-config")));
+        QProcess probe;
+        probe.setProcessEnvironment(env);
+        probe.start(QCoreApplication::applicationFilePath(), QStringList{QString::fromLatin1(ProbeSwitch)} + arguments);
+        if (!probe.waitForFinished(30000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+            return {QStringLiteral("probe failed")};
+        return QString::fromUtf8(probe.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
     std::unique_ptr<LinuxPlatform> platform_;
 };
 
 namespace {
 
-// Runs in a child process on a home and system without any applications.
+// Runs in a child process on a home and system without the usual
+// applications: reports the browser and, given a document, what starts.
 int probeWithoutHandlers(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
     setUpIconTheme();
     LinuxPlatform platform(QDir(QDir::homePath()).filePath(QStringLiteral("registry.ini")));
-    const QString doc = QString::fromLocal8Bit(argv[2]);
     QTextStream out(stdout);
     out << "browser=" << platform.defaultBrowserCommand() << '\n';
-    out << "webIcon=" << (platform.webIcon().isNull() ? "null" : "set") << '\n';
+    const QIcon webIcon = platform.webIcon();
+    out << "webIcon=" << (webIcon.isNull() ? QStringLiteral("null") : webIcon.name()) << '\n';
+    if (argc < 3)
+        return 0;
+    const QString doc = QString::fromLocal8Bit(argv[2]);
     out << "address=" << platform.launch({LaunchRequest::Kind::Address, "https://example.org/", {}, {}}) << '\n';
     out << "document=" << platform.launch({LaunchRequest::Kind::Document, doc, {}, {}}) << '\n';
     out << "folder=" << platform.launch({LaunchRequest::Kind::Folder, QFileInfo(doc).path(), {}, {}}) << '\n';
@@ -836,7 +868,7 @@ int probeStreams(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
-    if (argc == 3 && qstrcmp(argv[1], ProbeSwitch) == 0)
+    if ((argc == 2 || argc == 3) && qstrcmp(argv[1], ProbeSwitch) == 0)
         return probeWithoutHandlers(argc, argv);
     if (argc == 4 && qstrcmp(argv[1], StreamsSwitch) == 0) {
         // The parent's desktop, found again from the home it gave us.

@@ -13,6 +13,7 @@
 #include <gio/gio.h>
 #pragma pop_macro("signals")
 
+#include <initializer_list>
 #include <utility>
 
 #include <fcntl.h>
@@ -67,13 +68,47 @@ bool launchWithNullStreams(GDesktopAppInfo *app, GList *uris, const QByteArray &
     return ok;
 }
 
-// Some desktops register their browser only as the viewer of HTML files, so
-// that type stands in when no handler for https is set.
+// Whether the application names one of the types in its own MimeType list.
+// Asking GIO for the handlers of a type also yields those of the types it
+// derives from, and text/html derives from text/plain: every text editor.
+bool declaresType(GAppInfo *app, std::initializer_list<const char *> types)
+{
+    for (const char **own = g_app_info_get_supported_types(app); own && *own; ++own) {
+        for (const char *type : types) {
+            if (g_strcmp0(*own, type) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+// The https handler, else the HTML viewer (some desktops register their
+// browser only as that), else any application that declares either.
 GAppInfo *defaultBrowser()
 {
-    if (GAppInfo *app = g_app_info_get_default_for_uri_scheme("https"))
-        return app;
-    return g_app_info_get_default_for_type("text/html", FALSE);
+    const auto browses = [](GAppInfo *app) { return declaresType(app, {"x-scheme-handler/https", "text/html"}); };
+    if (GAppInfo *app = g_app_info_get_default_for_uri_scheme("https")) {
+        if (browses(app))
+            return app;
+        g_object_unref(app);
+    }
+    if (GAppInfo *app = g_app_info_get_default_for_type("text/html", FALSE)) {
+        if (browses(app))
+            return app;
+        g_object_unref(app);
+    }
+    for (const char *type : {"x-scheme-handler/https", "text/html"}) {
+        GList *apps = g_app_info_get_recommended_for_type(type);
+        GAppInfo *found = nullptr;
+        for (GList *l = apps; l && !found; l = l->next) {
+            if (browses(G_APP_INFO(l->data)))
+                found = G_APP_INFO(g_object_ref(l->data));
+        }
+        g_list_free_full(apps, g_object_unref);
+        if (found)
+            return found;
+    }
+    return nullptr;
 }
 
 // What the file codes of an Exec value stand for.

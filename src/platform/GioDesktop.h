@@ -51,7 +51,9 @@ bool launchDesktopEntry(const QString &file, const QStringList &arguments, const
 // none or it could not be started.
 bool openAddress(const QString &address);
 
-// The Exec value of the default web browser; empty when there is none.
+// The Exec value of the default web browser; empty when there is none. A
+// browser is an application that declares https addresses or HTML files
+// itself: every text editor opens HTML as the plain text it also is.
 QString defaultBrowserCommand();
 
 // Where an application's icon comes from: theme icon names in order of

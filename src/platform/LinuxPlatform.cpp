@@ -160,12 +160,13 @@ QIcon LinuxPlatform::fileIcon(const QString &path)
 
 QIcon LinuxPlatform::webIcon()
 {
+    const QStringList generic{QStringLiteral("web-browser"), QStringLiteral("text-html")};
     const std::optional<gio::IconSource> source = gio::defaultBrowserIcon();
     if (!source)
-        return {};
+        return themedIcon(generic);
     QIcon icon = themedIcon(source->file.isEmpty() ? source->themeNames : QStringList{source->file});
     if (icon.isNull())
-        icon = themedIcon({QStringLiteral("web-browser")});
+        icon = themedIcon(generic);
     return icon.isNull() ? applicationIcon() : icon;
 }
 

@@ -28,7 +28,8 @@ public:
     // mimeapps.list), in a terminal when the application asks for one; a
     // document or folder that does not exist is not started.
     bool launch(const LaunchRequest &request) override;
-    // The https handler's Exec value, else that of the HTML viewer.
+    // The https handler's Exec value, else that of the HTML viewer; only an
+    // application that declares either type itself counts.
     QString defaultBrowserCommand() override;
     void playSound(const QString &file) override;
     std::optional<LinkTarget> readLink(const QString &path) override;
@@ -43,7 +44,8 @@ public:
     // cached here.
     QIcon fileIcon(const QString &path) override;
     // A default browser whose own icon cannot be found gives the theme's
-    // generic browser icon, else the application icon.
+    // generic browser icon, else the application icon. Without a browser:
+    // the theme's browser or HTML icon, else none.
     QIcon webIcon() override;
     QIcon applicationIcon() override;
 

@@ -94,7 +94,8 @@ public:
     // The icon of an existing file or folder (a launcher's own icon for a
     // .desktop file); null when there is none.
     virtual QIcon fileIcon(const QString &path) = 0;
-    // The icon of web addresses: the default browser's; null when none.
+    // The icon of web addresses: the default browser's, else a generic one;
+    // null when there is neither.
     virtual QIcon webIcon() = 0;
     // The standard application picture, shown when nothing better is known.
     virtual QIcon applicationIcon() = 0;
