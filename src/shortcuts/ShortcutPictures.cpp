@@ -53,8 +53,8 @@ const QPixmap *ShortcutPictures::pictureFor(const ShortcutItem &item)
     const QPixmap *picture = nullptr;
     switch (autoKind(item.AttachedFile)) {
     case AutoKind::Web:
-        // With no browser there is no web picture, and the shortcut shows
-        // none rather than a misleading one.
+        // A platform with neither a browser nor a generic web icon gives
+        // none, and the shortcut shows none rather than a misleading one.
         if (!web_)
             web_ = iconPixmap(platform_.webIcon());
         picture = *web_;
