@@ -115,7 +115,9 @@ const DesktopSurface::Background &DesktopSurface::background()
     Background &bg = backgrounds_[desktop_];
     const DesktopSettings &s = desktop_->settings;
     const bool samePicture = bg.path == s.Background_Picture && bg.stretch == s.Background_Stretch;
-    const bool sizeOk = !bg.stretch || bg.decodedFor == size();
+    // A picture that failed is not tried again at every paint: a hostile
+    // file can take a second to be refused, whatever the size.
+    const bool sizeOk = !bg.stretch || bg.failed || bg.decodedFor == size();
     if (samePicture && sizeOk && (bg.failed || !bg.pixmap.isNull() || bg.path.isEmpty()))
         return bg;
     bg = Background{};
