@@ -91,6 +91,7 @@ stop_copies() {
 
 cleanup() {
     stop_copies
+    stop_client_watch
     [ -n "$wm_pid" ] && stop_pid "$wm_pid"
     [ -n "$xvfb_pid" ] && stop_pid "$xvfb_pid"
     rm -rf "$tmp"
@@ -215,11 +216,13 @@ wm_state() { xprop -id "$1" WM_STATE 2>/dev/null | sed -n 's/^.*window state: */
 
 # The main window of a copy: titled "Vorlane", of the normal type, shown.
 # Qt's hidden group-leader window and the splash carry the same title, and
-# a signal sent while only the splash shows finds no handler yet.
+# a signal sent while only the splash shows finds no handler yet. (--all:
+# by default xdotool joins --pid and --name with "or", and then finds the
+# windows of every other copy too.)
 win=
 find_main_window() {
     local w
-    for w in $(xdotool search --pid "$1" --name '^Vorlane$' 2>/dev/null); do
+    for w in $(xdotool search --all --pid "$1" --name '^Vorlane$' 2>/dev/null); do
         # Qt lists NORMAL last on every window as a fallback, the splash
         # included; only a plain window has it first.
         xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q '= _NET_WM_WINDOW_TYPE_NORMAL\b' || continue
@@ -596,6 +599,365 @@ scenario_double_click() {
     if [ -n "$saved_dirs" ]; then export XDG_DATA_DIRS=$saved_dirs; else unset XDG_DATA_DIRS; fi
 }
 
+# --- questions, loads and the requests that wait for them -------------------
+
+# A mapped window of copy $1 whose title is exactly $2 (xdotool's own match
+# ignores case); sets found.
+found=
+title_is() { [ "$(xprop -id "$1" _NET_WM_NAME 2>/dev/null)" = "_NET_WM_NAME(UTF8_STRING) = \"$2\"" ]; }
+find_titled() {
+    local w
+    for w in $(xdotool search --all --pid "$1" --name "^$2\$" 2>/dev/null); do
+        title_is "$w" "$2" || continue
+        [ "$(map_state "$w")" = IsViewable ] || continue
+        found=$w
+        return 0
+    done
+    return 1
+}
+# Same, but never the main window: message boxes may share its title.
+find_dialog_titled() {
+    local w
+    for w in $(xdotool search --all --pid "$1" --name "^$2\$" 2>/dev/null); do
+        title_is "$w" "$2" || continue
+        [ "$(map_state "$w")" = IsViewable ] || continue
+        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q '= _NET_WM_WINDOW_TYPE_DIALOG\b' || continue
+        found=$w
+        return 0
+    done
+    return 1
+}
+window_gone() { [ "$(map_state "$1")" != IsViewable ]; }
+hex_id() { printf '0x%x' "$1"; }
+transient_for() { xprop -id "$1" WM_TRANSIENT_FOR 2>/dev/null | sed -n 's/^.*window id # //p'; }
+# Whether window $1 lies above window $2 in the window manager's stacking.
+stacked_above() {
+    local order
+    order=$(xprop -root _NET_CLIENT_LIST_STACKING 2>/dev/null | sed -n 's/^.*window id # //p' | tr -d ' ' | tr ',' '\n')
+    local upper lower
+    upper=$(grep -nxF "$(hex_id "$1")" <<<"$order" | cut -d: -f1)
+    lower=$(grep -nxF "$(hex_id "$2")" <<<"$order" | cut -d: -f1)
+    [ -n "$upper" ] && [ -n "$lower" ] && [ "$upper" -gt "$lower" ]
+}
+
+# Keys go to the focus: wait until the window holds it.
+focus_dialog() {
+    wait_for 10 has_focus "$1" || { timeout 10 xdotool windowactivate --sync "$1" >/dev/null 2>&1 && wait_for 10 has_focus "$1"; }
+}
+
+# Opens the desktop menu with a right click on the empty background of
+# window $1 and walks $2 entries down; Return then chooses. The menu has no
+# accelerators.
+desktop_menu_entry() {
+    local w=$1 steps=$2 keys=()
+    focus_window "$w" || return 1
+    xdotool mousemove --window "$w" 420 320
+    sleep 0.2
+    xdotool click 3
+    sleep 0.4
+    while ((steps-- > 0)); do keys+=(Down); done
+    press "${keys[@]}" Return
+}
+
+# Every window the window manager takes on while it runs, with its type and
+# title read at once: a window mapped and destroyed between two polls would
+# go unseen otherwise. One "id properties" line per window in $1.
+client_watch_pid=
+client_reader_pid=
+start_client_watch() {
+    local fifo="$scene/clients.fifo" log=$1
+    rm -f "$fifo"
+    mkfifo "$fifo" || return 1
+    (
+        declare -A seen
+        while read -r line; do
+            : >"$log.ready"
+            for id in $(grep -o '0x[0-9a-f]*' <<<"$line"); do
+                [ -n "${seen[$id]-}" ] && continue
+                seen[$id]=1
+                echo "$id $(xprop -id "$id" _NET_WM_WINDOW_TYPE _NET_WM_NAME 2>/dev/null | tr '\n' ' ')"
+            done
+        done <"$fifo" >"$log"
+    ) &
+    client_reader_pid=$!
+    xprop -root -spy _NET_CLIENT_LIST >"$fifo" 2>/dev/null &
+    client_watch_pid=$!
+    # Its first line is the list as it stands: from then on it misses nothing.
+    wait_for 10 test -e "$log.ready"
+}
+stop_client_watch() {
+    [ -n "$client_watch_pid" ] && stop_pid "$client_watch_pid"
+    # Its end closes the pipe, and the reader ends with it.
+    [ -n "$client_reader_pid" ] && { wait_for 5 is_gone "$client_reader_pid" || stop_pid "$client_reader_pid"; wait "$client_reader_pid" 2>/dev/null; }
+    client_watch_pid= client_reader_pid=
+}
+
+scenario_password_prompt_term() {
+    begin_scenario password-prompt-term
+    printf '[General]\r\nPage_Count=2\r\nActive_Page=0\r\n\r\n[Page0]\r\nDesktop_Caption=Secret\r\nPassword=56\r\nPassword_On_Desktop=1\r\n\r\n[Page1]\r\nDesktop_Caption=Open\r\n' \
+        >"$VORLANE_SETTINGS"
+    # Complete, so that a save of the unchanged model would find nothing to
+    # change: any difference afterwards is a save that should not be.
+    check "precondition: --resave completes the settings file" "$bin" --resave
+    local before clients="$scene/clients.log"
+    before=$(file_sum)
+    start_client_watch "$clients" || fail "the window manager's client list cannot be watched"
+    start_copy
+    local pid=$last_pid
+    if wait_for 20 find_titled "$pid" "Password for Secret Desktop"; then
+        pass "the start-up prompt \"Password for Secret Desktop\" shows"
+        sleep 0.3
+        kill -TERM "$pid"
+        local t0=$EPOCHREALTIME
+        if wait_for 2 is_gone "$pid"; then
+            echo "    (ended $(since "$t0") s after SIGTERM)"
+            pass "SIGTERM during the prompt ends the program within 2 s"
+            check "it ends with status 0" status_of "$pid"
+        else
+            fail "the program still runs 2 s after SIGTERM during the prompt"
+        fi
+    else
+        fail "no prompt \"Password for Secret Desktop\" within 20 s"
+    fi
+    stop_copies
+    stop_client_watch
+    # Qt's main window carries the type NORMAL first; the splash lists it
+    # last, a dialog never.
+    if grep -q '_NET_WM_WINDOW_TYPE(ATOM) = _NET_WM_WINDOW_TYPE_NORMAL.*"Vorlane"' "$clients"; then
+        fail "the main window was mapped"
+        sed 's/^/    | /' "$clients"
+    elif grep -qv '_NET_WM_WINDOW_TYPE' "$clients"; then
+        fail "a window was mapped and gone before it could be named"
+        sed 's/^/    | /' "$clients"
+    else
+        pass "the main window was never mapped"
+    fi
+    check "the settings file is byte for byte unchanged" test "$(file_sum)" = "$before"
+    end_scenario
+}
+
+# $1 desktops of $2 shortcuts each, most keys left out: the first save adds
+# them.
+write_big_settings() {
+    awk -v pages="$1" -v per="$2" 'BEGIN {
+        ORS = "\r\n"
+        print "[General]"; print "Page_Count=" pages; print "Active_Page=0"; print ""
+        for (p = 0; p < pages; p++) {
+            print "[Page" p "]"; print "Desktop_Caption=Desk " p; print "Item_CountTrue=" per; print ""
+            for (i = 1; i <= per; i++) {
+                print "[Page" p "\\Item" i "]"
+                print "AttachedFile=/nonexistent/vorlane-e2e/report-" p "-" i ".txt"
+                print "Label_Caption=report " p "-" i
+                print "Item_Left=" (i * 37) % 600; print "Item_Top=" (i * 53) % 400; print ""
+            }
+        }
+    }' >"$VORLANE_SETTINGS"
+}
+
+# What decides how much of the file is read: the desktop count, each
+# desktop's shortcut count, and the last shortcut of every desktop.
+file_shape() {
+    tr -d '\r' <"$VORLANE_SETTINGS" 2>/dev/null | awk '
+        /^\[/ { sec = $0; next }
+        /^Page_Count=/ || /^Item_CountTrue=/ { print sec " " $0 }
+        /^AttachedFile=/ { last[substr(sec, 1, index(sec, "\\"))] = sec }
+        END { for (p in last) print "last " last[p] }' | sort
+}
+
+cpu_ticks() {
+    local stat
+    stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+    set -- ${stat##*)}
+    echo $((${12} + ${13}))
+}
+# No CPU used for 0.3 s: what the start-up left to do after the first paint
+# is done.
+settled() {
+    local a b i
+    a=$(cpu_ticks "$1") || return 1
+    for i in 1 2 3; do
+        sleep 0.1
+        b=$(cpu_ticks "$1") || return 1
+        [ "$a" = "$b" ] || return 1
+    done
+}
+
+scenario_reload_term() {
+    begin_scenario reload-term
+    # Big enough that a reload reads for some 0.2-0.5 s here.
+    local pages=5 per=10000
+    write_big_settings "$pages" "$per"
+    start_and_wait_window || fail "no window"
+    local pid=$last_pid before shape
+    if focus_window "$win"; then
+        press ctrl+s
+        check "precondition: Ctrl+S completes the big settings file" wait_for 30 grep -q '^SingleClick_Time=' "$VORLANE_SETTINGS"
+    else
+        fail "the window does not take the focus"
+    fi
+    stop_pid "$pid"
+    shape=$(file_shape)
+    check "precondition: the file holds $pages desktops of $per shortcuts" \
+        test "$(grep -c "Item_CountTrue=$per\$" <<<"$shape")" = "$pages" -a "$(grep -c "Item$per\]\$" <<<"$shape")" = "$pages"
+
+    local delay
+    for delay in 0.01 0.03 0.05; do
+        if ! start_and_wait_window; then
+            fail "delay $delay: no window"
+            continue
+        fi
+        pid=$last_pid
+        wait_for 30 settled "$pid"
+        # Changed behind the program's back: only a reload that really ran
+        # leaves the file as it is now, since the end saves what the
+        # program holds unless it was still reading.
+        sed -i "s/^Desktop_Caption=Desk $((pages - 1)).*\r\$/Desktop_Caption=Desk $((pages - 1)) (delay $delay)\r/" "$VORLANE_SETTINGS"
+        before=$(file_sum)
+        settings_line "Desktop_Caption=Desk $((pages - 1)) (delay $delay)" \
+            || fail "delay $delay: precondition: the caption was not changed on disk"
+        if ! focus_window "$win"; then
+            fail "delay $delay: the window does not take the focus"
+            continue
+        fi
+        press ctrl+F5
+        if wait_for 10 find_dialog_titled "$pid" Warning && focus_dialog "$found"; then
+            # Return is OK in this question.
+            xdotool key Return
+            sleep "$delay"
+            kill -TERM "$pid"
+            local t0=$EPOCHREALTIME
+            if wait_for 30 is_gone "$pid"; then
+                echo "    (SIGTERM $delay s after OK: ended $(since "$t0") s later)"
+                check "delay $delay: the program ends with status 0" status_of "$pid"
+            else
+                fail "delay $delay: the program still runs 30 s after SIGTERM"
+            fi
+        else
+            fail "delay $delay: no focused question \"Warning\" after Ctrl+F5"
+        fi
+        stop_copies
+        check "delay $delay: desktops and shortcut counts are as before" test "$(file_shape)" = "$shape"
+        check "delay $delay: the settings file is byte for byte unchanged" test "$(file_sum)" = "$before"
+    done
+    end_scenario
+}
+
+# The [section] named $1 (without brackets), its lines without the CR.
+section_lines() {
+    tr -d '\r' <"$VORLANE_SETTINGS" 2>/dev/null | awk -v want="[$1]" '
+        /^\[/ { inside = ($0 == want); next }
+        inside && NF { print }'
+}
+
+scenario_handoff_during_question() {
+    begin_scenario handoff-during-question
+    printf '[General]\r\nPage_Count=2\r\nActive_Page=0\r\n\r\n[Page0]\r\nDesktop_Caption=Alpha\r\n\r\n[Page1]\r\nDesktop_Caption=Beta\r\n' \
+        >"$VORLANE_SETTINGS"
+    mkdir -p "$tmp/later"
+    printf 'Minutes\n' >"$tmp/later/Later Note.txt"
+    local expected
+    expected="$(cd "$tmp/later" && pwd -P)/Later Note.txt"
+    start_and_wait_window || fail "first copy: no window"
+    local first=$last_pid w=$win question=
+    # New Shortcut, New Url, New Desktop, Rename Desktop, Delete Desktop.
+    desktop_menu_entry "$w" 5
+    if wait_for 10 find_dialog_titled "$first" Warning; then
+        question=$found
+        pass "\"Delete Desktop\" asks"
+    else
+        fail "\"Delete Desktop\" shows no question \"Warning\""
+    fi
+
+    start_copy_in "$tmp/later" "Later Note.txt"
+    local second=$last_pid
+    if wait_for 15 is_gone "$second"; then
+        check "the second copy ends with status 0" status_of "$second"
+    else
+        fail "the second copy is still running after 15 s"
+    fi
+    check "the hand-off file is written" test -e "$(handoff_file)"
+    sleep 1
+    check "the hand-off file waits while the question is open" test -e "$(handoff_file)"
+    if [ -n "$question" ]; then
+        check "the question is still open" test "$(map_state "$question")" = IsViewable
+        if focus_dialog "$question"; then
+            # Return is OK in this question.
+            press Return
+            check "the question closes" wait_for 10 window_gone "$question"
+        else
+            fail "the question does not take the focus"
+        fi
+    fi
+    check "after the answer the hand-off file is picked up" wait_for 10 test ! -e "$(handoff_file)"
+    check "the first copy keeps running" is_running "$first"
+
+    kill -TERM "$first"
+    if wait_for 10 is_gone "$first"; then
+        check "the first copy ends with status 0 after SIGTERM" status_of "$first"
+    else
+        fail "the first copy still runs 10 s after SIGTERM"
+    fi
+    check "one desktop is left" settings_line "Page_Count=1"
+    local page
+    page=$(section_lines Page0)
+    check "the remaining desktop is Beta" holds_line "$page" "Desktop_Caption=Beta"
+    check "it counts one shortcut" holds_line "$page" "Item_CountTrue=1"
+    local section
+    section=$(item_section_of "$expected")
+    if [ -n "$section" ]; then
+        check "the handed file is its shortcut" test "$(head -n 1 <<<"$section")" = '[Page0\Item1]'
+    else
+        fail "no item with AttachedFile=$expected in the settings file"
+        tr -d '\r' <"$VORLANE_SETTINGS" 2>/dev/null | head -n 60 | sed 's/^/    | /'
+    fi
+    end_scenario
+}
+
+scenario_rename_message() {
+    begin_scenario rename-message
+    printf '[General]\r\nPage_Count=1\r\n\r\n[Page0]\r\nDesktop_Caption=Alpha\r\n' >"$VORLANE_SETTINGS"
+    start_and_wait_window || fail "no window"
+    local pid=$last_pid w=$win dialog= message=
+    # New Shortcut, New Url, New Desktop, Rename Desktop.
+    desktop_menu_entry "$w" 4
+    if wait_for 10 find_dialog_titled "$pid" Rename && focus_dialog "$found"; then
+        dialog=$found
+        pass "\"Rename Desktop\" opens the focused dialog \"Rename\""
+        press ctrl+a BackSpace Return
+        if wait_for 10 find_dialog_titled "$pid" Vorlane; then
+            message=$found
+            pass "an empty name brings a message box titled exactly \"Vorlane\""
+            check "it belongs to the rename dialog (WM_TRANSIENT_FOR)" test "$(transient_for "$message")" = "$(hex_id "$dialog")"
+            check "it lies above the rename dialog" stacked_above "$message" "$dialog"
+            xdotool windowraise "$dialog"
+            sleep 0.3
+            check "it stays above the rename dialog when that is raised" stacked_above "$message" "$dialog"
+            check "it is still shown" test "$(map_state "$message")" = IsViewable
+            if focus_dialog "$message"; then
+                press Return
+                check "the message box closes" wait_for 10 window_gone "$message"
+                check "the rename dialog stays open" test "$(map_state "$dialog")" = IsViewable
+            else
+                fail "the message box does not take the focus"
+            fi
+        else
+            fail "no message box \"Vorlane\" after an empty name"
+        fi
+        if focus_dialog "$dialog"; then
+            press Escape
+            check "Escape closes the rename dialog" wait_for 10 window_gone "$dialog"
+        else
+            fail "the rename dialog does not take the focus back"
+        fi
+    else
+        fail "no focused dialog \"Rename\" from the desktop menu"
+    fi
+    kill -TERM "$pid"
+    wait_for 10 is_gone "$pid" || fail "the program still runs 10 s after SIGTERM"
+    check "the desktop keeps its caption" holds_line "$(section_lines Page0)" "Desktop_Caption=Alpha"
+    end_scenario
+}
+
 # --- main -------------------------------------------------------------------
 
 if ! start_xvfb; then
@@ -627,6 +989,10 @@ scenario_alt_q
 scenario_signals
 scenario_handed_file
 scenario_double_click
+scenario_password_prompt_term
+scenario_reload_term
+scenario_handoff_during_question
+scenario_rename_message
 echo "all scenarios: $(since "$started_all") s"
 
 echo "$passed passed, $failed failed"
