@@ -645,16 +645,27 @@ focus_dialog() {
     wait_for 10 has_focus "$1" || { timeout 10 xdotool windowactivate --sync "$1" >/dev/null 2>&1 && wait_for 10 has_focus "$1"; }
 }
 
-# Opens the desktop menu with a right click on the empty background of
-# window $1 and walks $2 entries down; Return then chooses. The menu has no
-# accelerators.
+# A pop-up of copy $1 is shown: a mapped window that bypasses the window
+# manager.
+popup_shown() {
+    local w
+    for w in $(xdotool search --all --pid "$1" --onlyvisible --name '.*' 2>/dev/null); do
+        xwininfo -id "$w" 2>/dev/null | grep -q 'Override Redirect State: yes' && return 0
+    done
+    return 1
+}
+
+# Opens the desktop menu of copy $1 with a right click on the empty
+# background of its window $2 and walks $3 entries down; Return then
+# chooses. The menu has no accelerators.
 desktop_menu_entry() {
-    local w=$1 steps=$2 keys=()
+    local pid=$1 w=$2 steps=$3 keys=()
     focus_window "$w" || return 1
     xdotool mousemove --window "$w" 420 320
     sleep 0.2
     xdotool click 3
-    sleep 0.4
+    wait_for 10 popup_shown "$pid" || return 1
+    sleep 0.2
     while ((steps-- > 0)); do keys+=(Down); done
     press "${keys[@]}" Return
 }
@@ -860,7 +871,7 @@ scenario_handoff_during_question() {
     start_and_wait_window || fail "first copy: no window"
     local first=$last_pid w=$win question=
     # New Shortcut, New Url, New Desktop, Rename Desktop, Delete Desktop.
-    desktop_menu_entry "$w" 5
+    desktop_menu_entry "$first" "$w" 5 || fail "no desktop menu"
     if wait_for 10 find_dialog_titled "$first" Warning; then
         question=$found
         pass "\"Delete Desktop\" asks"
@@ -919,7 +930,7 @@ scenario_rename_message() {
     start_and_wait_window || fail "no window"
     local pid=$last_pid w=$win dialog= message=
     # New Shortcut, New Url, New Desktop, Rename Desktop.
-    desktop_menu_entry "$w" 4
+    desktop_menu_entry "$pid" "$w" 4 || fail "no desktop menu"
     if wait_for 10 find_dialog_titled "$pid" Rename && focus_dialog "$found"; then
         dialog=$found
         pass "\"Rename Desktop\" opens the focused dialog \"Rename\""
