@@ -19,67 +19,55 @@ private:
     OutsideRequests::Busy busy_;
 };
 
-void Prompt::ShowMessage(const QString &text)
+template <class Result, class Ask>
+Result Prompt::ask(Result cancelled, Ask &&askIt)
 {
     Question q(*this);
-    if (!q.dismissed())
+    if (q.dismissed())
+        return cancelled;
+    Result r = askIt();
+    // A question closed by the dismissal counts as cancelled, whatever its
+    // dialog made of being closed.
+    return q.dismissed() ? cancelled : r;
+}
+
+void Prompt::ShowMessage(const QString &text)
+{
+    ask(0, [&] {
         showMessage(text);
+        return 0;
+    });
 }
 
 ModalResult Prompt::MessageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext)
 {
-    Question q(*this);
-    if (q.dismissed())
-        return ModalResult::Cancel;
-    const ModalResult r = messageDlg(text, type, buttons, helpContext);
-    // A question closed by the dismissal counts as cancelled, whatever its
-    // dialog made of being closed.
-    return q.dismissed() ? ModalResult::Cancel : r;
+    return ask(ModalResult::Cancel, [&] { return messageDlg(text, type, buttons, helpContext); });
 }
 
 std::optional<QString> Prompt::RenameDialog(const QString &current)
 {
-    Question q(*this);
-    if (q.dismissed())
-        return std::nullopt;
-    auto r = renameDialog(current);
-    return q.dismissed() ? std::nullopt : r;
+    return ask<std::optional<QString>>(std::nullopt, [&] { return renameDialog(current); });
 }
 
 std::optional<QString> Prompt::PasswordForDesktop(const QString &desktopCaption)
 {
-    Question q(*this);
-    if (q.dismissed())
-        return std::nullopt;
-    auto r = passwordForDesktop(desktopCaption);
-    return q.dismissed() ? std::nullopt : r;
+    return ask<std::optional<QString>>(std::nullopt, [&] { return passwordForDesktop(desktopCaption); });
 }
 
 std::optional<QString> Prompt::OpenFileDialog(const QString &filter, const QString &startFolder, bool picturePreview)
 {
-    Question q(*this);
-    if (q.dismissed())
-        return std::nullopt;
-    auto r = openFileDialog(filter, startFolder, picturePreview);
-    return q.dismissed() ? std::nullopt : r;
+    return ask<std::optional<QString>>(std::nullopt,
+                                       [&] { return openFileDialog(filter, startFolder, picturePreview); });
 }
 
 std::optional<UrlShortcutFields> Prompt::UrlShortcutDialog(const UrlShortcutFields &preset)
 {
-    Question q(*this);
-    if (q.dismissed())
-        return std::nullopt;
-    auto r = urlShortcutDialog(preset);
-    return q.dismissed() ? std::nullopt : r;
+    return ask<std::optional<UrlShortcutFields>>(std::nullopt, [&] { return urlShortcutDialog(preset); });
 }
 
 std::optional<ShortcutAttributes> Prompt::AttributesDialog(const ShortcutAttributes &preset)
 {
-    Question q(*this);
-    if (q.dismissed())
-        return std::nullopt;
-    auto r = attributesDialog(preset);
-    return q.dismissed() ? std::nullopt : r;
+    return ask<std::optional<ShortcutAttributes>>(std::nullopt, [&] { return attributesDialog(preset); });
 }
 
 void Prompt::dismissQuestions()

@@ -98,6 +98,10 @@ protected:
 
 private:
     class Question;
+    // Asks through askIt unless dismissed; cancelled when dismissed before
+    // or while it was open.
+    template <class Result, class Ask>
+    Result ask(Result cancelled, Ask &&askIt);
     OutsideRequests *requests_ = nullptr;
     int open_ = 0;
     bool dismissing_ = false;
