@@ -924,6 +924,41 @@ scenario_handoff_during_question() {
     end_scenario
 }
 
+scenario_term_during_question() {
+    begin_scenario term-during-question
+    printf '[General]\r\nPage_Count=2\r\nActive_Page=0\r\n\r\n[Page0]\r\nDesktop_Caption=Alpha\r\n\r\n[Page1]\r\nDesktop_Caption=Beta\r\n' \
+        >"$VORLANE_SETTINGS"
+    mkdir -p "$tmp/later"
+    printf 'Agenda\n' >"$tmp/later/Agenda.txt"
+    local expected
+    expected="$(cd "$tmp/later" && pwd -P)/Agenda.txt"
+    start_and_wait_window || fail "first copy: no window"
+    local first=$last_pid
+    desktop_menu_entry "$first" "$win" 5 || fail "no desktop menu"
+    wait_for 10 find_dialog_titled "$first" Warning || fail "\"Delete Desktop\" shows no question \"Warning\""
+    start_copy_in "$tmp/later" "Agenda.txt"
+    wait_for 15 is_gone "$last_pid" || fail "the second copy is still running after 15 s"
+    kill -TERM "$first"
+    if wait_for 10 is_gone "$first"; then
+        pass "SIGTERM during the question ends the program"
+        check "it ends with status 0" status_of "$first"
+    else
+        fail "the program still runs 10 s after SIGTERM during the question"
+    fi
+    check "the end saves the settings file" grep -q '^SingleClick_Time=' "$VORLANE_SETTINGS"
+    check "the question counts as cancelled: both desktops are kept" settings_line "Page_Count=2"
+    check "Alpha is still the first desktop" holds_line "$(section_lines Page0)" "Desktop_Caption=Alpha"
+    # Added at this end or left for the next start: either way not lost.
+    if [ -z "$(item_section_of "$expected")" ]; then
+        check "the handed file not yet added waits in the hand-off file" test -e "$(handoff_file)"
+        start_and_wait_window || fail "the next start shows no window"
+        check "the next start picks the hand-off file up" wait_for 10 test ! -e "$(handoff_file)"
+        stop_copies
+    fi
+    check "the handed file is a shortcut of Alpha" test "$(head -n 1 <<<"$(item_section_of "$expected")")" = '[Page0\Item1]'
+    end_scenario
+}
+
 scenario_rename_message() {
     begin_scenario rename-message
     printf '[General]\r\nPage_Count=1\r\n\r\n[Page0]\r\nDesktop_Caption=Alpha\r\n' >"$VORLANE_SETTINGS"
@@ -1003,6 +1038,7 @@ scenario_double_click
 scenario_password_prompt_term
 scenario_reload_term
 scenario_handoff_during_question
+scenario_term_during_question
 scenario_rename_message
 echo "all scenarios: $(since "$started_all") s"
 
