@@ -173,8 +173,9 @@ private slots:
 
     // A termination during a question closes it as cancelled (the command
     // does nothing), every later question is answered at once, and the
-    // program saves and ends; with earlier errors that save is declined
-    // and the file stays as it was.
+    // program saves and ends, with a file handed over before the signal;
+    // with earlier errors that save is declined, the file stays as it was
+    // and the handed file waits for the next start.
     void terminationCancelsTheQuestionThenSaves_data()
     {
         QTest::addColumn<bool>("earlierErrors");
@@ -191,7 +192,20 @@ private slots:
         const QByteArray before = readAll(path_);
         QSignalSpy ended(&w, &TFormMain::ended);
 
+        // A later start hands a file over first, then the signal comes.
+        const QString handed = dir_.filePath(QStringLiteral("handed.txt"));
+        writeAll(handed, "x");
+        HandOff handOff(runtime_);
+        w.setHandOff(&handOff);
+        TPBJustOne first(runtime_);
+        QCOMPARE(first.start(), TPBJustOne::Outcome::FirstInstance);
+        QSignalSpy woken(&first, &TPBJustOne::wakeUp);
+        connect(&first, &TPBJustOne::wakeUp, &w, &TFormMain::wakeUp);
         prompt_.onDialog = [&](const QString &) {
+            QVERIFY(handOff.SaveTempOpenFile(handed));
+            TPBJustOne second(runtime_);
+            QCOMPARE(second.start(), TPBJustOne::Outcome::HandedOver);
+            QTRY_COMPARE(woken.count(), 1);
             ::raise(SIGTERM);
             QTRY_COMPARE(prompt_.cancelledByDismissal, 1);
             QVERIFY(w.isVisible()); // nothing closes inside the question
@@ -206,10 +220,14 @@ private slots:
         QCOMPARE(int(prompt_.calls.size()), asked);
 
         QTRY_COMPARE(ended.count(), 1);
-        if (earlierErrors)
+        if (earlierErrors) {
             QCOMPARE(readAll(path_), before);
-        else
+            QVERIFY(handOff.HandOffExists()); // for the next start
+        } else {
             QVERIFY(readAll(path_).contains("Page_Count=3"));
+            QVERIFY(readAll(path_).contains("AttachedFile=" + handed.toUtf8()));
+            QVERIFY(!handOff.HandOffExists());
+        }
     }
 
     // A termination, a tick or a save while the file is being read (here

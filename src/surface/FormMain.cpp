@@ -402,16 +402,20 @@ void TFormMain::endSession()
 
 void TFormMain::wakeUp()
 {
-    requests_.post([this] {
-        // A hand-off that arrives as the program ends stays in its file for
-        // the next start.
-        if (ending_)
+    // A wake-up that comes after the end was asked for leaves its hand-off
+    // in the file for the next start; one that came before it is carried
+    // out first, in arrival order, and its shortcut saved with the rest.
+    const bool afterTheEnd = ending_;
+    requests_.post([this, afterTheEnd] {
+        if (afterTheEnd)
             return;
-        if (isMinimized())
-            setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-        show();
-        raise();
-        activateWindow();
+        if (!ending_) {
+            if (isMinimized())
+                setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+            show();
+            raise();
+            activateWindow();
+        }
         pickupHandOff();
     });
 }
@@ -419,7 +423,12 @@ void TFormMain::wakeUp()
 void TFormMain::pickupHandOff()
 {
     pickupQueued_ = false;
-    if (ending_ || !handOff_ || !handOff_->HandOffExists())
+    if (!handOff_ || !handOff_->HandOffExists())
+        return;
+    // An end that will not save (none wanted, or earlier errors, whose
+    // question the end answers as cancelled) would lose the shortcut: the
+    // file keeps it for the next start.
+    if (ending_ && (QuitWithoutSaving_ || ws_.work.ErrorsOccurred))
         return;
     // A path that leads nowhere is reported, never passed on.
     const std::optional<HandedPath> handed = takeHandOff(*handOff_, prompt_);
