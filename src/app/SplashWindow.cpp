@@ -61,16 +61,15 @@ void TfrmSplash::setCurrent(int number)
 
 void TfrmSplash::showCurrent(int number)
 {
-    const QString before = lblDesktop->text();
-    setCurrent(number);
-    if (!isVisible() || lblDesktop->text() == before)
-        return;
+    if (number < 1 || number >= pbar->maximum() || !isVisible())
+        return setCurrent(number);
     // A drawing costs as much as loading a desktop of several hundred
     // shortcuts. A few desktops show every number, however fast they load;
     // of many fast ones, no more are drawn than anyone could read.
     if (pbar->maximum() > 32 && sinceDrawn_.isValid() && sinceDrawn_.elapsed() < 50)
         return;
-    repaint();
+    setCurrent(number); // the bar draws itself at once
+    lblDesktop->repaint();
     sinceDrawn_.start();
 }
 
