@@ -97,7 +97,9 @@ TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, Q
       pictures_(platform),
       selection_(ws_),
       launching_(platform, prompt, ws_.global),
-      shortcutCmds_(ws_, prompt, platform, selection_, *this)
+      shortcutCmds_(ws_, prompt, platform, selection_, *this),
+      arrangement_(ws_, *this),
+      clipboard_(ws_, prompt, platform, selection_, shortcutCmds_, arrangement_, *this)
 {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Vorlane"));
@@ -149,9 +151,15 @@ void TFormMain::buildUi()
     connect((*actions_)[ActionId::QuitWithoutSaving], &QAction::triggered, this, &TFormMain::quitWithoutSaving);
     connect((*actions_)[ActionId::NewShortcut], &QAction::triggered, this, [this] { shortcutCmds_.mnuNewItemClick(); });
     connect((*actions_)[ActionId::NewUrl], &QAction::triggered, this, [this] { shortcutCmds_.mnuNewUrlClick(); });
-    // The copy and cut commands arrive with the clipboard.
-    (*actions_)[ActionId::ItemCopy]->setEnabled(false);
-    (*actions_)[ActionId::ItemCut]->setEnabled(false);
+    connect((*actions_)[ActionId::ItemCopy], &QAction::triggered, this, [this] { clipboard_.mnuItemCopyClick(); });
+    connect((*actions_)[ActionId::ItemCut], &QAction::triggered, this, [this] { clipboard_.mnuItemCutClick(); });
+    // Ctrl+V goes straight to the command, without the menu's gate.
+    connect((*actions_)[ActionId::ItemPaste], &QAction::triggered, this, [this] { clipboard_.mnuItemPasteClick(); });
+    (*actions_)[ActionId::ItemPaste]->setEnabled(clipboard_.pasteEnabled());
+    clipboard_.onPasteEnabledChanged = [this](bool on) { (*actions_)[ActionId::ItemPaste]->setEnabled(on); };
+    connect((*actions_)[ActionId::ArrangeByGrid], &QAction::triggered, this,
+            [this] { arrangement_.mnuEqualizeClick(); });
+    connect((*actions_)[ActionId::ArrangeByName], &QAction::triggered, this, [this] { arrangement_.mnuByNameClick(); });
     connect((*actions_)[ActionId::ItemDelete], &QAction::triggered, this,
             [this] { shortcutCmds_.mnuItemDeleteClick(); });
     connect((*actions_)[ActionId::ItemRename], &QAction::triggered, this,
@@ -174,6 +182,12 @@ void TFormMain::buildUi()
     popupMenuMain_->addAction((*actions_)[ActionId::NewDesktop]);
     popupMenuMain_->addAction((*actions_)[ActionId::RenameDesktop]);
     popupMenuMain_->addAction((*actions_)[ActionId::DeleteDesktop]);
+    popupMenuMain_->addSeparator();
+    popupMenuMain_->addAction((*actions_)[ActionId::ItemPaste]);
+    QMenu *arrange = popupMenuMain_->addMenu(QStringLiteral("Arrange Shortcuts"));
+    arrange->setObjectName(QStringLiteral("mnuArrange"));
+    arrange->addAction((*actions_)[ActionId::ArrangeByGrid]);
+    arrange->addAction((*actions_)[ActionId::ArrangeByName]);
     popupMenuMain_->addSeparator();
     popupMenuMain_->addAction((*actions_)[ActionId::SaveAll]);
     popupMenuMain_->addAction((*actions_)[ActionId::Reload]);
@@ -323,6 +337,7 @@ void TFormMain::Modified() { saver_->Modified(); }
 
 void TFormMain::desktopRemoving(Desktop &d)
 {
+    clipboard_.forgetDesktop(&d);
     selection_.dropAll();
     surface_->forget(&d);
 }
@@ -363,6 +378,8 @@ void TFormMain::mnuReloadClick()
 {
     if (prompt_.MessageDlg(ReloadQuestion, MsgDlgType::Warning, mbOK | mbCancel, 0) != ModalResult::OK)
         return;
+    for (int i = 0; i < ws_.desktopCount(); ++i)
+        clipboard_.forgetDesktop(&ws_.desktop(i));
     selection_.dropAll();
     surface_->forgetAll();
     file_.ReloadAll();
@@ -486,11 +503,32 @@ void TFormMain::pictureDecoded(const QString &path, const QImage &picture) { pic
 
 void TFormMain::itemRemoving(ShortcutItem &item)
 {
+    clipboard_.forget(&item);
     selection_.forget(&item);
     surface_->forgetItem(&item);
 }
 
 void TFormMain::executeItem(ShortcutItem &item) { launching_.Execute(item); }
+
+QSize TFormMain::tabControlSize()
+{
+    // The strip and the page are one tab control to the grid.
+    return {surface_->width(), surface_->height() + tabs_->height()};
+}
+
+QRect TFormMain::pageGeometry()
+{
+    const int top = ws_.global.Tab_Position ? tabs_->height() : 0;
+    return {0, top, surface_->width(), surface_->height()};
+}
+
+int TFormMain::captionHeight(ShortcutItem &item)
+{
+    DesktopScene *scene = surface_->scene();
+    return scene ? scene->label(item).captionRect(surface_->captionStyle()).height() : 0;
+}
+
+void TFormMain::itemsMoved() { surface_->update(); }
 
 void TFormMain::onBackgroundPressed(QPoint, Qt::MouseButton button, Qt::KeyboardModifiers mods)
 {

@@ -6,7 +6,9 @@
 #include "storage/SettingsFile.h"
 #include "shortcuts/Launching.h"
 #include "shortcuts/ShortcutPictures.h"
+#include "surface/Arrangement.h"
 #include "surface/DesktopCommands.h"
+#include "surface/ItemClipboard.h"
 #include "surface/PasswordGate.h"
 #include "surface/Selection.h"
 #include "surface/ShortcutCommands.h"
@@ -33,7 +35,7 @@ class TfrmSplash;
 
 // The main window. It wires the parts together; the commands, the gates,
 // the saving policy and the surface live in classes of their own.
-class TFormMain : public QWidget, private DesktopView, private ShortcutView {
+class TFormMain : public QWidget, private DesktopView, private ShortcutView, private ArrangeView {
     Q_OBJECT
 public:
     TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, QWidget *parent = nullptr);
@@ -50,6 +52,8 @@ public:
     DesktopCommands &desktopCommands() { return desktopCmds_; }
     ShortcutCommands &shortcutCommands() { return shortcutCmds_; }
     Selection &selection() { return selection_; }
+    Arrangement &arrangement() { return arrangement_; }
+    ItemClipboard &clipboard() { return clipboard_; }
     Launching &launching() { return launching_; }
     ShortcutPictures &pictures() { return pictures_; }
     QMenu *PopupMenuItem() const { return popupMenuItem_; }
@@ -108,6 +112,12 @@ public:
     void pictureDecoded(const QString &path, const QImage &picture) override;
     void executeItem(ShortcutItem &item) override;
 
+    // ArrangeView
+    QSize tabControlSize() override;
+    QRect pageGeometry() override;
+    int captionHeight(ShortcutItem &item) override;
+    void itemsMoved() override;
+
     // Applies the tab font, wrapping and position and the status bar.
     void applyLook();
 
@@ -153,6 +163,8 @@ private:
     Selection selection_;
     Launching launching_;
     ShortcutCommands shortcutCmds_;
+    Arrangement arrangement_;
+    ItemClipboard clipboard_;
     HandOff *handOff_ = nullptr;
     bool pickupQueued_ = false;
 

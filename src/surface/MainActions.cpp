@@ -36,7 +36,10 @@ MainActions::MainActions(QObject *parent) : QObject(parent)
         {ActionId::ItemAttachedFile, "mnuAttachedFile", "Attached file of Shortcut", {}, nullptr},
         {ActionId::ItemPicture, "mnuItemPicture", "Picture of Shortcut", {}, nullptr},
         {ActionId::ItemAttributes, "mnuItemAttributes", "Attributes of Shortcut", {}, "attributes of shortcut"},
-        {ActionId::ItemOpen, "actItemOpen", "Open Shortcut", QKeySequence(Qt::Key_Return), nullptr},
+        {ActionId::ItemOpen, "actItemOpen", "Open Shortcut", {}, nullptr},
+        {ActionId::ItemPaste, "mnuItemPaste", "Paste Shortcut", QKeySequence(Qt::CTRL | Qt::Key_V), nullptr},
+        {ActionId::ArrangeByGrid, "mnuEqualize", "By Grid", {}, nullptr},
+        {ActionId::ArrangeByName, "mnuByName", "By Name", {}, nullptr},
     };
     for (const ActionSpec &s : specs) {
         auto *a = new QAction(QString::fromLatin1(s.text), this);

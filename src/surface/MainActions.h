@@ -26,6 +26,9 @@ enum class ActionId {
     ItemPicture,
     ItemAttributes,
     ItemOpen,
+    ItemPaste,
+    ArrangeByGrid,
+    ArrangeByName,
     Count
 };
 
