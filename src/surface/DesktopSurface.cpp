@@ -24,7 +24,7 @@ void DesktopSurface::setDesktop(Desktop *d)
     locked_ = false;
     setEnabled(true);
     styleDirty_ = true;
-    pressedItem_ = nullptr;
+    band_ = QRect();
     update();
 }
 
@@ -54,8 +54,6 @@ void DesktopSurface::forgetAll()
 
 void DesktopSurface::forgetItem(const ShortcutItem *item)
 {
-    if (pressedItem_ == item)
-        pressedItem_ = nullptr;
     for (auto &entry : scenes_)
         entry.second->forget(item);
     update();
@@ -80,6 +78,12 @@ DesktopScene &DesktopSurface::sceneFor(Desktop &d)
     if (!slot)
         slot = std::make_unique<DesktopScene>(d);
     return *slot;
+}
+
+DesktopScene *DesktopSurface::sceneOf(const Desktop *d)
+{
+    const auto it = scenes_.find(d);
+    return it == scenes_.end() ? nullptr : it->second.get();
 }
 
 const CaptionStyle &DesktopSurface::captionStyle()
@@ -157,48 +161,84 @@ void DesktopSurface::paintEvent(QPaintEvent *event)
         p.drawPixmap(target.topLeft(), bg.pixmap);
     }
     sceneFor(*desktop_).paint(p, event->rect(), captionStyle(), pictures_);
+    if (!band_.isNull()) {
+        // A dotted outline that inverts what lies beneath, so it shows on
+        // any background and over the shortcuts.
+        p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        p.setPen(QPen(Qt::white, 1, Qt::DotLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(band_.normalized());
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
     emit painted();
 }
 
+DesktopScene::Hit DesktopSurface::itemAt(QPoint pos)
+{
+    if (!desktop_ || locked_)
+        return {};
+    return sceneFor(*desktop_).itemAt(pos, captionStyle());
+}
+
+QRect DesktopSurface::itemRect(ShortcutItem &item)
+{
+    return desktop_ ? sceneFor(*desktop_).itemRect(item, captionStyle()) : QRect();
+}
+
+void DesktopSurface::updateItem(ShortcutItem &item)
+{
+    if (desktop_ && desktop_->indexOfItem(&item) >= 0)
+        update(itemRect(item));
+}
+
+void DesktopSurface::setBand(const QRect &band)
+{
+    if (band == band_)
+        return;
+    // Only the old and the new outline need painting.
+    const auto outline = [](const QRect &r) {
+        QRegion region;
+        if (!r.isNull()) {
+            const QRect n = r.normalized();
+            region = QRegion(n.adjusted(-1, -1, 1, 1)).subtracted(QRegion(n.adjusted(1, 1, -1, -1)));
+        }
+        return region;
+    };
+    update(outline(band_) + outline(band));
+    band_ = band;
+}
+
+namespace {
+
+DesktopSurface::Mouse mouseOf(const QMouseEvent *e)
+{
+    return {e->position().toPoint(), e->globalPosition().toPoint(), e->button(), e->buttons(), e->modifiers()};
+}
+
+} // namespace
+
 void DesktopSurface::mousePressEvent(QMouseEvent *event)
 {
-    pressedItem_ = nullptr;
-    if (!desktop_ || locked_)
-        return;
-    const QPoint pos = event->position().toPoint();
-    const DesktopScene::Hit hit = sceneFor(*desktop_).itemAt(pos, captionStyle());
-    if (hit.item) {
-        pressedItem_ = hit.item;
-        emit itemPressed(hit.item, static_cast<int>(hit.where), event->button(), event->modifiers(),
-                         event->globalPosition().toPoint());
-        return;
-    }
-    emit backgroundPressed(pos, event->button(), event->modifiers());
+    if (desktop_ && !locked_)
+        emit mousePressed(mouseOf(event));
+}
+
+void DesktopSurface::mouseMoveEvent(QMouseEvent *event)
+{
+    if (desktop_ && !locked_)
+        emit mouseMoved(mouseOf(event));
 }
 
 void DesktopSurface::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (!desktop_ || locked_)
-        return;
-    const QPoint pos = event->position().toPoint();
-    if (pressedItem_) {
-        ShortcutItem *item = pressedItem_;
-        pressedItem_ = nullptr;
-        emit itemReleased(item, event->button(), pos);
-        return;
-    }
-    emit backgroundReleased(pos, event->button(), event->globalPosition().toPoint());
+    if (desktop_ && !locked_)
+        emit mouseReleased(mouseOf(event));
 }
 
 void DesktopSurface::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (!desktop_ || locked_ || event->button() != Qt::LeftButton)
-        return;
-    const DesktopScene::Hit hit = sceneFor(*desktop_).itemAt(event->position().toPoint(), captionStyle());
-    if (hit.item)
-        emit itemDoubleClicked(hit.item, static_cast<int>(hit.where));
-    else
-        mousePressEvent(event);
+    if (desktop_ && !locked_)
+        emit mouseDoubleClicked(mouseOf(event));
 }
 
 void DesktopSurface::resizeEvent(QResizeEvent *event)

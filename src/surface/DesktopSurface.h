@@ -37,23 +37,43 @@ public:
     void backgroundChanged(const Desktop *d);
 
     DesktopScene *scene() { return desktop_ ? &sceneFor(*desktop_) : nullptr; }
+    // The scene kept for a desktop, if it was ever shown.
+    DesktopScene *sceneOf(const Desktop *d);
     const CaptionStyle &captionStyle();
 
+    // The enabled shortcut under a point of the page; none on a locked page.
+    DesktopScene::Hit itemAt(QPoint pos);
+    // Everything the shortcut paints, on the active desktop.
+    QRect itemRect(ShortcutItem &item);
+    // Repaints what the shortcut covers now.
+    void updateItem(ShortcutItem &item);
+
+    // The rubber band, drawn above the shortcuts; a null rectangle: none.
+    // Built from its two corners (right() and bottom() are its far edges).
+    void setBand(const QRect &band);
+    QRect band() const { return band_; }
+
+    // A mouse event on the page, in page coordinates.
+    struct Mouse {
+        QPoint pos;
+        QPoint globalPos;
+        Qt::MouseButton button = Qt::NoButton; // the one that changed
+        Qt::MouseButtons buttons;              // all held now
+        Qt::KeyboardModifiers modifiers;
+    };
+
 signals:
-    // A mouse button pressed or released over the empty surface, in page
-    // coordinates.
-    void backgroundPressed(QPoint pos, Qt::MouseButton button, Qt::KeyboardModifiers mods);
-    void backgroundReleased(QPoint pos, Qt::MouseButton button, QPoint globalPos);
-    void itemPressed(ShortcutItem *item, int where, Qt::MouseButton button, Qt::KeyboardModifiers mods,
-                     QPoint globalPos);
-    void itemReleased(ShortcutItem *item, Qt::MouseButton button, QPoint pos);
-    void itemDoubleClicked(ShortcutItem *item, int where);
+    void mousePressed(const DesktopSurface::Mouse &m);
+    void mouseMoved(const DesktopSurface::Mouse &m);
+    void mouseReleased(const DesktopSurface::Mouse &m);
+    void mouseDoubleClicked(const DesktopSurface::Mouse &m);
     // Every paint of the surface.
     void painted();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -74,7 +94,7 @@ private:
     ShortcutPictures &pictures_;
     Desktop *desktop_ = nullptr;
     bool locked_ = false;
-    ShortcutItem *pressedItem_ = nullptr;
+    QRect band_;
     std::unordered_map<const Desktop *, Background> backgrounds_;
     std::unordered_map<const Desktop *, std::unique_ptr<DesktopScene>> scenes_;
     // The caption look last worked out for each desktop shown. A look keeps

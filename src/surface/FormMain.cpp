@@ -21,7 +21,6 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
-#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -120,7 +119,7 @@ void TFormMain::buildUi()
     tabs_ = new TabStrip(this);
     tabs_->setObjectName(QStringLiteral("PageControl1"));
     surface_ = new DesktopSurface(ws_.global, pictures_, this);
-    selection_.onChanged = [this](ShortcutItem &) { surface_->update(); };
+    selection_.onChanged = [this](ShortcutItem &item) { surface_->updateItem(item); };
     status_ = new StatusBarMain(platform_, this);
 
     actions_ = new MainActions(this);
@@ -132,14 +131,7 @@ void TFormMain::buildUi()
         if (!MainActions::onShortcutMenu(id))
             addAction((*actions_)[id]);
     }
-    const auto key = [this](QKeySequence sequence, auto command) {
-        auto *shortcut = new QShortcut(sequence, this);
-        connect(shortcut, &QShortcut::activated, this, command);
-    };
-    // Del asks and deletes; unlike the menu command it reports a change
-    // only when something was deleted.
-    key(QKeySequence(Qt::Key_Delete), [this] { keyCommand([this] { shortcutCmds_.DeleteItem(); }); });
-    key(QKeySequence(Qt::CTRL | Qt::Key_R), [this] { keyCommand([this] { shortcutCmds_.mnuItemRenameClick(); }); });
+    new FormKeys(this, [this](KeyCommand command) { runKey(command); });
     connect((*actions_)[ActionId::NewDesktop], &QAction::triggered, this, [this] { desktopCmds_.mnuNewTabSheetClick(); });
     connect((*actions_)[ActionId::RenameDesktop], &QAction::triggered, this,
             [this] { desktopCmds_.mnuRenameTabSheetClick(); });
@@ -203,10 +195,12 @@ void TFormMain::buildUi()
         popupMenuItem_->addAction((*actions_)[id]);
 
     connect(tabs_, &TabStrip::currentChanged, this, &TFormMain::onTabChanged);
-    connect(surface_, &DesktopSurface::backgroundReleased, this, &TFormMain::onBackgroundReleased);
-    connect(surface_, &DesktopSurface::backgroundPressed, this, &TFormMain::onBackgroundPressed);
-    connect(surface_, &DesktopSurface::itemPressed, this, &TFormMain::onItemPressed);
-    connect(surface_, &DesktopSurface::itemDoubleClicked, this, &TFormMain::onItemDoubleClicked);
+    gestures_ = std::make_unique<SurfaceGestures>(ws_, selection_, *surface_, static_cast<GestureView &>(*this));
+    connect(surface_, &DesktopSurface::mousePressed, this, [this](const auto &m) { gestures_->press(m); });
+    connect(surface_, &DesktopSurface::mouseMoved, this, [this](const auto &m) { gestures_->move(m); });
+    connect(surface_, &DesktopSurface::mouseReleased, this, [this](const auto &m) { gestures_->release(m); });
+    connect(surface_, &DesktopSurface::mouseDoubleClicked, this,
+            [this](const auto &m) { gestures_->doubleClick(m); });
     // A hand-off waiting when the window paints is picked up after the
     // paint, as soon as no load, save or question is in progress.
     connect(surface_, &DesktopSurface::painted, this, [this] {
@@ -322,6 +316,7 @@ void TFormMain::PageControl1Change()
     Desktop *d = ws_.activeDesktop();
     if (!d)
         return;
+    gestures_->cancel();
     selection_.UnFocused();
     surface_->setDesktop(d);
     // Locked before the question: nothing of a protected desktop may be
@@ -337,6 +332,7 @@ void TFormMain::Modified() { saver_->Modified(); }
 
 void TFormMain::desktopRemoving(Desktop &d)
 {
+    gestures_->cancel();
     clipboard_.forgetDesktop(&d);
     selection_.dropAll();
     surface_->forget(&d);
@@ -350,13 +346,6 @@ void TFormMain::onTabChanged(int index)
         return;
     ws_.setActiveIndex(index);
     PageControl1Change();
-}
-
-void TFormMain::onBackgroundReleased(QPoint pos, Qt::MouseButton button, QPoint globalPos)
-{
-    ws_.work.NewElementPosition = pos;
-    if (button == Qt::RightButton)
-        CheckPasswordOnMenuMain(globalPos);
 }
 
 void TFormMain::CheckPasswordOnMenuMain(QPoint globalPos)
@@ -378,6 +367,7 @@ void TFormMain::mnuReloadClick()
 {
     if (prompt_.MessageDlg(ReloadQuestion, MsgDlgType::Warning, mbOK | mbCancel, 0) != ModalResult::OK)
         return;
+    gestures_->cancel();
     for (int i = 0; i < ws_.desktopCount(); ++i)
         clipboard_.forgetDesktop(&ws_.desktop(i));
     selection_.dropAll();
@@ -503,12 +493,17 @@ void TFormMain::pictureDecoded(const QString &path, const QImage &picture) { pic
 
 void TFormMain::itemRemoving(ShortcutItem &item)
 {
+    gestures_->cancel();
     clipboard_.forget(&item);
     selection_.forget(&item);
     surface_->forgetItem(&item);
 }
 
-void TFormMain::executeItem(ShortcutItem &item) { launching_.Execute(item); }
+void TFormMain::executeItem(ShortcutItem &item)
+{
+    gestures_->clearPressGuard();
+    launching_.Execute(item);
+}
 
 QSize TFormMain::tabControlSize()
 {
@@ -530,34 +525,6 @@ int TFormMain::captionHeight(ShortcutItem &item)
 
 void TFormMain::itemsMoved() { surface_->update(); }
 
-void TFormMain::onBackgroundPressed(QPoint, Qt::MouseButton button, Qt::KeyboardModifiers mods)
-{
-    // A plain click on the empty surface drops the selection.
-    if (button == Qt::LeftButton && !(mods & Qt::ControlModifier))
-        selection_.UnFocused();
-}
-
-void TFormMain::onItemPressed(ShortcutItem *item, int, Qt::MouseButton button, Qt::KeyboardModifiers mods,
-                              QPoint globalPos)
-{
-    if (button == Qt::LeftButton) {
-        selection_.Focused(*item, mods & Qt::ControlModifier);
-        return;
-    }
-    if (button == Qt::RightButton) {
-        // Selects as a left press does, so the menu acts on what was
-        // pressed; a shortcut already selected keeps the current one.
-        selection_.Focused(*item, mods & Qt::ControlModifier);
-        CheckPasswordOnMenuItem(globalPos);
-    }
-}
-
-void TFormMain::onItemDoubleClicked(ShortcutItem *item, int)
-{
-    ws_.work.CurrentElement = {item, nullptr};
-    executeItem(*item);
-}
-
 void TFormMain::CheckPasswordOnMenuItem(QPoint globalPos)
 {
     const Desktop *d = ws_.activeDesktop();
@@ -569,6 +536,41 @@ void TFormMain::keyCommand(const std::function<void()> &command)
 {
     if (ws_.work.CurrentElement.item && CheckPasswordOnPopUpMenu())
         command();
+}
+
+void TFormMain::runKey(KeyCommand command)
+{
+    switch (command) {
+    case KeyCommand::Rename:
+        keyCommand([this] { shortcutCmds_.mnuItemRenameClick(); });
+        break;
+    case KeyCommand::Copy:
+        keyCommand([this] { clipboard_.mnuItemCopyClick(); });
+        break;
+    case KeyCommand::Cut:
+        keyCommand([this] { clipboard_.mnuItemCutClick(); });
+        break;
+    case KeyCommand::Delete:
+        // The key asks and deletes; unlike the menu command it reports a
+        // change only when something was deleted.
+        keyCommand([this] { shortcutCmds_.DeleteItem(); });
+        break;
+    case KeyCommand::Repaint:
+        if (ws_.activeDesktop())
+            surface_->update();
+        break;
+    case KeyCommand::Help:
+        break; // the help arrives with its viewer
+    case KeyCommand::Open:
+        if (ShortcutItem *item = ws_.work.CurrentElement.item)
+            executeItem(*item);
+        break;
+    }
+}
+
+void TFormMain::SourceToSender(ShortcutItem &target, ShortcutItem &dragged)
+{
+    launching_.SourceToSender(target, dragged);
 }
 
 void TFormMain::closeEvent(QCloseEvent *event)

@@ -8,9 +8,11 @@
 #include "shortcuts/ShortcutPictures.h"
 #include "surface/Arrangement.h"
 #include "surface/DesktopCommands.h"
+#include "surface/FormKeys.h"
 #include "surface/ItemClipboard.h"
 #include "surface/PasswordGate.h"
 #include "surface/Selection.h"
+#include "surface/SurfaceGestures.h"
 #include "surface/ShortcutCommands.h"
 
 #include <QPointer>
@@ -35,7 +37,11 @@ class TfrmSplash;
 
 // The main window. It wires the parts together; the commands, the gates,
 // the saving policy and the surface live in classes of their own.
-class TFormMain : public QWidget, private DesktopView, private ShortcutView, private ArrangeView {
+class TFormMain : public QWidget,
+                  private DesktopView,
+                  private ShortcutView,
+                  private ArrangeView,
+                  private GestureView {
     Q_OBJECT
 public:
     TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, QWidget *parent = nullptr);
@@ -69,7 +75,7 @@ public:
     // Repaints the active desktop and refreshes the drive panels.
     void RefreshAll() override;
     // The menu gate for a right-button press on a shortcut.
-    void CheckPasswordOnMenuItem(QPoint globalPos);
+    void CheckPasswordOnMenuItem(QPoint globalPos) override;
     PasswordGate &passwordGate() { return gate_; }
     TabStrip *PageControl1() const { return tabs_; }
     DesktopSurface *surface() const { return surface_; }
@@ -94,7 +100,10 @@ public:
     void wakeUp();
 
     // The desktop-menu gate for a right-button release over the background.
-    void CheckPasswordOnMenuMain(QPoint globalPos);
+    void CheckPasswordOnMenuMain(QPoint globalPos) override;
+    // One shortcut dropped onto another.
+    void SourceToSender(ShortcutItem &target, ShortcutItem &dragged) override;
+    SurfaceGestures &gestures() { return *gestures_; }
     // The keyboard gate for commands on the current shortcut.
     bool CheckPasswordOnPopUpMenu();
 
@@ -136,14 +145,10 @@ private:
     class Host;
     void buildUi();
     void onTabChanged(int index);
-    void onBackgroundReleased(QPoint pos, Qt::MouseButton button, QPoint globalPos);
-    void onBackgroundPressed(QPoint pos, Qt::MouseButton button, Qt::KeyboardModifiers mods);
-    void onItemPressed(ShortcutItem *item, int where, Qt::MouseButton button, Qt::KeyboardModifiers mods,
-                       QPoint globalPos);
-    void onItemDoubleClicked(ShortcutItem *item, int where);
     // The keyboard commands on the current shortcut pass the gate first;
     // from the shortcut menu they run at once, its gate having passed.
     void keyCommand(const std::function<void()> &command);
+    void runKey(KeyCommand command);
     // The end: the final save (unless quitting without one), then away.
     void finishSession();
     QPoint visibleNewPosition() const;
@@ -165,6 +170,7 @@ private:
     ShortcutCommands shortcutCmds_;
     Arrangement arrangement_;
     ItemClipboard clipboard_;
+    std::unique_ptr<SurfaceGestures> gestures_;
     HandOff *handOff_ = nullptr;
     bool pickupQueued_ = false;
 

@@ -1,6 +1,6 @@
 #include "surface/Selection.h"
 
-#include <algorithm>
+#include "shortcuts/TImageLabel.h"
 
 namespace vl {
 
@@ -13,11 +13,6 @@ void Selection::mark(ShortcutItem &item, bool selected)
         onChanged(item);
 }
 
-bool Selection::contains(const ShortcutItem *item) const
-{
-    return std::find(items_.begin(), items_.end(), item) != items_.end();
-}
-
 void Selection::Focused(ShortcutItem &item, bool ctrl)
 {
     if (contains(&item))
@@ -25,6 +20,7 @@ void Selection::Focused(ShortcutItem &item, bool ctrl)
     if (!ctrl)
         UnFocused();
     ws_.work.CurrentElement = {&item, nullptr};
+    at_.emplace(&item, items_.size());
     items_.push_back(&item);
     mark(item, true);
 }
@@ -40,24 +36,64 @@ void Selection::UnFocused()
     for (ShortcutItem *item : items_)
         mark(*item, false);
     items_.clear();
+    at_.clear();
     ws_.work.CurrentElement.clear();
+}
+
+void Selection::removeAt(std::size_t index)
+{
+    at_.erase(items_[index]);
+    if (index + 1 != items_.size()) {
+        items_[index] = items_.back();
+        at_[items_[index]] = index;
+    }
+    items_.pop_back();
 }
 
 void Selection::UnFocusedCurrent(ShortcutItem &item)
 {
-    const auto it = std::find(items_.begin(), items_.end(), &item);
-    if (it != items_.end())
-        items_.erase(it);
+    const auto it = at_.find(&item);
+    if (it == at_.end())
+        return;
+    ws_.work.CurrentElement = {&item, nullptr};
+    removeAt(it->second);
     mark(item, false);
-    if (ws_.work.CurrentElement.item == &item)
-        ws_.work.CurrentElement.clear();
+}
+
+void Selection::CheckItemInSelect(const QRect &band)
+{
+    Desktop *d = ws_.activeDesktop();
+    if (!d)
+        return;
+    const int left = band.left(), top = band.top(), right = band.right(), bottom = band.bottom();
+    const auto between = [](int v, int low, int high) { return low < v && v < high; };
+    for (const auto &owned : d->items) {
+        ShortcutItem &item = *owned;
+        const int l = item.Item_Left, t = item.Item_Top;
+        const int r = l + TImageLabel::PictureSize, b = t + TImageLabel::PictureSize;
+        const bool inside = (between(l, left, right) || between(r, left, right))
+                            && (between(t, top, bottom) || between(b, top, bottom));
+        if (inside)
+            Focused(item, true);
+        else
+            UnFocusedCurrent(item);
+    }
 }
 
 void Selection::forget(const ShortcutItem *item)
 {
-    items_.erase(std::remove(items_.begin(), items_.end(), item), items_.end());
+    const auto it = at_.find(item);
+    if (it != at_.end())
+        removeAt(it->second);
     if (ws_.work.CurrentElement.item == item)
         ws_.work.CurrentElement.clear();
+}
+
+void Selection::dropAll()
+{
+    items_.clear();
+    at_.clear();
+    ws_.work.CurrentElement.clear();
 }
 
 } // namespace vl

@@ -1,0 +1,312 @@
+#include "surface/SurfaceGestures.h"
+
+#include "surface/Selection.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <limits>
+
+namespace vl {
+
+namespace {
+
+// One unit of the single-click time is a ten-millionth of a day.
+constexpr double SingleClickUnitMs = 8.64;
+
+// Beyond this many moved shortcuts one bounding rectangle is repainted:
+// a region of thousands of rectangles costs more to build than the paint.
+constexpr std::size_t ExactDamageLimit = 64;
+
+} // namespace
+
+SurfaceGestures::SurfaceGestures(Workspace &ws, Selection &selection, DesktopSurface &surface, GestureView &view)
+    : ws_(ws), selection_(selection), surface_(surface), view_(view)
+{
+}
+
+void SurfaceGestures::press(const DesktopSurface::Mouse &m)
+{
+    // A second button during a drag or a band changes nothing.
+    if (dragPrepared_ || bandActive_)
+        return;
+    const DesktopScene::Hit hit = surface_.itemAt(m.pos);
+    if (!hit.item) {
+        pressOnBackground(m);
+        return;
+    }
+    ShortcutItem &item = *hit.item;
+    const bool ctrl = m.modifiers & Qt::ControlModifier;
+    if (hit.where == TImageLabel::Hit::Caption) {
+        // A press on the caption selects first; the left button then acts
+        // as on the picture.
+        selection_.Focused(item, ctrl);
+        if (m.button == Qt::RightButton) {
+            view_.CheckPasswordOnMenuItem(m.globalPos);
+            return;
+        }
+        if (m.button != Qt::LeftButton)
+            return;
+    }
+    pressOnItem(item, m);
+}
+
+void SurfaceGestures::pressOnItem(ShortcutItem &item, const DesktopSurface::Mouse &m)
+{
+    const bool right = m.button == Qt::RightButton;
+    if (!pressGuard_) {
+        pressGuard_ = true;
+        if (right)
+            view_.CheckPasswordOnMenuItem(m.globalPos);
+        return;
+    }
+    ws_.work.CurrentElement = {&item, nullptr};
+    pressTime_.start();
+    selection_.Focused(item, m.modifiers & Qt::ControlModifier);
+    if (right) {
+        // Selected before the menu opens, so that its commands act on what
+        // was pressed.
+        view_.CheckPasswordOnMenuItem(m.globalPos);
+        return;
+    }
+    if (m.button != Qt::LeftButton)
+        return;
+    // The whole selection is prepared; the drag starts once the pointer has
+    // moved far enough.
+    dragged_.clear();
+    dragged_.reserve(selection_.items().size());
+    for (ShortcutItem *j : selection_.items()) {
+        const QPoint at(j->Item_Left, j->Item_Top);
+        dragged_.push_back({j, at, m.pos - at});
+    }
+    dragPrepared_ = true;
+    dragStarted_ = false;
+    acceptedOnce_ = false;
+    pressPos_ = m.pos;
+    dragDesktop_ = ws_.activeDesktop();
+}
+
+void SurfaceGestures::pressOnBackground(const DesktopSurface::Mouse &m)
+{
+    selection_.UnFocused();
+    if (m.button != Qt::LeftButton)
+        return;
+    bandActive_ = true;
+    anchor_ = m.pos;
+    bandRect_ = QRect(m.pos, m.pos + QPoint(1, 1));
+}
+
+void SurfaceGestures::move(const DesktopSurface::Mouse &m)
+{
+    if (!(m.buttons & Qt::LeftButton))
+        return;
+    if (bandActive_) {
+        moveBand(m.pos);
+        return;
+    }
+    if (!dragPrepared_)
+        return;
+    if (!dragStarted_) {
+        const int distance = QApplication::startDragDistance();
+        const QPoint d = m.pos - pressPos_;
+        if (std::abs(d.x()) < distance && std::abs(d.y()) < distance)
+            return;
+        dragStarted_ = true;
+        setItemsEnabled(false);
+    }
+    dragTo(m.pos);
+}
+
+void SurfaceGestures::moveBand(QPoint pos)
+{
+    // The selection follows the band as it was before this move.
+    selection_.CheckItemInSelect(bandRect_);
+    bandRect_ = QRect(QPoint(std::min(anchor_.x(), pos.x()), std::min(anchor_.y(), pos.y())),
+                      QPoint(std::max(anchor_.x(), pos.x()), std::max(anchor_.y(), pos.y())));
+    surface_.setBand(bandRect_);
+}
+
+bool SurfaceGestures::insideNote(QPoint pos) const
+{
+    const Desktop *d = ws_.activeDesktop();
+    if (!d)
+        return false;
+    for (const auto &note : d->notes) {
+        if (QRect(note->Note_Left, note->Note_Top, note->Note_Width, note->Note_Height).contains(pos))
+            return true;
+    }
+    return false;
+}
+
+SurfaceGestures::Target SurfaceGestures::targetAt(QPoint pos, ShortcutItem **shortcut)
+{
+    *shortcut = nullptr;
+    // Outside the page (the tabs, the status bar, other windows) and over
+    // notes nothing is accepted.
+    if (!surface_.rect().contains(pos) || insideNote(pos))
+        return Target::None;
+    // The dragged shortcuts are disabled and let the pointer through.
+    const DesktopScene::Hit hit = surface_.itemAt(pos);
+    if (!hit.item)
+        return Target::Surface;
+    if (hit.where != TImageLabel::Hit::Picture || !ws_.global.Drop_Enabled)
+        return Target::None;
+    *shortcut = hit.item;
+    return Target::Shortcut;
+}
+
+void SurfaceGestures::moveItem(Dragged &d, QPoint to, QRegion &damage)
+{
+    ShortcutItem &item = *d.item;
+    if (item.Item_Left == to.x() && item.Item_Top == to.y())
+        return;
+    const QRect before = surface_.itemRect(item);
+    item.Item_Left = to.x();
+    item.Item_Top = to.y();
+    const QRect after = surface_.itemRect(item);
+    if (dragged_.size() <= ExactDamageLimit)
+        damage += QRegion(before) + QRegion(after);
+    else
+        damage = damage.boundingRect() | before | after;
+}
+
+void SurfaceGestures::dragTo(QPoint pos)
+{
+    ShortcutItem *onto = nullptr;
+    switch (targetAt(pos, &onto)) {
+    case Target::Surface: {
+        surface_.setCursor(acceptedOnce_ ? Qt::PointingHandCursor : Qt::DragMoveCursor);
+        QRegion damage;
+        for (Dragged &d : dragged_)
+            moveItem(d, pos - d.grab, damage);
+        surface_.update(damage);
+        break;
+    }
+    case Target::Shortcut:
+        // Once a shortcut has accepted, the hand stays for the rest of the drag.
+        acceptedOnce_ = true;
+        surface_.setCursor(Qt::PointingHandCursor);
+        break;
+    case Target::None:
+        surface_.setCursor(Qt::ForbiddenCursor);
+        break;
+    }
+}
+
+void SurfaceGestures::setItemsEnabled(bool enabled)
+{
+    DesktopScene *scene = surface_.scene();
+    if (!scene || surface_.desktop() != dragDesktop_)
+        return;
+    for (const Dragged &d : dragged_) {
+        scene->label(*d.item).ItemEnabled = enabled;
+        surface_.updateItem(*d.item);
+    }
+}
+
+void SurfaceGestures::release(const DesktopSurface::Mouse &m)
+{
+    if (dragPrepared_) {
+        if (m.button == Qt::LeftButton)
+            endDrag(m);
+        return;
+    }
+    if (bandActive_ && m.button == Qt::LeftButton) {
+        bandActive_ = false;
+        surface_.setBand(QRect());
+    }
+    // A release over the background, whatever the button: new elements and
+    // pastes go here, and a command from the menu below runs after this.
+    ws_.work.NewElementPosition = m.pos;
+    if (m.button == Qt::LeftButton)
+        surface_.setFocus(Qt::MouseFocusReason);
+    if (m.button == Qt::RightButton)
+        view_.CheckPasswordOnMenuMain(m.globalPos);
+}
+
+void SurfaceGestures::endDrag(const DesktopSurface::Mouse &m)
+{
+    ShortcutItem *onto = nullptr;
+    const Target target = dragStarted_ ? targetAt(m.pos, &onto) : Target::None;
+    QRegion damage;
+    switch (target) {
+    case Target::Surface:
+        // At the exact pixel: no snapping, no clamping.
+        for (Dragged &d : dragged_)
+            moveItem(d, m.pos - d.grab, damage);
+        break;
+    case Target::Shortcut:
+        // Only the shortcut that led the drag goes back; the others stay
+        // where the drag left them.
+        if (!dragged_.empty())
+            moveItem(dragged_.front(), dragged_.front().start, damage);
+        break;
+    case Target::None:
+        for (Dragged &d : dragged_)
+            moveItem(d, d.start, damage);
+        break;
+    }
+    if (dragStarted_)
+        setItemsEnabled(true);
+    surface_.update(damage);
+    surface_.unsetCursor();
+    ShortcutItem *source = dragged_.empty() ? nullptr : dragged_.front().item;
+    const qint64 held = pressTime_.isValid() ? pressTime_.elapsed() : std::numeric_limits<qint64>::max();
+    dragged_.clear();
+    dragPrepared_ = false;
+    dragStarted_ = false;
+    if (target == Target::Shortcut && source && onto)
+        view_.SourceToSender(*onto, *source);
+    // A quick press and release starts the shortcut that led the drag.
+    const GlobalSettings &g = ws_.global;
+    if (source && g.Single_Click && double(held) < g.SingleClick_Time * SingleClickUnitMs)
+        view_.executeItem(*source);
+}
+
+void SurfaceGestures::doubleClick(const DesktopSurface::Mouse &m)
+{
+    if (dragPrepared_ || bandActive_)
+        return;
+    const DesktopScene::Hit hit = surface_.itemAt(m.pos);
+    if (hit.item && m.button == Qt::LeftButton) {
+        ws_.work.CurrentElement = {hit.item, nullptr};
+        view_.executeItem(*hit.item);
+    }
+    // The double click's own press follows; after a start the press guard
+    // makes it do nothing on a shortcut.
+    press(m);
+}
+
+void SurfaceGestures::cancel()
+{
+    if (dragPrepared_) {
+        if (surface_.desktop() == dragDesktop_) {
+            QRegion damage;
+            for (Dragged &d : dragged_)
+                moveItem(d, d.start, damage);
+            if (dragStarted_)
+                setItemsEnabled(true);
+            surface_.update(damage);
+        } else {
+            // Another desktop shows: its page has nothing of these to repaint.
+            for (Dragged &d : dragged_) {
+                d.item->Item_Left = d.start.x();
+                d.item->Item_Top = d.start.y();
+            }
+            if (DesktopScene *scene = surface_.sceneOf(dragDesktop_)) {
+                for (Dragged &d : dragged_)
+                    scene->label(*d.item).ItemEnabled = true;
+            }
+        }
+        surface_.unsetCursor();
+        dragged_.clear();
+        dragPrepared_ = false;
+        dragStarted_ = false;
+    }
+    if (bandActive_) {
+        bandActive_ = false;
+        surface_.setBand(QRect());
+    }
+}
+
+} // namespace vl
