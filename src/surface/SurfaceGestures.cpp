@@ -30,6 +30,7 @@ void SurfaceGestures::press(const DesktopSurface::Mouse &m)
     // A second button during a drag or a band changes nothing.
     if (dragPrepared_ || bandActive_)
         return;
+    backgroundPressed_ = false;
     const DesktopScene::Hit hit = surface_.itemAt(m.pos);
     if (!hit.item) {
         pressOnBackground(m);
@@ -88,6 +89,7 @@ void SurfaceGestures::pressOnItem(ShortcutItem &item, const DesktopSurface::Mous
 
 void SurfaceGestures::pressOnBackground(const DesktopSurface::Mouse &m)
 {
+    backgroundPressed_ = true;
     selection_.UnFocused();
     if (m.button != Qt::LeftButton)
         return;
@@ -211,6 +213,13 @@ void SurfaceGestures::release(const DesktopSurface::Mouse &m)
             endDrag(m);
         return;
     }
+    // The release belongs to where the press was: after a press on a
+    // shortcut (say the second press of a double click) it is no release
+    // over the background.
+    if (!backgroundPressed_)
+        return;
+    if (!(m.buttons & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)))
+        backgroundPressed_ = false;
     if (bandActive_ && m.button == Qt::LeftButton) {
         bandActive_ = false;
         surface_.setBand(QRect());
@@ -307,6 +316,7 @@ void SurfaceGestures::cancel()
         bandActive_ = false;
         surface_.setBand(QRect());
     }
+    backgroundPressed_ = false;
 }
 
 } // namespace vl

@@ -83,6 +83,7 @@ private:
 
     bool pressGuard_ = true;
 
+    bool backgroundPressed_ = false; // the buttons held went down on the background
     bool bandActive_ = false;
     QPoint anchor_;
     QRect bandRect_;

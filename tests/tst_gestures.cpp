@@ -1,0 +1,291 @@
+// The mouse and the keys on a desktop, driven through the real window:
+// clicks and the rubber band, dragging the selection and where it may land,
+// the press guard and single-click starts.
+#include "support/FakePlatform.h"
+#include "support/FakePrompt.h"
+#include "support/TempDir.h"
+#include "surface/DesktopSurface.h"
+#include "surface/FormKeys.h"
+#include "surface/FormMain.h"
+#include "surface/Selection.h"
+#include "surface/StatusBarMain.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QTest>
+
+#include <memory>
+
+using namespace vl;
+using vl::test::FakePlatform;
+using vl::test::FakePrompt;
+
+namespace {
+
+struct Spot {
+    const char *name;
+    QPoint at;
+};
+
+// One desktop with a shortcut per spot, attached to an address so that
+// starting it reaches the platform; a note at (400, 300) of 100 by 60.
+QByteArray desktopWith(const QList<Spot> &spots, const QByteArray &general = {})
+{
+    QByteArray text = "[General]\r\nPage_Count=1\r\n" + general + "\r\n[Page0]\r\nDesktop_Caption=D\r\nItem_CountTrue="
+        + QByteArray::number(spots.size()) + "\r\nNote_CountTrue=1\r\n\r\n";
+    for (int i = 0; i < spots.size(); ++i) {
+        text += "[Page0\\Item" + QByteArray::number(i + 1) + "]\r\nAttachedFile=https://example.org/"
+            + spots[i].name + "\r\nLabel_Caption=" + spots[i].name + "\r\nItem_Left="
+            + QByteArray::number(spots[i].at.x()) + "\r\nItem_Top=" + QByteArray::number(spots[i].at.y()) + "\r\n\r\n";
+    }
+    text += "[Page0\\Note1]\r\nNote_Left=400\r\nNote_Top=300\r\nNote_Width=100\r\nNote_Height=60\r\n\r\n";
+    return text;
+}
+
+QPoint posOf(const ShortcutItem &item) { return {item.Item_Left, item.Item_Top}; }
+
+} // namespace
+
+class GesturesTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    FakePrompt prompt_;
+    FakePlatform platform_;
+    std::unique_ptr<TFormMain> form_;
+    QWidget *page_ = nullptr;
+
+    TFormMain &start(const QList<Spot> &spots, const QByteArray &general = {})
+    {
+        const QString path = dir_.filePath(QStringLiteral("vorlane.ini"));
+        vl::test::writeAll(path, desktopWith(spots, general));
+        form_ = std::make_unique<TFormMain>(prompt_, platform_, path);
+        form_->FormCreate();
+        form_->resize(800, 600);
+        form_->show();
+        if (!QTest::qWaitForWindowExposed(form_.get()))
+            qFatal("no window");
+        page_ = form_->surface();
+        return *form_;
+    }
+    ShortcutItem &item(int i) { return *form_->workspace().desktop(0).items.at(std::size_t(i)); }
+    QList<ShortcutItem *> selected()
+    {
+        const auto &v = form_->selection().items();
+        return QList<ShortcutItem *>(v.begin(), v.end());
+    }
+    // A press on a shortcut's picture, a path of moves, a release.
+    void drag(QPoint from, const QList<QPoint> &path, Qt::KeyboardModifiers mods = {})
+    {
+        QTest::mousePress(page_, Qt::LeftButton, mods, from);
+        for (const QPoint &p : path)
+            QTest::mouseMove(page_, p);
+        QTest::mouseRelease(page_, Qt::LeftButton, mods, path.isEmpty() ? from : path.last());
+    }
+    int distance() const { return QApplication::startDragDistance(); }
+    // What a double click delivers: press, release, double click, release.
+    void doubleClick(QPoint at)
+    {
+        QTest::mouseClick(page_, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(page_, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(page_, Qt::LeftButton, {}, at);
+    }
+
+private slots:
+    void init()
+    {
+        prompt_ = FakePrompt();
+        platform_.launches.clear();
+    }
+    void cleanup() { form_.reset(); }
+
+    // Clicks select one, Ctrl adds, a click on a selected one keeps them
+    // all; a press on the background, any button, clears everything.
+    void clicksSelect()
+    {
+        TFormMain &w = start({{"a", {10, 10}}, {"b", {110, 10}}});
+        QTest::mouseClick(page_, Qt::LeftButton, {}, QPoint(20, 20));
+        QTest::mouseClick(page_, Qt::LeftButton, Qt::ControlModifier, QPoint(120, 20));
+        QTest::mouseClick(page_, Qt::LeftButton, Qt::ControlModifier, QPoint(20, 20));
+        QCOMPARE(selected(), QList<ShortcutItem *>({&item(0), &item(1)}));
+        QTest::mouseClick(page_, Qt::LeftButton, {}, QPoint(120, 20));
+        QCOMPARE(selected().size(), 2);
+        QCOMPARE(w.workspace().work.CurrentElement.item, &item(1));
+        QTest::mouseClick(page_, Qt::RightButton, {}, QPoint(300, 200));
+        QVERIFY(selected().isEmpty());
+        QVERIFY(!item(0).Selected && !item(1).Selected);
+        QCOMPARE(w.workspace().work.NewElementPosition, QPoint(300, 200));
+        w.PopupMenuMain()->hide();
+    }
+
+    // The band selects what has a picture corner strictly inside it, as it
+    // was one move before, whichever way it is drawn, and the release does
+    // not look again; moving it away deselects and leaves that shortcut
+    // current.
+    void bandFollowsThePointerOneMoveBehind()
+    {
+        TFormMain &w = start({{"a", {100, 100}}, {"b", {300, 100}}});
+        for (const auto &[from, to] : {std::pair{QPoint(90, 90), QPoint(140, 140)}, {QPoint(140, 90), QPoint(90, 140)}}) {
+            QTest::mousePress(page_, Qt::LeftButton, {}, from);
+            QTest::mouseMove(page_, to);
+            QVERIFY(selected().isEmpty());
+            QCOMPARE(w.surface()->band(), QRect(QPoint(90, 90), QPoint(140, 140)));
+            QTest::mouseMove(page_, QPoint(200, 200)); // judged by the band to `to`
+            QCOMPARE(selected(), QList<ShortcutItem *>({&item(0)}));
+            QTest::mouseRelease(page_, Qt::LeftButton, {}, QPoint(90, 90));
+            QVERIFY(w.surface()->band().isNull());
+            QCOMPARE(selected(), QList<ShortcutItem *>({&item(0)}));
+        }
+        w.selection().CheckItemInSelect(QRect(QPoint(0, 0), QPoint(50, 50)));
+        QVERIFY(selected().isEmpty());
+        QCOMPARE(w.workspace().work.CurrentElement.item, &item(0));
+    }
+
+    void bandCorners_data()
+    {
+        QTest::addColumn<QRect>("band");
+        QTest::addColumn<QList<int>>("chosen");
+        // a covers (100,100)-(132,132), b (300,100)-(332,132).
+        QTest::newRow("one corner of each") << QRect(QPoint(120, 120), QPoint(310, 140)) << QList<int>{0, 1};
+        QTest::newRow("inside a picture") << QRect(QPoint(105, 105), QPoint(125, 125)) << QList<int>{};
+        QTest::newRow("across, no corner") << QRect(QPoint(90, 110), QPoint(140, 120)) << QList<int>{};
+        QTest::newRow("corner on the edge") << QRect(QPoint(132, 132), QPoint(150, 150)) << QList<int>{};
+        QTest::newRow("corner one inside") << QRect(QPoint(131, 131), QPoint(150, 150)) << QList<int>{0};
+    }
+    void bandCorners()
+    {
+        QFETCH(QRect, band);
+        QFETCH(QList<int>, chosen);
+        start({{"a", {100, 100}}, {"b", {300, 100}}});
+        form_->selection().CheckItemInSelect(band);
+        QList<ShortcutItem *> expected;
+        for (int i : chosen)
+            expected << &item(i);
+        QCOMPARE(selected(), expected);
+    }
+
+    // The whole selection follows the pointer by the same distance, to the
+    // exact pixel, also partly off the page; short of the threshold nothing
+    // moves; a drag is no change to report.
+    void dragMovesTheSelection()
+    {
+        TFormMain &w = start({{"a", {10, 10}}, {"b", {110, 10}}, {"c", {10, 100}}});
+        drag(QPoint(20, 20), {QPoint(20 + distance() - 1, 20)});
+        QCOMPARE(posOf(item(0)), QPoint(10, 10));
+
+        QTest::mouseClick(page_, Qt::LeftButton, Qt::ControlModifier, QPoint(120, 20));
+        QTest::mouseClick(page_, Qt::LeftButton, Qt::ControlModifier, QPoint(20, 110));
+        QCOMPARE(selected().size(), 3);
+        drag(QPoint(20, 20), {QPoint(40, 30), QPoint(83, 67)});
+        QCOMPARE(posOf(item(0)), QPoint(73, 57));
+        QCOMPARE(posOf(item(1)), QPoint(173, 57));
+        QCOMPARE(posOf(item(2)), QPoint(73, 147));
+
+        drag(QPoint(180, 60), {QPoint(600, 40), QPoint(795, 5)});
+        QCOMPARE(posOf(item(1)), QPoint(788, 2)); // half off the page
+        QCOMPARE(posOf(item(2)), QPoint(688, 92));
+        QCOMPARE(w.StatusBar()->saveState(), QStringLiteral("Unmodified"));
+    }
+
+    // A drop where nothing accepts puts every dragged shortcut back: on a
+    // caption, on a note, outside the page, and on a picture unless drops
+    // onto shortcuts are enabled; then only the leader goes back and the
+    // target starts with its file.
+    void refusedDropsPutEverythingBack_data()
+    {
+        QTest::addColumn<QPoint>("dropAt");
+        QTest::addColumn<bool>("dropEnabled");
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("on a caption") << QPoint(216, 50) << true << false;
+        QTest::newRow("on a note") << QPoint(420, 320) << true << false;
+        QTest::newRow("outside the page") << QPoint(-5, 300) << true << false;
+        QTest::newRow("on a picture, drops off") << QPoint(216, 20) << false << false;
+        QTest::newRow("on a picture, drops on") << QPoint(216, 20) << true << true;
+    }
+    void refusedDropsPutEverythingBack()
+    {
+        QFETCH(QPoint, dropAt);
+        QFETCH(bool, dropEnabled);
+        QFETCH(bool, opened);
+        start({{"a", {10, 10}}, {"b", {10, 100}}, {"target", {200, 10}}},
+              dropEnabled ? "Drop_Enabled=1\r\n" : "Drop_Enabled=0\r\n");
+        QTest::mouseClick(page_, Qt::LeftButton, {}, QPoint(20, 20));
+        QTest::mouseClick(page_, Qt::LeftButton, Qt::ControlModifier, QPoint(20, 110));
+        drag(QPoint(20, 20), {QPoint(60, 200), dropAt});
+        QCOMPARE(posOf(item(0)), QPoint(10, 10));
+        if (opened) {
+            QCOMPARE(posOf(item(1)), QPoint(50, 280)); // where the drag left it
+            QCOMPARE(platform_.launches.size(), 1);
+            QCOMPARE(platform_.launches[0].target, QStringLiteral("https://example.org/target"));
+            QVERIFY(platform_.launches[0].arguments.contains(QStringLiteral("https://example.org/a")));
+        } else {
+            QCOMPARE(posOf(item(1)), QPoint(10, 100));
+            QVERIFY(platform_.launches.isEmpty());
+        }
+        QVERIFY(item(0).Selected && item(1).Selected);
+    }
+
+    // A start clears the press guard: the press after it does nothing, the
+    // next one works. A double click starts once and drags nothing; with
+    // single-click starting on it starts twice, and a slow click not at all.
+    void pressGuardAndSingleClicks()
+    {
+        TFormMain &w = start({{"a", {10, 10}}, {"b", {110, 10}}}, "Single_Click=0\r\nSingleClick_Time=10\r\n");
+        QTest::mouseClick(page_, Qt::LeftButton, {}, QPoint(20, 20));
+        QTest::keyClick(&w, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(platform_.launches.size(), 1);
+        QTest::mouseClick(page_, Qt::LeftButton, {}, QPoint(120, 20));
+        QCOMPARE(selected(), QList<ShortcutItem *>({&item(0)}));
+        QTest::mouseClick(page_, Qt::LeftButton, {}, QPoint(120, 20));
+        QCOMPARE(selected(), QList<ShortcutItem *>({&item(1)}));
+
+        doubleClick(QPoint(20, 20));
+        QCOMPARE(platform_.launches.size(), 2);
+        QVERIFY(w.gestures().pressGuard()); // the double click's own press took it
+        QTest::mouseMove(page_, QPoint(80, 80));
+        QCOMPARE(posOf(item(0)), QPoint(10, 10));
+
+        w.workspace().global.Single_Click = true;
+        doubleClick(QPoint(20, 20));
+        QCOMPARE(platform_.launches.size(), 4);
+        QTest::mousePress(page_, Qt::LeftButton, {}, QPoint(120, 20));
+        QTest::qWait(150); // 10 units are 86.4 ms
+        QTest::mouseRelease(page_, Qt::LeftButton, {}, QPoint(120, 20));
+        QCOMPARE(platform_.launches.size(), 4);
+    }
+
+    // Letters want their modifier alone; F5, F1 and Del act at key up with
+    // any modifiers; Enter of either keyboard as the character.
+    void keysOfTheWindow_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("mods");
+        QTest::addColumn<int>("command"); // -1: none
+        const int press = QEvent::KeyPress, release = QEvent::KeyRelease;
+        const int ctrl = Qt::ControlModifier, shift = Qt::ShiftModifier, alt = Qt::AltModifier;
+        QTest::newRow("Ctrl+C") << press << int(Qt::Key_C) << ctrl << int(KeyCommand::Copy);
+        QTest::newRow("Ctrl+Shift+C") << press << int(Qt::Key_C) << (ctrl | shift) << -1;
+        QTest::newRow("Ctrl+Alt+X") << press << int(Qt::Key_X) << (ctrl | alt) << -1;
+        QTest::newRow("Ctrl+R up") << release << int(Qt::Key_R) << ctrl << -1;
+        QTest::newRow("Shift+Del up") << release << int(Qt::Key_Delete) << shift << int(KeyCommand::Delete);
+        QTest::newRow("Del down") << press << int(Qt::Key_Delete) << 0 << -1;
+        QTest::newRow("Ctrl+F5 up") << release << int(Qt::Key_F5) << ctrl << int(KeyCommand::Repaint);
+        QTest::newRow("keypad Enter")
+            << press << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << int(KeyCommand::Open);
+    }
+    void keysOfTheWindow()
+    {
+        QFETCH(int, type);
+        QFETCH(int, key);
+        QFETCH(int, mods);
+        QFETCH(int, command);
+        const QKeyEvent e(QEvent::Type(type), key, Qt::KeyboardModifiers(mods));
+        const std::optional<KeyCommand> got = keyCommandFor(e);
+        QCOMPARE(got ? int(*got) : -1, command);
+    }
+};
+
+QTEST_MAIN(GesturesTest)
+#include "tst_gestures.moc"
