@@ -20,7 +20,13 @@
 //  - full repaint: repaint() of the whole surface once everything is known
 //    (includes the flush to the window), median of P;
 //  - render: QWidget::render of the surface into a QImage, median of P;
-//  - second switch: away and back, with the desktop's scene kept.
+//  - second switch: away and back, with the desktop's scene kept;
+//  - band step: one move of the rubber band over the page, which judges
+//    every shortcut of the desktop again, with the repaint it causes;
+//  - drag step: one move of a drag of 1,000 selected shortcuts (the
+//    records moved, what they covered and cover repainted);
+//  - by name: "By Name" over all the desktop's shortcuts, with its repaint;
+//  - paste: 99 copied shortcuts pasted onto the page, with its repaint.
 // Every time is given as wall time and as the thread's CPU time; the second
 // holds still on a busy machine but leaves out the X server's part of a
 // flush. The platform is the one Qt picks from the environment: xcb under the
@@ -32,8 +38,11 @@
 #include "platform/DesktopIcons.h"
 #include "platform/LinuxPlatform.h"
 #include "storage/SettingsFile.h"
+#include "surface/Arrangement.h"
 #include "surface/DesktopSurface.h"
 #include "surface/FormMain.h"
+#include "surface/ItemClipboard.h"
+#include "surface/Selection.h"
 #include "surface/TabStrip.h"
 
 #include <QApplication>
@@ -41,6 +50,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -178,6 +188,30 @@ bool writeSettings(const QString &root, const QString &path, int items)
     return true;
 }
 
+// A mouse event delivered to the page as the window system would, and the
+// paint it causes done before returning.
+void mouse(QWidget *page, QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held)
+{
+    QMouseEvent e(type, QPointF(at), page->mapToGlobal(QPointF(at)), button, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(page, &e);
+}
+
+void settle() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
+// Wall and CPU milliseconds of one call of f, and of the paint it causes.
+struct Timing {
+    std::vector<double> wall, cpu;
+};
+template <class F> void timeOnce(Timing &t, QElapsedTimer &clock, F f)
+{
+    const qint64 c = cpuNs();
+    const qint64 a = clock.nsecsElapsed();
+    f();
+    settle();
+    t.wall.push_back((clock.nsecsElapsed() - a) / 1e6);
+    t.cpu.push_back((cpuNs() - c) / 1e6);
+}
+
 template <class Pred> bool spinUntil(Pred done, int timeoutMs = 20000)
 {
     QElapsedTimer t;
@@ -271,13 +305,59 @@ int runChild(const QString &settings, int paints)
     surface->repaint();
     const double secondSwitchMs = (paintedAt - t2) / 1e6;
     const double secondSwitchCpuMs = (cpuNs() - c2) / 1e6;
+    settle();
+
+    // The rubber band, grown and shrunk over the visible page.
+    Timing band;
+    mouse(surface, QEvent::MouseButtonPress, QPoint(5, 5), Qt::LeftButton, Qt::LeftButton);
+    for (int i = 0; i < paints; ++i) {
+        const QPoint to(400 + (i * 37) % 1500, 300 + (i * 53) % 770);
+        timeOnce(band, clock, [&] { mouse(surface, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton); });
+    }
+    mouse(surface, QEvent::MouseButtonRelease, QPoint(5, 5), Qt::LeftButton, Qt::NoButton);
+    settle();
+
+    // A drag of the first 1,000 shortcuts, led by the first, in small steps.
+    vl::Desktop &big = form.workspace().desktop(1);
+    vl::Selection &selection = form.selection();
+    selection.UnFocused();
+    for (std::size_t i = 0; i < 1000 && i < big.items.size(); ++i)
+        selection.Focused(*big.items[i], true);
+    const QPoint grip(big.items[0]->Item_Left + 10, big.items[0]->Item_Top + 10);
+    Timing drag;
+    mouse(surface, QEvent::MouseButtonPress, grip, Qt::LeftButton, Qt::LeftButton);
+    mouse(surface, QEvent::MouseMove, grip + QPoint(40, 40), Qt::NoButton, Qt::LeftButton);
+    for (int i = 0; i < paints; ++i) {
+        const QPoint to = grip + QPoint(40 + (i % 2 ? 3 : -3), 40 + (i % 3));
+        timeOnce(drag, clock, [&] { mouse(surface, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton); });
+    }
+    mouse(surface, QEvent::MouseButtonRelease, grip + QPoint(40, 40), Qt::LeftButton, Qt::NoButton);
+    settle();
+
+    // "By Name", a few times over the same captions.
+    Timing byName;
+    for (int i = 0; i < 5; ++i)
+        timeOnce(byName, clock, [&] { form.arrangement().mnuByNameClick(); });
+
+    // 99 shortcuts copied and pasted near the top of the page.
+    Timing paste;
+    for (int i = 0; i < 5; ++i) {
+        selection.UnFocused();
+        for (std::size_t k = 0; k < 99 && k < big.items.size(); ++k)
+            selection.Focused(*big.items[k], true);
+        form.clipboard().mnuItemCopyClick();
+        form.workspace().work.NewElementPosition = QPoint(100, 100);
+        timeOnce(paste, clock, [&] { form.clipboard().mnuItemPasteClick(); });
+    }
 
     // Wall and CPU pairs; the parent reads them by position.
     std::printf("first-switch-ms %.3f %.3f first-switch-return-ms %.3f labels %zu repaint-ms %.3f %.3f "
-                "render-ms %.3f %.3f second-switch-ms %.3f %.3f platform %s\n",
+                "render-ms %.3f %.3f second-switch-ms %.3f %.3f platform %s band-step-ms %.3f %.3f "
+                "drag-step-ms %.3f %.3f by-name-ms %.3f %.3f paste-ms %.3f %.3f\n",
                 firstSwitchMs, firstSwitchCpuMs, firstSwitchReturnMs, labels, median(repaints), median(repaintsCpu),
                 median(renders), median(rendersCpu), secondSwitchMs, secondSwitchCpuMs,
-                qPrintable(QGuiApplication::platformName()));
+                qPrintable(QGuiApplication::platformName()), median(band.wall), median(band.cpu), median(drag.wall),
+                median(drag.cpu), median(byName.wall), median(byName.cpu), median(paste.wall), median(paste.cpu));
     std::fflush(stdout);
     form.quitWithoutSaving();
     return 0;
@@ -353,6 +433,7 @@ int main(int argc, char **argv)
 
     std::vector<double> first, firstReturn, repaint, render, second;
     std::vector<double> firstCpu, repaintCpu, renderCpu, secondCpu;
+    std::vector<double> band, bandCpu, drag, dragCpu, byName, byNameCpu, paste, pasteCpu;
     QString platformName;
     std::size_t labels = 0;
     // One run more than asked; the first warms the page cache and is dropped.
@@ -367,7 +448,7 @@ int main(int argc, char **argv)
             return 1;
         }
         const QList<QByteArray> f = p.readAllStandardOutput().trimmed().split(' ');
-        if (f.size() != 18) {
+        if (f.size() != 30) {
             std::fprintf(stderr, "vorlane-bench-surface: odd child output\n");
             return 1;
         }
@@ -384,6 +465,14 @@ int main(int argc, char **argv)
         second.push_back(f[14].toDouble());
         secondCpu.push_back(f[15].toDouble());
         platformName = QString::fromLatin1(f[17]);
+        band.push_back(f[19].toDouble());
+        bandCpu.push_back(f[20].toDouble());
+        drag.push_back(f[22].toDouble());
+        dragCpu.push_back(f[23].toDouble());
+        byName.push_back(f[25].toDouble());
+        byNameCpu.push_back(f[26].toDouble());
+        paste.push_back(f[28].toDouble());
+        pasteCpu.push_back(f[29].toDouble());
         std::fprintf(stderr, "run %d of %d: first switch %.1f ms, repaint %.2f ms\n", r + 1, runs, first.back(),
                      repaint.back());
     }
@@ -400,6 +489,14 @@ int main(int argc, char **argv)
     std::printf("%-58s %8.2f %8.2f\n", "full render into a QImage (QWidget::render)", median(render),
                 median(renderCpu));
     std::printf("%-58s %8.2f %8.2f\n", "second switch (scene kept)", median(second), median(secondCpu));
+    const auto goal = [](double ms, double limit) { return ms <= limit ? "met" : "MISSED"; };
+    std::printf("%-58s %8.2f %8.2f   (goal <= 8: %s)\n", "rubber band step, selection judged again, with paint",
+                median(band), median(bandCpu), goal(median(band), 8));
+    std::printf("%-58s %8.2f %8.2f   (goal <= 8: %s)\n", "drag step of 1,000 selected shortcuts, with paint",
+                median(drag), median(dragCpu), goal(median(drag), 8));
+    std::printf("%-58s %8.2f %8.2f   (goal <= 50: %s)\n", "\"By Name\" over every shortcut, with paint",
+                median(byName), median(byNameCpu), goal(median(byName), 50));
+    std::printf("%-58s %8.2f %8.2f\n", "paste of 99 shortcuts, with paint", median(paste), median(pasteCpu));
     if (keep)
         std::printf("files kept; one child under a profiler:\n  VORLANE_REGISTRY=%s/registry.ini %s --child %s\n",
                     qPrintable(root), qPrintable(QCoreApplication::applicationFilePath()), qPrintable(settings));
