@@ -5,6 +5,8 @@
 #include <QRect>
 #include <QSize>
 
+#include <vector>
+
 namespace vl {
 
 // What placing and arranging shortcuts needs from the window that shows the
@@ -46,7 +48,18 @@ public:
     // Moves the shortcut so that it lies inside the page.
     void CheckOutBounds(ShortcutItem &item);
 
+    // For each shortcut of the desktop, in element order, how many of its
+    // shortcuts have a caption that sorts strictly before its own.
+    static std::vector<int> captionRanks(const Desktop &desktop);
+
 private:
+    struct CaptionOrder {
+        std::vector<std::size_t> order; // item indexes by caption, ties in element order
+        std::vector<int> ranks;         // by item index
+    };
+    static CaptionOrder sortByCaption(const Desktop &desktop);
+    bool overlapsNote(long long left, long long top, long long width, long long height) const;
+
     Workspace &ws_;
     ArrangeView &view_;
 };
