@@ -2,7 +2,10 @@
 
 #include "model/Model.h"
 
+#include <QStringList>
+
 #include <functional>
+#include <unordered_map>
 #include <vector>
 
 namespace vl {
@@ -40,7 +43,8 @@ public:
     void forget(const ShortcutItem *item);
     void forgetDesktop(const Desktop *desktop);
 
-    int count() const { return static_cast<int>(entries_.size()); }
+    // The shortcuts a paste would copy now.
+    int count() const { return static_cast<int>(live_); }
     bool cutPending() const { return cut_; }
 
     static inline const QString PasteError = QStringLiteral("Error in TFormMain.mnuItemPasteClick");
@@ -48,11 +52,16 @@ public:
 
 private:
     struct Entry {
-        ShortcutItem *item;
-        Desktop *desktop; // where it was when recorded; a cut deletes it there
+        ShortcutItem *item; // null once forgotten
+        Desktop *desktop;   // where it was when recorded; a cut deletes it there
     };
     void record(bool cut);
     void setPasteEnabled(bool enabled);
+    // The entries still alive, in clipboard order; the clipboard is left empty.
+    std::vector<Entry> takeEntries();
+    // Destroys the shortcuts of a completed cut; failures go to errors.
+    void destroyCut(const std::vector<Entry> &doomed, QStringList &errors);
+    void showErrors(const QStringList &errors);
 
     Workspace &ws_;
     Prompt &prompt_;
@@ -62,6 +71,10 @@ private:
     Arrangement &arrangement_;
     ShortcutView &view_;
     std::vector<Entry> entries_;
+    // Where each live shortcut sits in entries_, so that forgetting one of
+    // thousands costs no search.
+    std::unordered_map<const ShortcutItem *, std::size_t> index_;
+    std::size_t live_ = 0;
     bool cut_ = false;
     bool pasteEnabled_ = false;
 };
