@@ -185,6 +185,15 @@ private slots:
         drag(QPoint(180, 60), {QPoint(600, 40), QPoint(795, 5)});
         QCOMPARE(posOf(item(1)), QPoint(788, 2)); // half off the page
         QCOMPARE(posOf(item(2)), QPoint(688, 92));
+
+        // Escape gives the drag up: everything goes back.
+        QTest::mousePress(page_, Qt::LeftButton, {}, QPoint(795, 5));
+        QTest::mouseMove(page_, QPoint(300, 200));
+        QCOMPARE(posOf(item(1)), QPoint(293, 197));
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QCOMPARE(posOf(item(1)), QPoint(788, 2));
+        QTest::mouseRelease(page_, Qt::LeftButton, {}, QPoint(300, 200));
+        QCOMPARE(posOf(item(1)), QPoint(788, 2));
         QCOMPARE(w.StatusBar()->saveState(), QStringLiteral("Unmodified"));
     }
 

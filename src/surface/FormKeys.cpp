@@ -15,6 +15,8 @@ std::optional<KeyCommand> keyCommandFor(const QKeyEvent &event)
     if (event.type() == QEvent::KeyPress) {
         if (key == Qt::Key_Return || key == Qt::Key_Enter)
             return KeyCommand::Open;
+        if (key == Qt::Key_Escape)
+            return KeyCommand::Cancel;
         if (mods != Qt::ControlModifier)
             return std::nullopt;
         switch (key) {
@@ -35,7 +37,7 @@ std::optional<KeyCommand> keyCommandFor(const QKeyEvent &event)
     return std::nullopt;
 }
 
-FormKeys::FormKeys(QWidget *window, std::function<void(KeyCommand)> run)
+FormKeys::FormKeys(QWidget *window, std::function<bool(KeyCommand)> run)
     : QObject(window), window_(window), run_(std::move(run))
 {
     // On the application: a key goes to the focused widget first, and the
@@ -57,8 +59,7 @@ bool FormKeys::eventFilter(QObject *watched, QEvent *event)
         return false;
     // Taken here, so that its way on through the parent widgets does not
     // bring it back.
-    run_(*command);
-    return true;
+    return run_(*command);
 }
 
 } // namespace vl

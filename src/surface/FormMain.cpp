@@ -131,7 +131,7 @@ void TFormMain::buildUi()
         if (!MainActions::onShortcutMenu(id))
             addAction((*actions_)[id]);
     }
-    new FormKeys(this, [this](KeyCommand command) { runKey(command); });
+    new FormKeys(this, [this](KeyCommand command) { return runKey(command); });
     connect((*actions_)[ActionId::NewDesktop], &QAction::triggered, this, [this] { desktopCmds_.mnuNewTabSheetClick(); });
     connect((*actions_)[ActionId::RenameDesktop], &QAction::triggered, this,
             [this] { desktopCmds_.mnuRenameTabSheetClick(); });
@@ -538,7 +538,7 @@ void TFormMain::keyCommand(const std::function<void()> &command)
         command();
 }
 
-void TFormMain::runKey(KeyCommand command)
+bool TFormMain::runKey(KeyCommand command)
 {
     switch (command) {
     case KeyCommand::Rename:
@@ -565,7 +565,13 @@ void TFormMain::runKey(KeyCommand command)
         if (ShortcutItem *item = ws_.work.CurrentElement.item)
             executeItem(*item);
         break;
+    case KeyCommand::Cancel:
+        if (!gestures_->dragging() && !gestures_->banding())
+            return false;
+        gestures_->cancel();
+        break;
     }
+    return true;
 }
 
 void TFormMain::SourceToSender(ShortcutItem &target, ShortcutItem &dragged)

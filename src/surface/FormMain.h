@@ -148,7 +148,7 @@ private:
     // The keyboard commands on the current shortcut pass the gate first;
     // from the shortcut menu they run at once, its gate having passed.
     void keyCommand(const std::function<void()> &command);
-    void runKey(KeyCommand command);
+    bool runKey(KeyCommand command);
     // The end: the final save (unless quitting without one), then away.
     void finishSession();
     QPoint visibleNewPosition() const;
