@@ -84,7 +84,9 @@ QPixmap ShortcutPictures::shownPart(const QImage &image)
 
 void ShortcutPictures::adopt(const QString &path, const QImage &image)
 {
-    if (!path.isEmpty() && !image.isNull())
+    // A picture that failed is kept as failed too: painting would only
+    // decode it again to fail again.
+    if (!path.isEmpty() && path != ShortcutItem::NoPicture)
         custom_.insert(path, shownPart(image));
 }
 

@@ -20,7 +20,8 @@ public:
     // What the shortcut shows, or nullptr for no picture at all.
     const QPixmap *pictureFor(const ShortcutItem &item);
     // Takes a picture file's content decoded elsewhere (a command that had
-    // to decode it anyway), so it is not decoded again for painting.
+    // to decode it anyway; null when it could not), so it is not decoded
+    // again for painting.
     void adopt(const QString &path, const QImage &image);
     // Forgets everything looked up (files may have come or gone).
     void clear();
