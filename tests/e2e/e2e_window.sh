@@ -2,9 +2,11 @@
 # End-to-end checks of the real program on a private Xvfb display with
 # openbox, driven by xdotool: start-up, the single-instance hand-off, the
 # close box, the keyboard commands, the termination signal, a file handed
-# over by a later start and a double click that starts a shortcut's default
-# application, all judged from outside through X properties, process states,
-# the settings file and what a recording handler wrote down.
+# over by a later start, a double click that starts a shortcut's default
+# application, and the real mouse on the page (rubber band, dragging, the
+# shortcut menu), all judged from outside through X properties, process
+# states, the screen's pixels, the settings file and what a recording
+# handler wrote down.
 #
 #   usage: e2e_window.sh path/to/vorlane
 #
@@ -111,6 +113,10 @@ xvfb_up() {
         && xdpyinfo -display ":$n" >/dev/null 2>&1
 }
 
+# Xvfb keeps its framebuffer in an XWD file here.
+fb_dir="$tmp/fb"
+mkdir -p "$fb_dir"
+
 start_xvfb() {
     local i n attempts=0 steps
     local first=$((RANDOM % 110))
@@ -118,7 +124,8 @@ start_xvfb() {
         n=$((90 + (first + i) % 110))
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
         attempts=$((attempts + 1))
-        Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp -noreset >"$tmp/xvfb.log" 2>&1 </dev/null &
+        # -fbdir: the screen's pixels, readable without a screenshot tool.
+        Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp -noreset -fbdir "$fb_dir" >"$tmp/xvfb.log" 2>&1 </dev/null &
         xvfb_pid=$!
         steps=150
         until xvfb_up "$n"; do
@@ -1004,6 +1011,226 @@ scenario_rename_message() {
     end_scenario
 }
 
+# --- the real mouse on the page -------------------------------------------
+
+# The framebuffer file is XWD: a header of big-endian 32-bit fields, a
+# colour map of 12-byte entries, then the pixels row by row.
+fb_file() { echo "$fb_dir/Xvfb_screen0"; }
+fb_field() { od -An -tu1 -j "$1" -N 4 "$(fb_file)" 2>/dev/null | awk 'NF == 4 { print (($1 * 256 + $2) * 256 + $3) * 256 + $4 }'; }
+fb_data=
+fb_stride=
+fb_order=
+fb_layout() {
+    [ -n "$fb_data" ] && return 0
+    local header order bpp stride red green blue colours
+    header=$(fb_field 0) order=$(fb_field 28) bpp=$(fb_field 44) stride=$(fb_field 48)
+    red=$(fb_field 56) green=$(fb_field 60) blue=$(fb_field 64) colours=$(fb_field 76)
+    # What a 24-bit Xvfb screen holds: 4 bytes a pixel, red in the high byte.
+    [ "$bpp" = 32 ] && [ "$red" = 16711680 ] && [ "$green" = 65280 ] && [ "$blue" = 255 ] || return 1
+    fb_data=$((header + colours * 12)) fb_stride=$stride fb_order=$order
+}
+# The pixels from screen pixel $1 $2 on, $3 of them along the row, as
+# "red green blue" lines.
+fb_row() {
+    od -An -tu1 -v -w4 -j $((fb_data + $2 * fb_stride + $1 * 4)) -N $(($3 * 4)) "$(fb_file)" 2>/dev/null \
+        | awk -v lsb=$((fb_order == 0)) 'NF == 4 { if (lsb) print $3, $2, $1; else print $2, $3, $4 }'
+}
+first_red() { awk '$0 == "255 0 0" { print NR - 1; found = 1; exit } END { exit !found }'; }
+# How many pixels lie before the first pure red one on the row from screen
+# pixel $1 $2 on, or on the column down from it; at most $3 are looked at.
+fb_first_red_right() { fb_row "$1" "$2" "$3" | first_red; }
+fb_first_red_down() {
+    local i
+    for ((i = 0; i < $3; i++)); do
+        [ "$(fb_row "$1" $(($2 + i)) 1)" = "255 0 0" ] && { echo "$i"; return 0; }
+    done
+    return 1
+}
+
+# Where the page of window $1 begins, in window coordinates, for a desktop
+# painted pure red (BG_Color=255): the first red pixel of the row through
+# the window's middle, then of the column just inside the page's left edge.
+# Shortcuts must keep clear of that row's left end and of the page's top
+# left corner. Sets page_x and page_y.
+page_x=
+page_y=
+find_page_origin() {
+    local info ax ay width height
+    fb_layout || return 1
+    info=$(xwininfo -id "$1" 2>/dev/null) || return 1
+    ax=$(sed -n 's/^ *Absolute upper-left X: *//p' <<<"$info")
+    ay=$(sed -n 's/^ *Absolute upper-left Y: *//p' <<<"$info")
+    width=$(sed -n 's/^ *Width: *//p' <<<"$info")
+    height=$(sed -n 's/^ *Height: *//p' <<<"$info")
+    ((ax >= 0 && ay >= 0 && width > 0 && height > 0)) || return 1
+    # A frame or a tab strip is never this wide.
+    page_x=$(fb_first_red_right "$ax" $((ay + height / 2)) 100) || return 1
+    page_y=$(fb_first_red_down $((ax + page_x + 10)) "$ay" 100) || return 1
+}
+
+# Moves the pointer to page point $2 $3 of window $1 and gives the program
+# time to see it: without pauses a real press-move-release sequence loses
+# steps.
+page_move() {
+    xdotool mousemove --window "$1" $((page_x + $2)) $((page_y + $3))
+    sleep 0.1
+}
+# A left-button drag on window $1 through the page points "x y" that
+# follow: pressed at the first, released at the last.
+page_drag() {
+    local w=$1 x y
+    read -r x y <<<"$2"
+    shift 2
+    page_move "$w" "$x" "$y"
+    xdotool mousedown 1
+    sleep 0.1
+    local point
+    for point; do
+        read -r x y <<<"$point"
+        page_move "$w" "$x" "$y"
+    done
+    sleep 0.1
+    xdotool mouseup 1
+    sleep 0.2
+}
+
+# One red desktop holding shortcuts "left top file", in element order (the
+# file last: it may hold spaces). $1: one more line for [General], or
+# nothing. The files must exist: a missing one is not loaded.
+write_shortcut_desktop() {
+    local general=$1 entry left top file i=0
+    shift
+    {
+        printf '[General]\r\nPage_Count=1\r\nActive_Page=0\r\n'
+        [ -n "$general" ] && printf '%s\r\n' "$general"
+        printf '\r\n[Page0]\r\nDesktop_Caption=Work\r\nBG_Color=255\r\nItem_CountTrue=%d\r\n' $#
+        for entry; do
+            read -r left top file <<<"$entry"
+            i=$((i + 1))
+            printf '\r\n[Page0\\Item%d]\r\nAttachedFile=%s\r\nLabel_Caption=%s\r\nItem_Left=%d\r\nItem_Top=%d\r\n' \
+                "$i" "$file" "${file##*/}" "$left" "$top"
+        done
+    } >"$VORLANE_SETTINGS"
+}
+
+# The AttachedFile of every shortcut of the first desktop that a load
+# reads, one a line in element order. A save leaves the sections of
+# deleted shortcuts behind; the count decides which are read.
+loaded_files() {
+    local count i
+    count=$(section_lines Page0 | sed -n 's/^Item_CountTrue=//p')
+    for ((i = 1; i <= ${count:-0}; i++)); do
+        section_lines "Page0\\Item$i" | sed -n 's/^AttachedFile=//p'
+    done
+}
+
+# The section of the shortcut with file $1 holds position $2 $3.
+placed_at() {
+    local section
+    section=$(item_section_of "$1")
+    holds_line "$section" "Item_Left=$2" && holds_line "$section" "Item_Top=$3"
+}
+show_positions() {
+    tr -d '\r' <"$VORLANE_SETTINGS" 2>/dev/null | grep -E '^(\[Page0|AttachedFile=|Item_Left=|Item_Top=|Item_CountTrue=)' | sed 's/^/    | /'
+}
+
+# Starts a copy on the settings file as written, waits for its window and
+# finds where its page begins.
+start_on_page() {
+    start_and_wait_window || { fail "no window"; return 1; }
+    focus_window "$win" || { fail "the window does not take the focus"; return 1; }
+    # The pointer is drawn into the framebuffer: keep it out of the way.
+    xdotool mousemove 0 0
+    if wait_for 10 find_page_origin "$win"; then
+        echo "    (the page begins at $page_x,$page_y of the window)"
+    else
+        fail "no red page found in the window's pixels"
+        return 1
+    fi
+}
+
+scenario_band_and_drag() {
+    begin_scenario band-and-drag
+    mkdir -p "$scene/files"
+    local a="$scene/files/Alpha.txt" b="$scene/files/Beta two.txt" c="$scene/files/Gamma.txt" f
+    for f in "$a" "$b" "$c"; do printf 'text\n' >"$f"; done
+    # Immediate saving on: a drag that reported a change would write the
+    # file at once.
+    write_shortcut_desktop "Immediate_Save=1" "200 120 $a" "280 150 $b" "520 300 $c"
+    if start_on_page; then
+        local pid=$last_pid w=$win before
+        before=$(file_sum)
+        # From the empty background around both pictures; the band is judged
+        # one move behind the pointer, hence the last step of one pixel.
+        page_drag "$w" "150 90" "180 110" "230 140" "290 170" "340 200" "341 201"
+        # Alpha's picture spans (200,120)-(232,152); the drag passes the
+        # start distance in its first step and ends on the background.
+        page_drag "$w" "216 136" "241 146" "266 156" "291 166" "316 176" "341 186" "366 196"
+        sleep 0.3
+        check "the program keeps running" is_running "$pid"
+        check "the band and the drag saved nothing, even with immediate saving on" test "$(file_sum)" = "$before"
+        kill -TERM "$pid"
+        if wait_for 10 is_gone "$pid"; then
+            check "it ends with status 0 after SIGTERM" status_of "$pid"
+        else
+            fail "the program still runs 10 s after SIGTERM"
+        fi
+        check "the file still counts three shortcuts" holds_line "$(section_lines Page0)" "Item_CountTrue=3"
+        check "the dragged shortcut moved by (150,60) to (350,180)" placed_at "$a" 350 180
+        check "the other one in the band moved with it to (430,210)" placed_at "$b" 430 210
+        check "the shortcut outside the band stayed at (520,300)" placed_at "$c" 520 300
+        ((failed > scene_failed_before)) && show_positions
+    fi
+    end_scenario
+}
+
+scenario_menu_delete() {
+    begin_scenario menu-delete
+    mkdir -p "$scene/files"
+    local a="$scene/files/Alpha.txt" b="$scene/files/Beta.txt" c="$scene/files/Gamma.txt" f
+    for f in "$a" "$b" "$c"; do printf 'text\n' >"$f"; done
+    write_shortcut_desktop "" "120 120 $a" "240 120 $b" "360 120 $c"
+    if start_on_page; then
+        local pid=$last_pid w=$win
+        # Alpha selected first: the right press on Beta, without Ctrl, must
+        # leave Beta selected alone, or Alpha goes too.
+        page_move "$w" 136 136
+        xdotool click 1
+        sleep 0.3
+        page_move "$w" 256 136
+        xdotool click 3
+        if wait_for 10 popup_shown "$pid"; then
+            sleep 0.2
+            # Copy, Cut, Delete.
+            press Down Down Down Return
+            if wait_for 10 find_dialog_titled "$pid" Warning && focus_dialog "$found"; then
+                local question=$found
+                pass "\"Delete Shortcut\" asks"
+                # Return is OK in this question.
+                press Return
+                check "the question closes" wait_for 10 window_gone "$question"
+            else
+                fail "no focused question \"Warning\" after \"Delete Shortcut\""
+            fi
+        else
+            fail "no shortcut menu after a right click on a shortcut"
+        fi
+        check "the program keeps running" is_running "$pid"
+        kill -TERM "$pid"
+        if wait_for 10 is_gone "$pid"; then
+            check "it ends with status 0 after SIGTERM" status_of "$pid"
+        else
+            fail "the program still runs 10 s after SIGTERM"
+        fi
+        check "the desktop counts two shortcuts" holds_line "$(section_lines Page0)" "Item_CountTrue=2"
+        check "the shortcuts read back are Alpha and Gamma, in that order" test "$(loaded_files)" = "$a"$'\n'"$c"
+        check "Alpha keeps its place" placed_at "$a" 120 120
+        check "Gamma keeps its place" placed_at "$c" 360 120
+        ((failed > scene_failed_before)) && show_positions
+    fi
+    end_scenario
+}
+
 # --- main -------------------------------------------------------------------
 
 if ! start_xvfb; then
@@ -1040,6 +1267,8 @@ scenario_reload_term
 scenario_handoff_during_question
 scenario_term_during_question
 scenario_rename_message
+scenario_band_and_drag
+scenario_menu_delete
 echo "all scenarios: $(since "$started_all") s"
 
 echo "$passed passed, $failed failed"
