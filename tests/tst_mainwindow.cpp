@@ -14,7 +14,7 @@
 #include "surface/MainActions.h"
 #include "surface/Selection.h"
 #include "surface/TabStrip.h"
-#include "surface/WidgetPrompt.h"
+#include "app/WidgetPrompt.h"
 #include "app/SplashWindow.h"
 
 #include <QAction>

@@ -7,7 +7,7 @@
 #include "surface/Selection.h"
 #include "surface/ShortcutCommands.h"
 #include "surface/ShortcutDialogs.h"
-#include "surface/WidgetPrompt.h"
+#include "app/WidgetPrompt.h"
 
 #include <QApplication>
 #include <QDir>

@@ -8,10 +8,10 @@
 #include "platform/DesktopIcons.h"
 #include "platform/LinuxPlatform.h"
 #include "platform/SignalWatcher.h"
-#include "surface/ColourConv.h"
+#include "common/ColourConv.h"
 #include "surface/DesktopSurface.h"
 #include "surface/FormMain.h"
-#include "surface/WidgetPrompt.h"
+#include "app/WidgetPrompt.h"
 
 #include <QApplication>
 #include <QIcon>

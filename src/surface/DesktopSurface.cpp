@@ -1,7 +1,7 @@
 #include "surface/DesktopSurface.h"
 
 #include "shortcuts/ShortcutPictures.h"
-#include "surface/ColourConv.h"
+#include "common/ColourConv.h"
 #include "common/PictureLoader.h"
 
 #include <QMouseEvent>

@@ -5,7 +5,7 @@
 #include "app/SplashWindow.h"
 #include "platform/Platform.h"
 #include "shortcuts/ShortcutFiles.h"
-#include "surface/ColourConv.h"
+#include "common/ColourConv.h"
 #include "surface/DesktopSurface.h"
 #include "surface/HandOffPickup.h"
 #include "surface/MainActions.h"

@@ -1,4 +1,4 @@
-#include "surface/WidgetPrompt.h"
+#include "app/WidgetPrompt.h"
 
 #include "surface/DialogPlacement.h"
 #include "surface/Dialogs.h"

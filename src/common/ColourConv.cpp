@@ -1,4 +1,4 @@
-#include "surface/ColourConv.h"
+#include "common/ColourConv.h"
 
 #include <QApplication>
 #include <QPalette>
