@@ -21,6 +21,9 @@ protected:
     std::optional<QString> openFileDialog(const QString &, const QString &, bool) override { return std::nullopt; }
     std::optional<UrlShortcutFields> urlShortcutDialog(const UrlShortcutFields &) override { return std::nullopt; }
     std::optional<ShortcutAttributes> attributesDialog(const ShortcutAttributes &) override { return std::nullopt; }
+    std::optional<NoteLook> notePropertiesDialog(const NoteLook &) override { return std::nullopt; }
+    std::optional<FontSpec> fontDialog(const FontSpec &) override { return std::nullopt; }
+    std::optional<Colour> colorDialog(Colour) override { return std::nullopt; }
 
 private:
     std::FILE *out_;

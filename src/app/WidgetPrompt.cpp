@@ -1,10 +1,14 @@
 #include "app/WidgetPrompt.h"
 
-#include "surface/DialogPlacement.h"
+#include "common/ColourConv.h"
+#include "common/DialogPlacement.h"
+#include "notes/TfrmNote.h"
 #include "surface/Dialogs.h"
 #include "surface/ShortcutDialogs.h"
 
 #include <QApplication>
+#include <QColorDialog>
+#include <QFontDialog>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -217,6 +221,34 @@ std::optional<ShortcutAttributes> WidgetPrompt::attributesDialog(const ShortcutA
     if (run(dialog) != QDialog::Accepted)
         return std::nullopt;
     return dialog.fields();
+}
+
+} // namespace vl
+
+namespace vl {
+
+std::optional<NoteLook> WidgetPrompt::notePropertiesDialog(const NoteLook &preset)
+{
+    TfrmNote dialog(*this, preset, main_);
+    if (run(dialog) != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.look();
+}
+
+std::optional<FontSpec> WidgetPrompt::fontDialog(const FontSpec &preset)
+{
+    QFontDialog dialog(toQFont(preset), owner());
+    if (run(dialog) != QDialog::Accepted)
+        return std::nullopt;
+    return fromQFont(dialog.selectedFont(), preset);
+}
+
+std::optional<Colour> WidgetPrompt::colorDialog(Colour preset)
+{
+    QColorDialog dialog(toQColor(preset), owner());
+    if (run(dialog) != QDialog::Accepted)
+        return std::nullopt;
+    return fromQColor(dialog.selectedColor());
 }
 
 } // namespace vl

@@ -39,6 +39,9 @@ protected:
                                           bool picturePreview) override;
     std::optional<UrlShortcutFields> urlShortcutDialog(const UrlShortcutFields &preset) override;
     std::optional<ShortcutAttributes> attributesDialog(const ShortcutAttributes &preset) override;
+    std::optional<NoteLook> notePropertiesDialog(const NoteLook &preset) override;
+    std::optional<FontSpec> fontDialog(const FontSpec &preset) override;
+    std::optional<Colour> colorDialog(Colour preset) override;
     void cancelOpenQuestions() override;
 
 private:

@@ -25,6 +25,19 @@ QFont toQFont(const FontSpec &f)
     return font;
 }
 
+FontSpec fromQFont(const QFont &font, const FontSpec &keep)
+{
+    FontSpec f = keep;
+    f.Name = font.family();
+    if (font.pointSize() > 0)
+        f.Size = font.pointSize();
+    f.Bold = font.bold();
+    f.Italic = font.italic();
+    f.Underline = font.underline();
+    f.StrikeOut = font.strikeOut();
+    return f;
+}
+
 void installPaletteColourResolver()
 {
     setSystemColourResolver([](int index) -> Colour {

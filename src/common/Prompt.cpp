@@ -70,6 +70,21 @@ std::optional<ShortcutAttributes> Prompt::AttributesDialog(const ShortcutAttribu
     return ask<std::optional<ShortcutAttributes>>(std::nullopt, [&] { return attributesDialog(preset); });
 }
 
+std::optional<NoteLook> Prompt::NoteProperties(const NoteLook &preset)
+{
+    return ask<std::optional<NoteLook>>(std::nullopt, [&] { return notePropertiesDialog(preset); });
+}
+
+std::optional<FontSpec> Prompt::FontDialog(const FontSpec &preset)
+{
+    return ask<std::optional<FontSpec>>(std::nullopt, [&] { return fontDialog(preset); });
+}
+
+std::optional<Colour> Prompt::ColorDialog(Colour preset)
+{
+    return ask<std::optional<Colour>>(std::nullopt, [&] { return colorDialog(preset); });
+}
+
 void Prompt::dismissQuestions()
 {
     if (dismissing_)

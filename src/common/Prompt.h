@@ -1,5 +1,8 @@
 #pragma once
 
+#include "model/Colour.h"
+#include "model/FontSpec.h"
+
 #include <QString>
 
 #include <optional>
@@ -39,6 +42,13 @@ struct ShortcutAttributes {
     QString picture;
 };
 
+// What the note properties dialog edits.
+struct NoteLook {
+    FontSpec font;
+    Colour colour = 0;
+    bool useParentColor = false;
+};
+
 // Every message box and question of the program goes through this service,
 // so that the logic behind them runs without a display and tests can script
 // the answers. The widget implementation lives with the main window.
@@ -73,6 +83,12 @@ public:
     std::optional<UrlShortcutFields> UrlShortcutDialog(const UrlShortcutFields &preset);
     // The attributes dialog preset with the fields; the fields on OK.
     std::optional<ShortcutAttributes> AttributesDialog(const ShortcutAttributes &preset);
+    // The note properties dialog preset with the look; the look on OK.
+    std::optional<NoteLook> NoteProperties(const NoteLook &preset);
+    // The font chooser; the colour of the font is kept as it was.
+    std::optional<FontSpec> FontDialog(const FontSpec &preset);
+    // The colour chooser.
+    std::optional<Colour> ColorDialog(Colour preset);
 
     // Where open questions are reported as busy; null: nowhere.
     void setRequests(OutsideRequests *requests) { requests_ = requests; }
@@ -92,6 +108,9 @@ protected:
                                                   bool picturePreview) = 0;
     virtual std::optional<UrlShortcutFields> urlShortcutDialog(const UrlShortcutFields &preset) = 0;
     virtual std::optional<ShortcutAttributes> attributesDialog(const ShortcutAttributes &preset) = 0;
+    virtual std::optional<NoteLook> notePropertiesDialog(const NoteLook &preset) = 0;
+    virtual std::optional<FontSpec> fontDialog(const FontSpec &preset) = 0;
+    virtual std::optional<Colour> colorDialog(Colour preset) = 0;
     // Ends every question now on screen as cancelled; the calls above then
     // return as if the user had cancelled.
     virtual void cancelOpenQuestions() {}

@@ -300,6 +300,7 @@ SettingsFile::SaveResult SettingsFile::SaveAll()
     if (w.Saving || w.Loading || w.Reloading)
         return SaveResult::Busy;
     const OutsideRequests::Busy busy(requests_);
+    host_.flushEdits();
     w.Saving = true;
     struct ClearSaving {
         bool &flag;

@@ -30,6 +30,9 @@ public:
     virtual void applyWindowState(const GlobalSettings &global) { (void)global; }
     // The window's geometry into the model, just before a save writes it.
     virtual void captureWindowState(GlobalSettings &global) { (void)global; }
+    // Whatever the window holds that the model does not yet (text being
+    // typed), into the model, before a save reads it.
+    virtual void flushEdits() {}
     // False when the picture file exists but cannot be shown.
     bool loadDesktopPicture(Desktop &desktop);
     // False when the shortcut's picture file cannot be shown (missing too).

@@ -2,7 +2,7 @@
 
 #include "common/Prompt.h"
 #include "storage/SettingsFile.h"
-#include "surface/DialogPlacement.h"
+#include "common/DialogPlacement.h"
 #include "surface/PasswordGate.h"
 
 #include <QApplication>
@@ -53,38 +53,6 @@ QLineEdit *passwordEdit(QWidget *parent, const char *name)
 }
 
 } // namespace
-
-PlacedDialog::PlacedDialog(QWidget *mainWindow, QWidget *parent)
-    : QDialog(parent ? parent : mainWindow), mainWindow_(mainWindow)
-{
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-}
-
-void PlacedDialog::showEvent(QShowEvent *event)
-{
-    // Fixed size, but wide enough for the whole caption in the title bar
-    // (window managers cut it short with an ellipsis): a strut of no height
-    // as wide as the caption needs.
-    if (!titleStrut_) {
-        titleStrut_ = new QSpacerItem(0, 0, QSizePolicy::Fixed, QSizePolicy::Fixed);
-        layout()->addItem(titleStrut_);
-    }
-    titleStrut_->changeSize(titleWidth(windowTitle()), 0, QSizePolicy::Fixed, QSizePolicy::Fixed);
-    layout()->invalidate();
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
-    layout()->activate(); // the size is placed, not the one before the strut
-    placeOver(this, mainWindow_);
-    QDialog::showEvent(event);
-}
-
-int PlacedDialog::titleWidth(const QString &title)
-{
-    // Title bars use a bold face about the size of the application font;
-    // the rest is the icon and the buttons around the caption.
-    QFont font = QApplication::font();
-    font.setBold(true);
-    return QFontMetrics(font).horizontalAdvance(title) + 96;
-}
 
 // ------------------------------------------------------------------ rename
 

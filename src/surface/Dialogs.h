@@ -1,33 +1,14 @@
 #pragma once
 
-#include <QDialog>
+#include "common/DialogPlacement.h"
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QSpacerItem;
 
 namespace vl {
 
 class Prompt;
-
-// Base of the small dialogs: fixed size, placed over the main window when
-// shown.
-class PlacedDialog : public QDialog {
-    Q_OBJECT
-public:
-    PlacedDialog(QWidget *mainWindow, QWidget *parent);
-
-    // The width a dialog needs to show the whole caption in its title bar.
-    static int titleWidth(const QString &title);
-
-protected:
-    void showEvent(QShowEvent *event) override;
-
-private:
-    QWidget *mainWindow_;
-    QSpacerItem *titleStrut_ = nullptr; // owned by the layout
-};
 
 // The rename dialog, shared by desktops and shortcuts; refuses an empty name.
 class TfrmRename : public PlacedDialog {

@@ -1,5 +1,6 @@
 #include "surface/FormMain.h"
 
+#include "common/ColourConv.h"
 #include "common/HandOff.h"
 #include "common/Prompt.h"
 #include "app/SplashWindow.h"
@@ -7,6 +8,8 @@
 #include "shortcuts/ShortcutFiles.h"
 #include "common/ColourConv.h"
 #include "surface/DesktopSurface.h"
+#include "notes/NoteBoard.h"
+#include "notes/TResizer.h"
 #include "surface/HandOffPickup.h"
 #include "surface/MainActions.h"
 #include "common/PictureLoader.h"
@@ -58,6 +61,7 @@ public:
     }
     void applyWindowState(const GlobalSettings &g) override { w_.applyWindowState(g); }
     void captureWindowState(GlobalSettings &g) override { w_.captureWindowState(g); }
+    void flushEdits() override { w_.notes_->flush(); }
     bool canShowPicture(const QString &path) override { return canDecodePicture(path); }
     void setAttachedFile(ShortcutItem &item, const QString &file) override { AttachFile(item, file, w_.platform_); }
     void desktopChanged() override
@@ -143,6 +147,7 @@ void TFormMain::buildUi()
     connect((*actions_)[ActionId::QuitWithoutSaving], &QAction::triggered, this, &TFormMain::quitWithoutSaving);
     connect((*actions_)[ActionId::NewShortcut], &QAction::triggered, this, [this] { shortcutCmds_.mnuNewItemClick(); });
     connect((*actions_)[ActionId::NewUrl], &QAction::triggered, this, [this] { shortcutCmds_.mnuNewUrlClick(); });
+    connect((*actions_)[ActionId::NewNote], &QAction::triggered, this, &TFormMain::mnuNewNoteClick);
     connect((*actions_)[ActionId::ItemCopy], &QAction::triggered, this, [this] { clipboard_.mnuItemCopyClick(); });
     connect((*actions_)[ActionId::ItemCut], &QAction::triggered, this, [this] { clipboard_.mnuItemCutClick(); });
     // Ctrl+V goes straight to the command, without the menu's gate.
@@ -170,6 +175,7 @@ void TFormMain::buildUi()
     popupMenuMain_->setObjectName(QStringLiteral("PopupMenuMain"));
     popupMenuMain_->addAction((*actions_)[ActionId::NewShortcut]);
     popupMenuMain_->addAction((*actions_)[ActionId::NewUrl]);
+    popupMenuMain_->addAction((*actions_)[ActionId::NewNote]);
     popupMenuMain_->addSeparator();
     popupMenuMain_->addAction((*actions_)[ActionId::NewDesktop]);
     popupMenuMain_->addAction((*actions_)[ActionId::RenameDesktop]);
@@ -196,6 +202,7 @@ void TFormMain::buildUi()
 
     connect(tabs_, &TabStrip::currentChanged, this, &TFormMain::onTabChanged);
     gestures_ = std::make_unique<SurfaceGestures>(ws_, selection_, *surface_, static_cast<GestureView &>(*this));
+    notes_ = std::make_unique<NoteBoard>(surface_, static_cast<NoteHost &>(*this), prompt_);
     connect(surface_, &DesktopSurface::mousePressed, this, [this](const auto &m) { gestures_->press(m); });
     connect(surface_, &DesktopSurface::mouseMoved, this, [this](const auto &m) { gestures_->move(m); });
     connect(surface_, &DesktopSurface::mouseReleased, this, [this](const auto &m) { gestures_->release(m); });
@@ -307,7 +314,11 @@ void TFormMain::desktopsChanged()
     tabs_->setCurrentIndex(ws_.activeIndex(), false);
 }
 
-void TFormMain::showActiveDesktop() { surface_->setDesktop(ws_.activeDesktop()); }
+void TFormMain::showActiveDesktop()
+{
+    surface_->setDesktop(ws_.activeDesktop());
+    notes_->show(ws_.activeDesktop());
+}
 
 void TFormMain::PageControl1Change()
 {
@@ -320,12 +331,15 @@ void TFormMain::PageControl1Change()
     selection_.UnFocused();
     surface_->setDesktop(d);
     // Locked before the question: nothing of a protected desktop may be
-    // painted behind its own password prompt.
+    // painted behind its own password prompt, its notes included.
     surface_->setLocked(true);
+    notes_->show(nullptr);
     const bool allowed = gate_.switchAllowed(*d, PasswordGate::creationError("PageControl1Change"));
     // The question may have outlived the desktop it was about.
-    if (surface_->desktop() == d)
+    if (surface_->desktop() == d) {
         surface_->setLocked(!allowed);
+        notes_->show(allowed ? d : nullptr);
+    }
 }
 
 void TFormMain::Modified() { saver_->Modified(); }
@@ -333,6 +347,7 @@ void TFormMain::Modified() { saver_->Modified(); }
 void TFormMain::desktopRemoving(Desktop &d)
 {
     gestures_->cancel();
+    notes_->forget(&d);
     clipboard_.forgetDesktop(&d);
     selection_.dropAll();
     surface_->forget(&d);
@@ -368,6 +383,7 @@ void TFormMain::mnuReloadClick()
     if (prompt_.MessageDlg(ReloadQuestion, MsgDlgType::Warning, mbOK | mbCancel, 0) != ModalResult::OK)
         return;
     gestures_->cancel();
+    notes_->forgetAll();
     for (int i = 0; i < ws_.desktopCount(); ++i)
         clipboard_.forgetDesktop(&ws_.desktop(i));
     selection_.dropAll();
@@ -572,6 +588,65 @@ bool TFormMain::runKey(KeyCommand command)
         break;
     }
     return true;
+}
+
+void TFormMain::backgroundClicked() { notes_->hideAllHandles(); }
+
+void TFormMain::mnuNewNoteClick()
+{
+    if (!ws_.activeDesktop())
+        return;
+    Note &note = ws_.CreateNewNote();
+    // Empty, in the page's font and an edit field's colour, until its
+    // properties say otherwise; nothing is reported as changed.
+    note.Note_Font = defaultFont();
+    note.Note_Color = clr::clWindow;
+    notes_->add(note);
+}
+
+void TFormMain::CheckPasswordOnNoteMenuItem(TResizer &note, QPoint globalPos)
+{
+    const Desktop *d = ws_.activeDesktop();
+    if (d && gate_.menuAllowed(*d, PasswordGate::creationError("CheckPasswordOnNoteMenuItem")))
+        note.popupMenu(globalPos);
+}
+
+void TFormMain::NoteMouseDown(TResizer &note, Qt::MouseButton button, QPoint globalPos)
+{
+    selection_.UnFocused();
+    if (button == Qt::RightButton)
+        CheckPasswordOnNoteMenuItem(note, globalPos);
+}
+
+void TFormMain::noteMenuRequested(TResizer &note, QPoint globalPos) { CheckPasswordOnNoteMenuItem(note, globalPos); }
+
+void TFormMain::noteProperties(TResizer &note)
+{
+    Note &record = note.note();
+    const std::optional<NoteLook> look =
+        prompt_.NoteProperties({record.Note_Font, record.Note_Color, record.UseParentColor});
+    if (!look)
+        return;
+    record.Note_Font = look->font;
+    record.UseParentColor = look->useParentColor;
+    // The desktop's colour as it is now: a later change of it leaves the
+    // note alone.
+    const Desktop *d = ws_.activeDesktop();
+    record.Note_Color = look->useParentColor && d ? d->settings.BG_Color : look->colour;
+    note.applyRecord();
+}
+
+void TFormMain::noteDeleted(TResizer &note)
+{
+    Note *record = &note.note();
+    Desktop *d = ws_.activeDesktop();
+    if (ws_.work.CurrentElement.note == record)
+        ws_.work.CurrentElement.clear();
+    // The record goes now, so that no save can write it; the controller
+    // goes once its menu has returned.
+    notes_->remove(record);
+    if (d)
+        d->removeNote(record);
 }
 
 void TFormMain::SourceToSender(ShortcutItem &target, ShortcutItem &dragged)

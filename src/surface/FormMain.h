@@ -3,6 +3,7 @@
 #include "app/SaveController.h"
 #include "common/OutsideRequests.h"
 #include "model/Model.h"
+#include "notes/NoteHost.h"
 #include "storage/SettingsFile.h"
 #include "shortcuts/Launching.h"
 #include "shortcuts/ShortcutPictures.h"
@@ -27,6 +28,7 @@ class QVBoxLayout;
 namespace vl {
 
 class DesktopSurface;
+class NoteBoard;
 class HandOff;
 class MainActions;
 class Platform;
@@ -41,7 +43,8 @@ class TFormMain : public QWidget,
                   private DesktopView,
                   private ShortcutView,
                   private ArrangeView,
-                  private GestureView {
+                  private GestureView,
+                  private NoteHost {
     Q_OBJECT
 public:
     TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, QWidget *parent = nullptr);
@@ -104,6 +107,17 @@ public:
     // One shortcut dropped onto another.
     void SourceToSender(ShortcutItem &target, ShortcutItem &dragged) override;
     SurfaceGestures &gestures() { return *gestures_; }
+    NoteBoard &notes() { return *notes_; }
+    // "New Note": an empty note at NewElementPosition on the active desktop.
+    void mnuNewNoteClick();
+    // The note menu gate for a right press on a note.
+    void CheckPasswordOnNoteMenuItem(TResizer &note, QPoint globalPos);
+
+    // NoteHost
+    void NoteMouseDown(TResizer &note, Qt::MouseButton button, QPoint globalPos) override;
+    void noteMenuRequested(TResizer &note, QPoint globalPos) override;
+    void noteProperties(TResizer &note) override;
+    void noteDeleted(TResizer &note) override;
     // The keyboard gate for commands on the current shortcut.
     bool CheckPasswordOnPopUpMenu();
 
@@ -126,6 +140,9 @@ public:
     QRect pageGeometry() override;
     int captionHeight(ShortcutItem &item) override;
     void itemsMoved() override;
+
+    // GestureView
+    void backgroundClicked() override;
 
     // Applies the tab font, wrapping and position and the status bar.
     void applyLook();
@@ -171,6 +188,7 @@ private:
     Arrangement arrangement_;
     ItemClipboard clipboard_;
     std::unique_ptr<SurfaceGestures> gestures_;
+    std::unique_ptr<NoteBoard> notes_;
     HandOff *handOff_ = nullptr;
     bool pickupQueued_ = false;
 

@@ -29,6 +29,7 @@ MainActions::MainActions(QObject *parent) : QObject(parent)
          nullptr},
         {ActionId::NewShortcut, "mnuNewItem", "New Shortcut", {}, nullptr},
         {ActionId::NewUrl, "mnuNewUrl", "New Url", {}, "New Url Shortcut"},
+        {ActionId::NewNote, "mnuNewNote", "New Note", {}, nullptr},
         {ActionId::ItemCopy, "mnuItemCopy", "Copy Shortcut", QKeySequence(Qt::CTRL | Qt::Key_C), nullptr},
         {ActionId::ItemCut, "mnuItemCut", "Cut Shortcut", QKeySequence(Qt::CTRL | Qt::Key_X), nullptr},
         {ActionId::ItemDelete, "mnuItemDelete", "Delete Shortcut", QKeySequence(Qt::Key_Delete), nullptr},

@@ -18,6 +18,7 @@ enum class ActionId {
     QuitWithoutSaving,
     NewShortcut,
     NewUrl,
+    NewNote,
     ItemCopy,
     ItemCut,
     ItemDelete,

@@ -227,8 +227,10 @@ void SurfaceGestures::release(const DesktopSurface::Mouse &m)
     // A release over the background, whatever the button: new elements and
     // pastes go here, and a command from the menu below runs after this.
     ws_.work.NewElementPosition = m.pos;
-    if (m.button == Qt::LeftButton)
+    if (m.button == Qt::LeftButton) {
         surface_.setFocus(Qt::MouseFocusReason);
+        view_.backgroundClicked();
+    }
     if (m.button == Qt::RightButton)
         view_.CheckPasswordOnMenuMain(m.globalPos);
 }

@@ -25,6 +25,8 @@ public:
     // One shortcut dropped onto another: the target started with the file
     // of the dropped one.
     virtual void SourceToSender(ShortcutItem &target, ShortcutItem &dragged) = 0;
+    // A left click on the empty page (the page has taken the focus).
+    virtual void backgroundClicked() {}
 };
 
 // The mouse on the active desktop's page: selecting by click and by the

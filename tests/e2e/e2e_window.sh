@@ -877,8 +877,8 @@ scenario_handoff_during_question() {
     expected="$(cd "$tmp/later" && pwd -P)/Later Note.txt"
     start_and_wait_window || fail "first copy: no window"
     local first=$last_pid w=$win question=
-    # New Shortcut, New Url, New Desktop, Rename Desktop, Delete Desktop.
-    desktop_menu_entry "$first" "$w" 5 || fail "no desktop menu"
+    # New Shortcut, New Url, New Note, New Desktop, Rename Desktop, Delete Desktop.
+    desktop_menu_entry "$first" "$w" 6 || fail "no desktop menu"
     if wait_for 10 find_dialog_titled "$first" Warning; then
         question=$found
         pass "\"Delete Desktop\" asks"
@@ -941,7 +941,7 @@ scenario_term_during_question() {
     expected="$(cd "$tmp/later" && pwd -P)/Agenda.txt"
     start_and_wait_window || fail "first copy: no window"
     local first=$last_pid
-    desktop_menu_entry "$first" "$win" 5 || fail "no desktop menu"
+    desktop_menu_entry "$first" "$win" 6 || fail "no desktop menu"
     wait_for 10 find_dialog_titled "$first" Warning || fail "\"Delete Desktop\" shows no question \"Warning\""
     start_copy_in "$tmp/later" "Agenda.txt"
     wait_for 15 is_gone "$last_pid" || fail "the second copy is still running after 15 s"
@@ -971,8 +971,8 @@ scenario_rename_message() {
     printf '[General]\r\nPage_Count=1\r\n\r\n[Page0]\r\nDesktop_Caption=Alpha\r\n' >"$VORLANE_SETTINGS"
     start_and_wait_window || fail "no window"
     local pid=$last_pid w=$win dialog= message=
-    # New Shortcut, New Url, New Desktop, Rename Desktop.
-    desktop_menu_entry "$pid" "$w" 4 || fail "no desktop menu"
+    # New Shortcut, New Url, New Note, New Desktop, Rename Desktop.
+    desktop_menu_entry "$pid" "$w" 5 || fail "no desktop menu"
     if wait_for 10 find_dialog_titled "$pid" Rename && focus_dialog "$found"; then
         dialog=$found
         pass "\"Rename Desktop\" opens the focused dialog \"Rename\""

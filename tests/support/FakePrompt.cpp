@@ -63,6 +63,31 @@ std::optional<ShortcutAttributes> FakePrompt::attributesDialog(const ShortcutAtt
     return attributesAnswers.isEmpty() ? std::nullopt : attributesAnswers.takeFirst();
 }
 
+std::optional<NoteLook> FakePrompt::notePropertiesDialog(const NoteLook &preset)
+{
+    calls.append({Call::NoteProps, preset.font.Name});
+    notePresets.append(preset);
+    if (onDialog)
+        onDialog(preset.font.Name);
+    return noteAnswers.isEmpty() ? std::nullopt : noteAnswers.takeFirst();
+}
+
+std::optional<FontSpec> FakePrompt::fontDialog(const FontSpec &preset)
+{
+    calls.append({Call::FontChoice, preset.Name});
+    if (onDialog)
+        onDialog(preset.Name);
+    return fontAnswers.isEmpty() ? std::nullopt : fontAnswers.takeFirst();
+}
+
+std::optional<vl::Colour> FakePrompt::colorDialog(vl::Colour preset)
+{
+    calls.append({Call::ColourChoice, QString::number(preset)});
+    if (onDialog)
+        onDialog(QString::number(preset));
+    return colourAnswers.isEmpty() ? std::nullopt : colourAnswers.takeFirst();
+}
+
 QStringList FakePrompt::texts() const
 {
     QStringList out;

@@ -14,7 +14,7 @@ namespace vl::test {
 class FakePrompt : public Prompt {
 public:
     struct Call {
-        enum Kind { Message, Dialog, Rename, Password, File, Url, Attributes } kind;
+        enum Kind { Message, Dialog, Rename, Password, File, Url, Attributes, NoteProps, FontChoice, ColourChoice } kind;
         QString text;
         MsgDlgType type = MsgDlgType::Custom;
         unsigned buttons = 0;
@@ -34,6 +34,10 @@ public:
     QList<UrlShortcutFields> urlPresets;
     QList<std::optional<ShortcutAttributes>> attributesAnswers;
     QList<ShortcutAttributes> attributesPresets;
+    QList<std::optional<NoteLook>> noteAnswers;
+    QList<NoteLook> notePresets;
+    QList<std::optional<FontSpec>> fontAnswers;
+    QList<std::optional<vl::Colour>> colourAnswers;
 
     // Scripted results of the rename dialog and the password prompt;
     // nullopt stands for Cancel, and an empty script cancels.
@@ -64,6 +68,9 @@ protected:
                                           bool picturePreview) override;
     std::optional<UrlShortcutFields> urlShortcutDialog(const UrlShortcutFields &preset) override;
     std::optional<ShortcutAttributes> attributesDialog(const ShortcutAttributes &preset) override;
+    std::optional<NoteLook> notePropertiesDialog(const NoteLook &preset) override;
+    std::optional<FontSpec> fontDialog(const FontSpec &preset) override;
+    std::optional<Colour> colorDialog(Colour preset) override;
     void cancelOpenQuestions() override { ++cancelledByDismissal; }
 
 private:
