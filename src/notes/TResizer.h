@@ -65,6 +65,19 @@ public:
 
     // The widget the pointer and the keyboard meet for the text.
     QWidget *memo() const;
+    // The move handle and the size handle `index` (0 to 7); none before the
+    // handles were first shown.
+    QWidget *mover() const;
+    QWidget *sizer(int index) const;
+    // The outline drawn while a handle is dragged, in page coordinates; a
+    // null rectangle when no drag is under way.
+    QRect outline() const;
+
+    // The record is gone or about to go: nothing may touch it any more, and
+    // the note's widgets are hidden for good. The controller itself may be
+    // destroyed later.
+    void retire();
+    bool retired() const;
 
     // The rectangle arithmetic of moves and resizes, on a page of the given
     // client size: a move by whole grid steps (truncated toward zero) then
