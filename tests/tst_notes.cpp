@@ -1,0 +1,565 @@
+// Notes on a page: the arithmetic of moves and resizes, the keys, the menu's
+// two faces, deleting, typed text reaching the record, the board across
+// desktops, and real pointer drags of the handles.
+#include "notes/NoteBoard.h"
+#include "notes/NoteHost.h"
+#include "notes/NoteWidgets.h"
+#include "notes/TResizer.h"
+#include "support/FakePrompt.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QKeyEvent>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <functional>
+#include <memory>
+
+using namespace vl;
+using vl::test::FakePrompt;
+using Edges = TResizer::Edges;
+
+Q_DECLARE_METATYPE(Edges)
+
+namespace {
+
+struct RecordingHost : NoteHost {
+    QList<Qt::MouseButton> presses;
+    int menuRequests = 0;
+    int properties = 0;
+    QList<TResizer *> deleted;
+    std::function<void(TResizer &)> onDeleted;
+
+    void NoteMouseDown(TResizer &, Qt::MouseButton button, QPoint) override { presses.append(button); }
+    void noteMenuRequested(TResizer &, QPoint) override { ++menuRequests; }
+    void noteProperties(TResizer &) override { ++properties; }
+    void noteDeleted(TResizer &note) override
+    {
+        deleted.append(&note);
+        if (onDeleted)
+            onDeleted(note);
+    }
+};
+
+// The key presses and mouse releases that reach the page itself.
+struct PageSpy : QObject {
+    QList<int> keys;
+    int releases = 0;
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::KeyPress)
+            keys.append(static_cast<QKeyEvent *>(e)->key());
+        releases += e->type() == QEvent::MouseButtonRelease;
+        return false;
+    }
+};
+
+QStringList visibleTexts(QMenu *menu)
+{
+    QStringList out;
+    for (QAction *a : menu->actions()) {
+        if (a->isVisible())
+            out.append(a->isSeparator() ? QStringLiteral("-") : a->text());
+    }
+    return out;
+}
+
+} // namespace
+
+class NotesTest : public QObject {
+    Q_OBJECT
+
+    FakePrompt prompt_;
+    RecordingHost host_;
+    std::unique_ptr<QWidget> page_;
+    std::unique_ptr<Desktop> desk_;
+    std::unique_ptr<NoteBoard> board_;
+
+    static constexpr QSize PageSize{400, 300};
+
+    // A page with one desktop holding one note per rectangle, shown.
+    void start(const QList<QRect> &notes)
+    {
+        page_ = std::make_unique<QWidget>();
+        page_->resize(PageSize);
+        desk_ = std::make_unique<Desktop>();
+        for (const QRect &r : notes) {
+            Note &n = desk_->addNote();
+            n.Note_Left = r.x();
+            n.Note_Top = r.y();
+            n.Note_Width = r.width();
+            n.Note_Height = r.height();
+        }
+        board_ = std::make_unique<NoteBoard>(page_.get(), host_, prompt_);
+        board_->show(desk_.get());
+        page_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
+    }
+    Note &note(int i) { return *desk_->notes.at(std::size_t(i)); }
+    TResizer &ctl(int i) { return *board_->controllerOf(&note(i)); }
+
+private slots:
+    void init()
+    {
+        prompt_ = {};
+        host_ = {};
+    }
+    void cleanup()
+    {
+        board_.reset();
+        page_.reset();
+        desk_.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void moveArithmetic_data()
+    {
+        QTest::addColumn<Edges>("start");
+        QTest::addColumn<QPoint>("delta");
+        QTest::addColumn<bool>("keep");
+        QTest::addColumn<Edges>("expected");
+        const Edges n{100, 100, 150, 130};
+        QTest::newRow("7 right: one step") << n << QPoint(7, 0) << true << Edges{104, 100, 154, 130};
+        QTest::newRow("3 right: none") << n << QPoint(3, 3) << true << n;
+        QTest::newRow("9 left: two steps") << n << QPoint(-9, 0) << true << Edges{92, 100, 142, 130};
+        QTest::newRow("down and up truncate toward zero") << n << QPoint(-5, 11) << true << Edges{96, 108, 146, 138};
+        QTest::newRow("past the right edge stops on it") << n << QPoint(400, 0) << true << Edges{350, 100, 400, 130};
+        QTest::newRow("past the top left stops on it") << n << QPoint(-300, -300) << true << Edges{0, 0, 50, 30};
+        QTest::newRow("wider than the page: right edge wins")
+            << Edges{0, 10, 500, 40} << QPoint(8, 0) << true << Edges{-100, 10, 400, 40};
+        QTest::newRow("taller than the page: bottom edge wins")
+            << Edges{10, 0, 40, 360} << QPoint(0, -20) << true << Edges{10, -60, 40, 300};
+        QTest::newRow("without the page clamp") << n << QPoint(400, -200) << false << Edges{500, -100, 550, -70};
+    }
+    void moveArithmetic()
+    {
+        QFETCH(Edges, start);
+        QFETCH(QPoint, delta);
+        QFETCH(bool, keep);
+        QFETCH(Edges, expected);
+        Desktop d;
+        Note &n = d.addNote();
+        QWidget page;
+        TResizer c(n, &page, host_, prompt_);
+        c.KeepInParent = keep;
+        QCOMPARE(c.movedBy(start, delta, PageSize), expected);
+    }
+
+    void resizeArithmetic_data()
+    {
+        QTest::addColumn<Edges>("start");
+        QTest::addColumn<Edges>("current");
+        QTest::addColumn<int>("handle");
+        QTest::addColumn<QPoint>("delta");
+        QTest::addColumn<Edges>("expected");
+        const Edges n{100, 100, 150, 130};
+        QTest::newRow("bottom right by -100,-100: 4 by 4 at the same corner")
+            << n << n << 7 << QPoint(-100, -100) << Edges{100, 100, 104, 104};
+        QTest::newRow("top left by 7,-9") << n << n << 0 << QPoint(7, -9) << Edges{104, 92, 150, 130};
+        QTest::newRow("top middle drags only the top") << n << n << 1 << QPoint(50, -8) << Edges{100, 92, 150, 130};
+        QTest::newRow("middle right drags only the right") << n << n << 4 << QPoint(8, 50) << Edges{100, 100, 158, 130};
+        QTest::newRow("bottom left") << n << n << 5 << QPoint(-8, 8) << Edges{92, 100, 150, 138};
+        QTest::newRow("left past the right pushes it along")
+            << n << n << 3 << QPoint(80, 0) << Edges{180, 100, 184, 130};
+        QTest::newRow("page edges stop the drag") << n << n << 7 << QPoint(1000, 1000) << Edges{100, 100, 400, 300};
+        QTest::newRow("and the top left ones") << n << n << 0 << QPoint(-1000, -1000) << Edges{0, 0, 150, 130};
+        // An edge the handle does not drag keeps where an earlier step's
+        // clamp pushed it.
+        QTest::newRow("pushed edge stays pushed")
+            << n << Edges{180, 100, 184, 130} << 3 << QPoint(20, 0) << Edges{120, 100, 184, 130};
+    }
+    void resizeArithmetic()
+    {
+        QFETCH(Edges, start);
+        QFETCH(Edges, current);
+        QFETCH(int, handle);
+        QFETCH(QPoint, delta);
+        QFETCH(Edges, expected);
+        Desktop d;
+        Note &n = d.addNote();
+        QWidget page;
+        TResizer c(n, &page, host_, prompt_);
+        QCOMPARE(c.resizedBy(start, current, handle, delta, PageSize), expected);
+    }
+
+    void keys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("mods");
+        QTest::addColumn<QRect>("at");
+        QTest::addColumn<QRect>("expected");
+        QTest::addColumn<bool>("reachesPage");
+        const QRect r(100, 100, 50, 30);
+        QTest::newRow("Ctrl+Right moves") << int(Qt::Key_Right) << Qt::KeyboardModifiers(Qt::ControlModifier) << r
+                                          << QRect(104, 100, 50, 30) << false;
+        QTest::newRow("Shift+Down grows") << int(Qt::Key_Down) << Qt::KeyboardModifiers(Qt::ShiftModifier) << r
+                                          << QRect(100, 100, 50, 34) << false;
+        QTest::newRow("Ctrl+Shift+Left moves, then narrows")
+            << int(Qt::Key_Left) << (Qt::ControlModifier | Qt::ShiftModifier) << r << QRect(96, 100, 46, 30) << false;
+        QTest::newRow("Alt does not matter") << int(Qt::Key_Up) << (Qt::ControlModifier | Qt::AltModifier) << r
+                                             << QRect(100, 96, 50, 30) << false;
+        QTest::newRow("Ctrl+Left at the page edge") << int(Qt::Key_Left) << Qt::KeyboardModifiers(Qt::ControlModifier)
+                                                    << QRect(0, 0, 50, 30) << QRect(0, 0, 50, 30) << false;
+        QTest::newRow("Shift+Up stops at the smallest height")
+            << int(Qt::Key_Up) << Qt::KeyboardModifiers(Qt::ShiftModifier) << QRect(100, 100, 50, 4)
+            << QRect(100, 100, 50, 4) << false;
+        QTest::newRow("plain arrow left alone") << int(Qt::Key_Right) << Qt::KeyboardModifiers() << r << r << true;
+        QTest::newRow("Ctrl with another key left alone")
+            << int(Qt::Key_A) << Qt::KeyboardModifiers(Qt::ControlModifier) << r << r << true;
+    }
+    void keys()
+    {
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, mods);
+        QFETCH(QRect, at);
+        QFETCH(QRect, expected);
+        QFETCH(bool, reachesPage);
+        start({at});
+        PageSpy spy;
+        page_->installEventFilter(&spy);
+        ctl(0).setActive(true);
+        QVERIFY(ctl(0).handlesShown());
+        QTest::keyClick(ctl(0).mover(), Qt::Key(key), mods);
+        const Note &n = note(0);
+        QCOMPARE(QRect(n.Note_Left, n.Note_Top, n.Note_Width, n.Note_Height), expected);
+        QCOMPARE(ctl(0).memo()->geometry(), expected);
+        QCOMPARE(spy.keys.contains(key), reachesPage);
+    }
+
+    void keysNeedMoveAndResizeMode()
+    {
+        start({{100, 100, 50, 30}});
+        ctl(0).ShowHandles();
+        QTest::keyClick(ctl(0).mover(), Qt::Key_Right, Qt::ControlModifier);
+        QCOMPARE(note(0).Note_Left, 100);
+    }
+
+    void menuFaces_data()
+    {
+        QTest::addColumn<int>("toggles");
+        QTest::addColumn<QStringList>("shown");
+        const QStringList reading{"Edit", "Move && Resize", "Properties", "-", "Delete"};
+        QTest::newRow("reading") << 0 << reading;
+        QTest::newRow("editing") << 1
+                                 << QStringList{"Block", "-", "Cut", "Copy", "Paste", "Select All", "-",
+                                                "Move && Resize", "Properties"};
+        QTest::newRow("back to reading") << 2 << reading;
+    }
+    void menuFaces()
+    {
+        QFETCH(int, toggles);
+        QFETCH(QStringList, shown);
+        start({{100, 100, 50, 30}});
+        for (int i = 0; i < toggles; ++i)
+            ctl(0).menu()->actions().at(0)->trigger();
+        QCOMPARE(ctl(0).menu()->actions().size(), 11);
+        QCOMPARE(visibleTexts(ctl(0).menu()), shown);
+        QCOMPARE(ctl(0).editing(), toggles % 2 == 1);
+    }
+
+    void menuCommands()
+    {
+        start({{100, 100, 50, 30}});
+        const QList<QAction *> a = ctl(0).menu()->actions();
+        a.at(7)->trigger();
+        QVERIFY(ctl(0).Active());
+        QVERIFY(ctl(0).handlesShown());
+        QVERIFY(ctl(0).mover()->isVisible());
+        QCOMPARE(ctl(0).mover()->geometry(), QRect(100, 100, 50, 30));
+        QCOMPARE(ctl(0).sizer(7)->geometry(), QRect(147, 127, 6, 6));
+        QCOMPARE(ctl(0).sizer(1)->geometry(), QRect(122, 97, 6, 6));
+        a.at(8)->trigger();
+        QCOMPARE(host_.properties, 1);
+        // A background click hides them; the mode stays.
+        board_->hideAllHandles();
+        QVERIFY(!ctl(0).mover()->isVisible());
+        QVERIFY(ctl(0).Active());
+    }
+
+    void deleting_data()
+    {
+        QTest::addColumn<ModalResult>("answer");
+        QTest::newRow("Yes deletes") << ModalResult::Yes;
+        QTest::newRow("No keeps") << ModalResult::No;
+    }
+    void deleting()
+    {
+        QFETCH(ModalResult, answer);
+        start({{100, 100, 50, 30}, {200, 100, 50, 30}});
+        QPointer<TResizer> c = &ctl(0);
+        QPointer<QWidget> memo = c->memo();
+        host_.onDeleted = [&](TResizer &t) {
+            Note *record = &t.note();
+            board_->remove(record);
+            desk_->removeNote(record);
+        };
+        prompt_.answer(answer);
+        c->menu()->actions().at(10)->trigger();
+
+        QCOMPARE(prompt_.calls.size(), 1);
+        QCOMPARE(prompt_.calls[0].text, QStringLiteral("You are sure? Delete this note?"));
+        QCOMPARE(prompt_.calls[0].type, MsgDlgType::Confirmation);
+        QCOMPARE(prompt_.calls[0].buttons, unsigned(mbYes | mbNo));
+        const bool yes = answer == ModalResult::Yes;
+        QCOMPARE(host_.deleted.size(), yes ? 1 : 0);
+        QCOMPARE(desk_->notes.size(), yes ? std::size_t(1) : std::size_t(2));
+        // The controller outlives its own menu command either way.
+        QVERIFY(c);
+        QCOMPARE(memo->isVisible(), !yes);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(c.isNull(), yes);
+        QCOMPARE(memo.isNull(), yes);
+        // Switching away and back neither revives nor loses anything.
+        board_->show(nullptr);
+        board_->show(desk_.get());
+        QCOMPARE(page_->findChildren<QWidget *>(QStringLiteral("noteView")).size(), yes ? 1 : 2);
+    }
+
+    void typedText_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QStringList>("after");
+        const QStringList two{"first", "second"};
+        QTest::newRow("board flush") << two << "flush" << QStringList{"first", "second", "x"};
+        QTest::newRow("Block") << two << "block" << QStringList{"first", "second", "x"};
+        QTest::newRow("focus lost") << two << "focus" << QStringList{"first", "second", "x"};
+        QTest::newRow("empty text, no lines") << two << "clear" << QStringList{};
+        QTest::newRow("into an empty note") << QStringList{} << "flush" << QStringList{"", "x"};
+    }
+    void typedText()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QString, how);
+        QFETCH(QStringList, after);
+        start({{100, 100, 120, 80}});
+        QWidget elsewhere(page_.get());
+        elsewhere.setFocusPolicy(Qt::StrongFocus);
+        elsewhere.show();
+        page_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(page_.get()));
+        note(0).Lines = before;
+        ctl(0).popEditClick();
+        auto *edit = qobject_cast<QPlainTextEdit *>(ctl(0).memo());
+        QVERIFY(edit);
+        QCOMPARE(edit->toPlainText(), before.join('\n'));
+        QVERIFY(edit->hasFocus());
+        if (how == QLatin1String("clear")) {
+            QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(edit, Qt::Key_Delete);
+        } else {
+            QTest::keyClick(edit, Qt::Key_End, Qt::ControlModifier);
+            QTest::keyClick(edit, Qt::Key_Return);
+            QTest::keyClicks(edit, QStringLiteral("x"));
+        }
+        QCOMPARE(note(0).Lines, before); // nothing reaches the record before it is taken
+        if (how == QLatin1String("block") || how == QLatin1String("clear"))
+            ctl(0).popEditClick();
+        else if (how == QLatin1String("focus"))
+            elsewhere.setFocus();
+        else
+            board_->flush();
+        QCOMPARE(note(0).Lines, after);
+    }
+
+    void pressesOnTheText_data()
+    {
+        QTest::addColumn<bool>("editing");
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::newRow("reading, right") << false << Qt::RightButton;
+        QTest::newRow("reading, left") << false << Qt::LeftButton;
+        QTest::newRow("editing, right") << true << Qt::RightButton;
+        QTest::newRow("editing, left") << true << Qt::LeftButton;
+    }
+    void pressesOnTheText()
+    {
+        QFETCH(bool, editing);
+        QFETCH(Qt::MouseButton, button);
+        start({{100, 100, 80, 40}});
+        if (editing)
+            ctl(0).popEditClick();
+        PageSpy spy;
+        page_->installEventFilter(&spy);
+        QWidget *target = ctl(0).memo();
+        if (auto *edit = qobject_cast<QPlainTextEdit *>(target))
+            target = edit->viewport();
+        QTest::mouseClick(target, button, {}, QPoint(10, 10));
+        QCOMPARE(host_.presses, QList<Qt::MouseButton>{button});
+        // A right release reaching the page would open the desktop's menu.
+        QCOMPARE(spy.releases, 0);
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5), target->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(target, &key);
+        QCOMPARE(host_.menuRequests, 1);
+    }
+
+    void readingViewScrollsByLines()
+    {
+        start({{100, 100, 200, 40}});
+        QStringList lines;
+        for (int i = 0; i < 100; ++i)
+            lines.append(QStringLiteral("line %1").arg(i));
+        note(0).Lines = lines;
+        ctl(0).applyRecord();
+        auto *view = dynamic_cast<TNoteView *>(ctl(0).memo());
+        QVERIFY(view);
+        auto wheel = [&](int notches) {
+            QWheelEvent e(QPointF(10, 10), view->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, 120 * notches),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(view, &e);
+        };
+        const int perNotch = QApplication::wheelScrollLines();
+        wheel(-1);
+        QCOMPARE(view->firstLine(), perNotch);
+        wheel(2);
+        QCOMPARE(view->firstLine(), 0);
+        // Down as far as it goes: the last line shows, and no further.
+        wheel(-1000);
+        QVERIFY(view->firstLine() > 90 && view->firstLine() < 100);
+        QCOMPARE(view->scrollBy(1), 0);
+
+        // A long line wraps, and the wheel moves through its parts.
+        note(0).Lines = {QString(200, QLatin1Char('w')), QStringLiteral("end")};
+        view->scrollToTop();
+        view->resize(60, 20);
+        QCOMPARE(view->scrollBy(1), 1);
+        QCOMPARE(view->firstLine(), 0);
+        QCOMPARE(view->firstSubLine(), 1);
+        QCOMPARE(view->scrollBy(-5), 1);
+    }
+
+    void desktopsKeepTheirNotes()
+    {
+        start({{10, 10, 50, 30}, {70, 10, 50, 30}});
+        Desktop other;
+        other.addNote();
+        QCOMPARE(page_->findChildren<QWidget *>(QStringLiteral("noteView")).size(), 2);
+        // The later note lies above the earlier.
+        const QObjectList kids = page_->children();
+        QVERIFY(kids.indexOf(ctl(0).memo()) < kids.indexOf(ctl(1).memo()));
+
+        board_->show(&other);
+        QVERIFY(!ctl(0).memo()->isVisible());
+        QVERIFY(board_->controllerOf(other.notes[0].get())->memo()->isVisible());
+        board_->show(nullptr);
+        QVERIFY(!board_->controllerOf(other.notes[0].get())->memo()->isVisible());
+        board_->show(desk_.get());
+        QVERIFY(ctl(0).memo()->isVisible());
+        QCOMPARE(page_->findChildren<QWidget *>(QStringLiteral("noteView")).size(), 3);
+
+        // A note made on the shown desktop shows at once.
+        Note &made = desk_->addNote();
+        QVERIFY(board_->add(made).memo()->isVisible());
+        board_->forget(&other);
+    }
+
+    void forgettingADesktop()
+    {
+        start({{10, 10, 50, 30}, {70, 10, 50, 30}});
+        const int before = page_->findChildren<QWidget *>().size();
+        ctl(0).setActive(true);       // handles made
+        ctl(1).popEditClick();        // an editor made
+        QTest::keyClicks(ctl(1).memo(), QStringLiteral("typed"));
+        ctl(0).menu();                // a menu made
+        QPointer<QWidget> sizer = ctl(0).sizer(3);
+        QPointer<QWidget> edit = ctl(1).memo();
+        board_->forget(desk_.get());
+        QVERIFY(!board_->shown());
+        QVERIFY(sizer.isNull());
+        QVERIFY(edit.isNull());
+        desk_.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(page_->findChildren<QWidget *>().size(), before - 2);
+    }
+
+    void removedControllerOutlivesItsPage()
+    {
+        start({{10, 10, 50, 30}});
+        ctl(0).setActive(true);
+        Note *record = &note(0);
+        board_->remove(record);
+        desk_->removeNote(record);
+        // The page goes before the deferred deletion runs.
+        page_.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void dragTheMoveHandle_data()
+    {
+        QTest::addColumn<QPoint>("by");
+        QTest::addColumn<QPoint>("landsAt");
+        QTest::newRow("7 right: 4") << QPoint(7, 0) << QPoint(104, 100);
+        QTest::newRow("3 right: none") << QPoint(3, 0) << QPoint(100, 100);
+        QTest::newRow("9 left: 8") << QPoint(-9, 0) << QPoint(92, 100);
+        QTest::newRow("past the right edge") << QPoint(390, 17) << QPoint(350, 116);
+    }
+    void dragTheMoveHandle()
+    {
+        QFETCH(QPoint, by);
+        QFETCH(QPoint, landsAt);
+        start({{100, 100, 50, 30}});
+        TResizer &c = ctl(0);
+        c.setActive(true);
+        QWidget *mover = c.mover();
+        const QPoint from(20, 10);
+        QTest::mousePress(mover, Qt::LeftButton, {}, from);
+        QVERIFY(!c.handlesShown());
+        QVERIFY(!c.sizer(0)->isVisible());
+        QTest::mouseMove(mover, from + by / 2);
+        QTest::mouseMove(mover, from + by);
+        // Only the outline follows; the note waits for the release.
+        QCOMPARE(c.outline(), QRect(landsAt, QSize(50, 30)));
+        QCOMPARE(note(0).Note_Left, 100);
+        QTest::mouseRelease(mover, Qt::LeftButton, {}, from + by);
+        QCOMPARE(QPoint(note(0).Note_Left, note(0).Note_Top), landsAt);
+        QCOMPARE(c.memo()->pos(), landsAt);
+        QVERIFY(c.outline().isNull());
+        QVERIFY(c.handlesShown());
+        QCOMPARE(c.sizer(0)->pos(), landsAt - QPoint(3, 3));
+    }
+
+    void dragASizeHandle_data()
+    {
+        QTest::addColumn<int>("handle");
+        QTest::addColumn<QPoint>("by");
+        QTest::addColumn<bool>("keep");
+        QTest::addColumn<QRect>("expected");
+        QTest::newRow("bottom right to the smallest") << 7 << QPoint(-100, -100) << true << QRect(100, 100, 4, 4);
+        QTest::newRow("top left") << 0 << QPoint(-9, 7) << true << QRect(92, 104, 58, 26);
+        // Without the clamp the left edge crosses the right; the release
+        // puts them in order.
+        QTest::newRow("left past right, swapped") << 3 << QPoint(80, 0) << false << QRect(150, 100, 30, 30);
+        QTest::newRow("top past bottom, swapped") << 1 << QPoint(0, 40) << false << QRect(100, 130, 50, 10);
+    }
+    void dragASizeHandle()
+    {
+        QFETCH(int, handle);
+        QFETCH(QPoint, by);
+        QFETCH(bool, keep);
+        QFETCH(QRect, expected);
+        start({{100, 100, 50, 30}});
+        TResizer &c = ctl(0);
+        c.KeepInParent = keep;
+        c.setActive(true);
+        QWidget *sizer = c.sizer(handle);
+        const QPoint from(3, 3);
+        QTest::mousePress(sizer, Qt::LeftButton, {}, from);
+        QTest::mouseMove(sizer, from + by);
+        QVERIFY(!c.sizer(handle == 0 ? 7 : 0)->isVisible());
+        QVERIFY(!c.outline().isNull());
+        QCOMPARE(c.memo()->geometry(), QRect(100, 100, 50, 30));
+        QTest::mouseRelease(sizer, Qt::LeftButton, {}, from + by);
+        const Note &n = note(0);
+        QCOMPARE(QRect(n.Note_Left, n.Note_Top, n.Note_Width, n.Note_Height), expected);
+        QCOMPARE(c.memo()->geometry(), expected);
+        QVERIFY(c.handlesShown());
+        for (int i = 0; i < 8; ++i)
+            QVERIFY(c.sizer(i)->isVisible());
+    }
+};
+
+QTEST_MAIN(NotesTest)
+#include "tst_notes.moc"
