@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QImage>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -429,6 +430,52 @@ private slots:
         QCOMPARE(view->firstLine(), 0);
         QCOMPARE(view->firstSubLine(), 1);
         QCOMPARE(view->scrollBy(-5), 1);
+    }
+
+    // The reading view keeps its last picture; every way the record's text
+    // changes must still show.
+    void readingViewFollowsTheRecord_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("inkAfter");
+        QTest::newRow("lines replaced") << "replace" << false;
+        QTest::newRow("a line changed in place") << "inPlace" << false;
+        QTest::newRow("typed, then Block") << "type" << true;
+        QTest::newRow("emptied, then Block") << "clear" << false;
+    }
+    void readingViewFollowsTheRecord()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, inkAfter);
+        start({{100, 100, 120, 60}});
+        note(0).Note_Color = clr::clWhite;
+        note(0).Note_Font.Color = clr::clBlack;
+        ctl(0).applyRecord();
+        auto inked = [&] {
+            const QImage img = ctl(0).memo()->grab().toImage();
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x)
+                    if (img.pixelColor(x, y) != Qt::white)
+                        return true;
+            return false;
+        };
+        note(0).Lines = {how == QLatin1String("type") ? QString() : QStringLiteral("WWWW")};
+        QCOMPARE(inked(), how != QLatin1String("type"));
+        if (how == QLatin1String("replace")) {
+            note(0).Lines = QStringList{QString()};
+        } else if (how == QLatin1String("inPlace")) {
+            note(0).Lines[0].clear();
+        } else {
+            ctl(0).popEditClick();
+            if (how == QLatin1String("type")) {
+                QTest::keyClicks(ctl(0).memo(), QStringLiteral("WWWW"));
+            } else {
+                QTest::keyClick(ctl(0).memo(), Qt::Key_A, Qt::ControlModifier);
+                QTest::keyClick(ctl(0).memo(), Qt::Key_Delete);
+            }
+            ctl(0).popEditClick();
+        }
+        QCOMPARE(inked(), inkAfter);
     }
 
     void desktopsKeepTheirNotes()

@@ -5,6 +5,7 @@
 #include <QDragEnterEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPixmap>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QWheelEvent>
@@ -36,6 +37,8 @@ TNoteView::TNoteView(QWidget *page) : QWidget(page)
 void TNoteView::setLines(const QStringList *lines)
 {
     lines_ = lines;
+    laid_.clear();
+    shot_ = QPixmap();
     clampTop();
     update();
 }
@@ -43,6 +46,8 @@ void TNoteView::setLines(const QStringList *lines)
 void TNoteView::setLook(const QFont &font, const QColor &text, const QColor &back)
 {
     setFont(font);
+    laid_.clear();
+    shot_ = QPixmap();
     text_ = text;
     back_ = back;
     update();
@@ -56,31 +61,37 @@ void TNoteView::scrollToTop()
     update();
 }
 
-int TNoteView::layOut(QTextLayout &layout, const QString &text) const
+const QTextLayout &TNoteView::laidOut(int line) const
 {
+    const QString &text = lines_->at(line);
+    for (const Laid &l : laid_) {
+        if (l.line == line && l.text == text)
+            return *l.layout;
+    }
+    auto layout = std::make_unique<QTextLayout>(text, font(), const_cast<TNoteView *>(this));
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setText(text);
-    layout.setTextOption(option);
+    layout->setTextOption(option);
+    layout->setCacheEnabled(true);
     const qreal width = std::max(1, this->width() - 2 * Margin);
     qreal y = 0;
-    layout.beginLayout();
+    layout->beginLayout();
     // An empty text still gets its one (empty) line.
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLeadingIncluded(true);
-        line.setLineWidth(width);
-        line.setPosition(QPointF(0, y));
-        y += line.height();
+    for (QTextLine l = layout->createLine(); l.isValid(); l = layout->createLine()) {
+        l.setLeadingIncluded(true);
+        l.setLineWidth(width);
+        l.setPosition(QPointF(0, y));
+        y += l.height();
     }
-    layout.endLayout();
-    return std::max(1, layout.lineCount());
+    layout->endLayout();
+    // Enough for every line a box can show; the oldest go first.
+    if (laid_.size() >= LaidLimit)
+        laid_.erase(laid_.begin(), laid_.begin() + LaidLimit / 4);
+    laid_.push_back({line, text, std::move(layout)});
+    return *laid_.back().layout;
 }
 
-int TNoteView::wrappedCount(int line) const
-{
-    QTextLayout layout(QString(), font(), const_cast<TNoteView *>(this));
-    return layOut(layout, lines_->at(line));
-}
+int TNoteView::wrappedCount(int line) const { return std::max(1, laidOut(line).lineCount()); }
 
 bool TNoteView::restFits() const
 {
@@ -88,8 +99,7 @@ bool TNoteView::restFits() const
         return true;
     qreal y = Margin;
     for (int li = firstLine_; li < lines_->size(); ++li) {
-        QTextLayout layout(QString(), font(), const_cast<TNoteView *>(this));
-        layOut(layout, lines_->at(li));
+        const QTextLayout &layout = laidOut(li);
         for (int s = li == firstLine_ ? firstSub_ : 0; s < layout.lineCount(); ++s) {
             y += layout.lineAt(s).height();
             if (y > height())
@@ -144,7 +154,29 @@ int TNoteView::scrollBy(int lines)
 
 void TNoteView::paintEvent(QPaintEvent *)
 {
-    QPainter p(this);
+    // The same note is painted again and again (desktop switches, whatever
+    // moves over it on the page); drawing its text is what costs, so the
+    // last picture is kept for as long as nothing it shows has changed. A
+    // record whose lines were replaced or edited no longer shares them with
+    // the copy taken here.
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    const bool same = shot_.size() == pixels && shotFirst_ == firstLine_ && shotSub_ == firstSub_
+        && (lines_ ? shotLines_.isSharedWith(*lines_) : shotLines_.isEmpty());
+    if (!same) {
+        shot_ = QPixmap(pixels);
+        shot_.setDevicePixelRatio(ratio);
+        QPainter p(&shot_);
+        drawText(p);
+        shotLines_ = lines_ ? *lines_ : QStringList();
+        shotFirst_ = firstLine_;
+        shotSub_ = firstSub_;
+    }
+    QPainter(this).drawPixmap(0, 0, shot_);
+}
+
+void TNoteView::drawText(QPainter &p) const
+{
     p.fillRect(rect(), back_);
     if (!lines_)
         return;
@@ -152,15 +184,23 @@ void TNoteView::paintEvent(QPaintEvent *)
     const int count = int(lines_->size());
     qreal y = Margin;
     for (int li = firstLine_; li < count && y < height(); ++li) {
-        QTextLayout layout(QString(), font(), this);
-        const int wrapped = layOut(layout, lines_->at(li));
+        const QTextLayout &layout = laidOut(li);
         // A narrower box since the last scroll may have fewer wrapped lines.
-        for (int s = li == firstLine_ ? std::min(firstSub_, wrapped - 1) : 0; s < layout.lineCount() && y < height();
-             ++s) {
+        for (int s = li == firstLine_ ? std::min(firstSub_, layout.lineCount() - 1) : 0;
+             s < layout.lineCount() && y < height(); ++s) {
             const QTextLine line = layout.lineAt(s);
             line.draw(&p, QPointF(Margin, y - line.y()));
             y += line.height();
         }
+    }
+}
+
+void TNoteView::resizeEvent(QResizeEvent *)
+{
+    // Only a new width breaks the lines anew.
+    if (width() != laidWidth_) {
+        laid_.clear();
+        laidWidth_ = width();
     }
 }
 

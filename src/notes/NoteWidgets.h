@@ -2,14 +2,16 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QRect>
 #include <QStringList>
+#include <QTextLayout>
 #include <QWidget>
 
 #include <functional>
-
-class QTextLayout;
+#include <memory>
+#include <vector>
 
 namespace vl {
 
@@ -46,6 +48,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -56,15 +59,32 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
-    // Lays out one line of the text at the view's width; returns its number
-    // of wrapped lines (at least one, an empty line too).
-    int layOut(QTextLayout &layout, const QString &text) const;
+    // One line of the text laid out at the view's width, kept while it shows
+    // (shaping text is most of a paint). Valid until the next call.
+    const QTextLayout &laidOut(int line) const;
+    // Its number of wrapped lines (at least one, an empty line too).
     int wrappedCount(int line) const;
     // Whether everything from the first visible line on fits the box.
     bool restFits() const;
     // Keeps the first visible line inside the text after the text or the
     // width changed.
     void clampTop();
+
+    struct Laid {
+        int line;
+        QString text; // as laid out: a changed line is laid out again
+        std::unique_ptr<QTextLayout> layout;
+    };
+    static constexpr std::size_t LaidLimit = 512;
+    mutable std::vector<Laid> laid_;
+    int laidWidth_ = -1;
+
+    // The note as last painted, with what it showed.
+    void drawText(QPainter &p) const;
+    QPixmap shot_;
+    QStringList shotLines_;
+    int shotFirst_ = 0;
+    int shotSub_ = 0;
 
     const QStringList *lines_ = nullptr;
     QColor text_;
