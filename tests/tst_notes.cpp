@@ -500,6 +500,11 @@ private slots:
         // A note made on the shown desktop shows at once.
         Note &made = desk_->addNote();
         QVERIFY(board_->add(made).memo()->isVisible());
+        // Shown again before it was added: still one controller.
+        Note &shownFirst = desk_->addNote();
+        board_->show(desk_.get());
+        QCOMPARE(&board_->add(shownFirst), board_->controllerOf(&shownFirst));
+        QCOMPARE(page_->findChildren<QWidget *>(QStringLiteral("noteView")).size(), 5);
         board_->forget(&other);
     }
 

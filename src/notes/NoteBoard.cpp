@@ -69,6 +69,9 @@ void NoteBoard::show(Desktop *d)
 
 TResizer &NoteBoard::add(Note &note)
 {
+    // A show() since the record was made has given it its controller.
+    if (TResizer *known = controllerOf(&note))
+        return *known;
     auto c = std::make_unique<TResizer>(note, page_, host_, prompt_);
     // A note is made on the shown desktop; with none shown it waits, hidden.
     if (shown_)
