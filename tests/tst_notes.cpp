@@ -544,7 +544,6 @@ private slots:
         QTest::addColumn<QPoint>("by");
         QTest::addColumn<QPoint>("landsAt");
         QTest::newRow("7 right: 4") << QPoint(7, 0) << QPoint(104, 100);
-        QTest::newRow("3 right: none") << QPoint(3, 0) << QPoint(100, 100);
         QTest::newRow("9 left: 8") << QPoint(-9, 0) << QPoint(92, 100);
         QTest::newRow("past the right edge") << QPoint(390, 17) << QPoint(350, 116);
     }
@@ -580,7 +579,6 @@ private slots:
         QTest::addColumn<bool>("keep");
         QTest::addColumn<QRect>("expected");
         QTest::newRow("bottom right to the smallest") << 7 << QPoint(-100, -100) << true << QRect(100, 100, 4, 4);
-        QTest::newRow("top left") << 0 << QPoint(-9, 7) << true << QRect(92, 104, 58, 26);
         // Without the clamp the left edge crosses the right; the release
         // puts them in order.
         QTest::newRow("left past right, swapped") << 3 << QPoint(80, 0) << false << QRect(150, 100, 30, 30);

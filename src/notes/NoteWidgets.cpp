@@ -63,6 +63,11 @@ void TNoteView::scrollToTop()
 
 const QTextLayout &TNoteView::laidOut(int line) const
 {
+    // Only a new width breaks the lines anew.
+    if (width() != laidWidth_) {
+        laid_.clear();
+        laidWidth_ = width();
+    }
     const QString &text = lines_->at(line);
     for (const Laid &l : laid_) {
         if (l.line == line && l.text == text)
@@ -159,6 +164,7 @@ void TNoteView::paintEvent(QPaintEvent *)
     // last picture is kept for as long as nothing it shows has changed. A
     // record whose lines were replaced or edited no longer shares them with
     // the copy taken here.
+    clampTop(); // the record may have lost lines since
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * ratio).toSize();
     const bool same = shot_.size() == pixels && shotFirst_ == firstLine_ && shotSub_ == firstSub_
@@ -192,15 +198,6 @@ void TNoteView::drawText(QPainter &p) const
             line.draw(&p, QPointF(Margin, y - line.y()));
             y += line.height();
         }
-    }
-}
-
-void TNoteView::resizeEvent(QResizeEvent *)
-{
-    // Only a new width breaks the lines anew.
-    if (width() != laidWidth_) {
-        laid_.clear();
-        laidWidth_ = width();
     }
 }
 

@@ -48,7 +48,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -77,7 +76,7 @@ private:
     };
     static constexpr std::size_t LaidLimit = 512;
     mutable std::vector<Laid> laid_;
-    int laidWidth_ = -1;
+    mutable int laidWidth_ = -1;
 
     // The note as last painted, with what it showed.
     void drawText(QPainter &p) const;

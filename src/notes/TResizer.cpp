@@ -336,7 +336,9 @@ public:
             a->setObjectName(QString::fromLatin1(entries[i].name));
             actions[std::size_t(i)] = a;
         }
-        auto on = [this](int pos, auto &&slot) { QObject::connect(actions[std::size_t(pos)].data(), &QAction::triggered, &q, slot); };
+        auto on = [this](int pos, auto &&slot) {
+            QObject::connect(actions[std::size_t(pos)].data(), &QAction::triggered, &q, slot);
+        };
         on(popEdit, [this] { q.popEditClick(); });
         on(popCut, [this] { if (edit) edit->cut(); });
         on(popCopy, [this] { if (edit) edit->copy(); });
