@@ -11,6 +11,9 @@
 #include "surface/FormMain.h"
 #include "surface/PasswordGate.h"
 #include "surface/StatusBarMain.h"
+#include "notes/NoteBoard.h"
+#include "notes/TResizer.h"
+#include "notes/TfrmNote.h"
 #include "surface/MainActions.h"
 #include "surface/Selection.h"
 #include "surface/TabStrip.h"
@@ -560,6 +563,109 @@ private slots:
         QVERIFY(shown);
         QCOMPARE(shown->size(), QSize(32, 32));
         QCOMPARE(shown->toImage().pixelColor(5, 5), QColor(Qt::red));
+    }
+
+    // "New Note" puts an empty 50 by 30 note where the menu was opened;
+    // its properties change only on OK: a cancelled chooser keeps its value,
+    // a cancelled dialog keeps everything, and "Use parent color" takes the
+    // desktop's colour of that moment over a colour picked meanwhile.
+    void notesAreMadeAndLookedAfter()
+    {
+        TFormMain &w = start(settingsWith({"A"}, 0, {}, "BG_Color=255\r\n"));
+        w.resize(500, 300);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTest::mouseClick(w.surface(), Qt::RightButton, {}, QPoint(120, 80));
+        QTRY_VERIFY(w.PopupMenuMain()->isVisible());
+        w.PopupMenuMain()->hide();
+        w.actions()[ActionId::NewNote]->trigger();
+        Desktop &d = w.workspace().desktop(0);
+        QCOMPARE(int(d.notes.size()), 1);
+        Note &note = *d.notes[0];
+        QCOMPARE(QRect(note.Note_Left, note.Note_Top, note.Note_Width, note.Note_Height), QRect(120, 80, 50, 30));
+        QVERIFY(note.Lines.isEmpty());
+        QCOMPARE(w.workspace().work.CurrentElement.note, &note);
+        QCOMPARE(w.StatusBar()->saveState(), QStringLiteral("Unmodified"));
+        TResizer *controller = w.notes().controllerOf(&note);
+        QVERIFY(controller);
+
+        // The dialog itself: choosers cancelled keep, chosen replace.
+        FontSpec mono = defaultFont();
+        mono.Name = QStringLiteral("Mono");
+        TfrmNote dialog(prompt_, {defaultFont(), 0x00FF00, false}, nullptr);
+        prompt_.fontAnswers = {std::nullopt, mono};
+        prompt_.colourAnswers = {std::nullopt};
+        dialog.btnFont->click();
+        dialog.btnBackGround->click();
+        QCOMPARE(dialog.look().font, defaultFont());
+        QCOMPARE(dialog.look().colour, Colour(0x00FF00));
+        dialog.btnFont->click();
+        QCOMPARE(dialog.look().font, mono);
+
+        // Cancel changes nothing, UseParentColor included.
+        const Note before = note;
+        prompt_.noteAnswers = {std::nullopt};
+        w.noteProperties(*controller);
+        QCOMPARE(note.Note_Font, before.Note_Font);
+        QCOMPARE(note.Note_Color, before.Note_Color);
+        QCOMPARE(note.UseParentColor, before.UseParentColor);
+
+        prompt_.noteAnswers = {NoteLook{mono, 0x123456, true}};
+        w.noteProperties(*controller);
+        QCOMPARE(note.Note_Font, mono);
+        QCOMPARE(note.Note_Color, Colour(255));
+        QVERIFY(note.UseParentColor);
+        d.settings.BG_Color = 0x00FF00; // later changes of the desktop leave it
+        QCOMPARE(note.Note_Color, Colour(255));
+        QCOMPARE(w.StatusBar()->saveState(), QStringLiteral("Unmodified"));
+
+        // Typed text reaches the file with the next save, editing or not.
+        controller->popEditClick();
+        QTest::keyClicks(controller->memo(), QStringLiteral("first line"));
+        w.mnuSaveClick();
+        QVERIFY(vl::test::readAll(path_).contains("1=first line"));
+        QVERIFY(vl::test::readAll(path_).contains("Count=1"));
+    }
+
+    // A press on a note drops the shortcut selection; its menu opens
+    // through the desktop's menu gate; a desktop behind its password shows
+    // none of its notes.
+    void notesFollowTheirDesktopsGates()
+    {
+        const QByteArray pw = "Password=" + storedPasswordText(QStringLiteral("n")).toLatin1() + "\r\n";
+        QByteArray text = "[General]\r\nPage_Count=2\r\n\r\n[Page0]\r\nDesktop_Caption=Menu\r\n" + pw
+            + "Password_On_Desktop=0\r\nItem_CountTrue=1\r\nNote_CountTrue=1\r\n\r\n"
+              "[Page0\\Item1]\r\nItem_Left=300\r\nItem_Top=10\r\n\r\n"
+              "[Page0\\Note1]\r\nCount=1\r\n1=hello\r\nNote_Left=20\r\nNote_Top=20\r\nNote_Width=80\r\n"
+              "Note_Height=40\r\n\r\n[Page1]\r\nDesktop_Caption=Open\r\n" + pw + "Password_On_Desktop=1\r\n"
+              "Note_CountTrue=1\r\n\r\n[Page1\\Note1]\r\nNote_Left=20\r\nNote_Top=20\r\n\r\n";
+        TFormMain &w = start(text);
+        w.resize(500, 300);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        Desktop &d0 = w.workspace().desktop(0);
+        TResizer *note = w.notes().controllerOf(d0.notes[0].get());
+        QVERIFY(note && note->memo()->isVisible());
+        w.selection().Focused(*d0.items[0], false);
+
+        prompt_.passwordAnswers = {std::nullopt, QStringLiteral("n")};
+        QTest::mousePress(note->memo(), Qt::RightButton, {}, QPoint(5, 5));
+        QVERIFY(w.selection().items().empty());
+        QCOMPARE(prompt_.passwordCaptions.size(), 1);
+        QVERIFY(!note->menu() || !note->menu()->isVisible());
+        QTest::mouseRelease(note->memo(), Qt::RightButton, {}, QPoint(5, 5));
+        QTest::mousePress(note->memo(), Qt::RightButton, {}, QPoint(5, 5));
+        QTRY_VERIFY(note->menu() && note->menu()->isVisible());
+        note->menu()->hide();
+        QTest::mouseRelease(note->memo(), Qt::RightButton, {}, QPoint(5, 5));
+
+        // To the other desktop and its password refused: no note shows.
+        prompt_.passwordAnswers = {QStringLiteral("wrong")};
+        w.PageControl1()->setCurrentIndex(1);
+        QVERIFY(w.surface()->isLocked());
+        QVERIFY(!note->memo()->isVisible());
+        QVERIFY(!w.notes().controllerOf(w.workspace().desktop(1).notes[0].get())
+                || !w.notes().controllerOf(w.workspace().desktop(1).notes[0].get())->memo()->isVisible());
     }
 
     // The dialogs on screen: a message about a dialog opens above it, titles
