@@ -4,9 +4,9 @@
 # close box, the keyboard commands, the termination signal, a file handed
 # over by a later start, a double click that starts a shortcut's default
 # application, and the real mouse on the page (rubber band, dragging, the
-# shortcut menu), all judged from outside through X properties, process
-# states, the screen's pixels, the settings file and what a recording
-# handler wrote down.
+# shortcut menu; a note's menu, typing into it and moving it), all judged
+# from outside through X properties, process states, the screen's pixels,
+# the settings file and what a recording handler wrote down.
 #
 #   usage: e2e_window.sh path/to/vorlane
 #
@@ -1231,6 +1231,152 @@ scenario_menu_delete() {
     end_scenario
 }
 
+# --- a note: its text, its menu, a real move --------------------------------
+
+# Where the page of window $1 begins on the screen (find_page_origin first):
+# sets page_sx and page_sy.
+page_sx=
+page_sy=
+page_on_screen() {
+    local info ax ay
+    info=$(xwininfo -id "$1" 2>/dev/null) || return 1
+    ax=$(sed -n 's/^ *Absolute upper-left X: *//p' <<<"$info")
+    ay=$(sed -n 's/^ *Absolute upper-left Y: *//p' <<<"$info")
+    [ -n "$ax" ] && [ -n "$ay" ] || return 1
+    page_sx=$((ax + page_x)) page_sy=$((ay + page_y))
+}
+# The $3 pixels of the page's row $2 from page point $1 on, as runs of
+# named colours: "red:10 yellow:200 red:10". Exact edges, and readable
+# when a check fails.
+page_runs() {
+    fb_row $((page_sx + $1)) $((page_sy + $2)) "$3" | awk '
+        { c = $0 == "255 0 0" ? "red" : $0 == "255 255 0" ? "yellow" : $0 == "0 0 0" ? "black" : "other"
+          if (c == last) n++; else { if (n) { printf "%s%s:%d", sep, last, n; sep = " " } last = c; n = 1 } }
+        END { if (n) printf "%s%s:%d", sep, last, n; print "" }'
+}
+runs_are() {
+    local got
+    got=$(page_runs "$1" "$2" "$3")
+    [ "$got" = "$4" ] && return 0
+    echo "    (page row $2 from x $1: $got; wanted $4)"
+    return 1
+}
+no_yellow_in_row() { ! page_runs "$1" "$2" "$3" | grep -q yellow; }
+# How many dark pixels (red and green below 100: text, not the yellow
+# paper) the page rectangle $1 $2 of $3 x $4 pixels holds.
+dark_pixels() {
+    local y n=0 rows=
+    for ((y = $2; y < $2 + $4; y++)); do
+        rows+=$(fb_row $((page_sx + $1)) $((page_sy + y)) "$3")$'\n'
+    done
+    awk 'NF == 3 && $1 < 100 && $2 < 100 { n++ } END { print n + 0 }' <<<"$rows"
+}
+popup_gone() { ! popup_shown "$1"; }
+
+# Opens the menu of the note under page point $2 $3 of window $1 (copy
+# $4) with a right click and walks $5 entries down; Return then chooses,
+# and the menu must be gone before the next one opens.
+note_menu_entry() {
+    local w=$1 x=$2 y=$3 pid=$4 steps=$5 keys=()
+    page_move "$w" "$x" "$y"
+    xdotool click 3
+    wait_for 10 popup_shown "$pid" || return 1
+    sleep 0.2
+    while ((steps-- > 0)); do keys+=(Down); done
+    press "${keys[@]}" Return
+    wait_for 10 popup_gone "$pid"
+}
+
+scenario_note_edit_move() {
+    begin_scenario note-edit-move
+    # One yellow note of 200 x 80 at (100,100) in bold black type, on a red
+    # desktop. Immediate saving on: none of what follows may save before
+    # the end.
+    printf '[General]\r\nPage_Count=1\r\nActive_Page=0\r\nImmediate_Save=1\r\n\r\n[Page0]\r\nDesktop_Caption=Work\r\nBG_Color=255\r\nNote_CountTrue=1\r\n\r\n[Page0\\Note1]\r\nCount=1\r\n1=Old line\r\nNote_Width=200\r\nNote_Height=80\r\nNote_Left=100\r\nNote_Top=100\r\nNote_Font=DejaVu Sans,12,1,1000,clBlack\r\nNote_Color=0000FFFF\r\nUseParentColor=0\r\n' \
+        >"$VORLANE_SETTINGS"
+    if start_on_page && page_on_screen "$win"; then
+        local pid=$last_pid w=$win before dark_before dark_after
+        before=$(file_sum)
+        # Row 170 lies below two lines of text and clear of every size
+        # handle, before and after the move.
+        check "the note shows as a yellow box from x 100 to 299 on row 170" runs_are 90 170 220 "red:10 yellow:200 red:10"
+        check "the note's top edge is row 100" runs_are 150 99 1 "red:1"
+        check "... and its bottom edge row 179" runs_are 150 180 1 "red:1"
+        dark_before=$(dark_pixels 100 100 200 80)
+        check "its line shows as dark type on the note ($dark_before dark pixels)" test "$dark_before" -ge 20
+
+        # Reading face: Edit, Move & Resize, Properties, Delete.
+        if note_menu_entry "$w" 200 140 "$pid" 1; then
+            sleep 0.2
+            press ctrl+End Return
+            xdotool type --delay 60 "New line"
+            sleep 0.3
+            dark_after=$(dark_pixels 100 100 200 80)
+            check "the typed line shows: more dark pixels ($dark_before, then $dark_after)" test "$dark_after" -gt $((dark_before + 20))
+        else
+            fail "no note menu after a right click on the note (for Edit)"
+        fi
+        # Editing face: Block first.
+        note_menu_entry "$w" 200 140 "$pid" 1 || fail "no note menu after a right click on the note (for Block)"
+        if note_menu_entry "$w" 200 140 "$pid" 2; then
+            xdotool mousemove 0 0
+            # Handles 0, 1 and 2 on row 99: 6 pixels each, centred on x 100,
+            # 200 and 300.
+            check "\"Move & Resize\" shows the size handles above the note" \
+                wait_for 5 runs_are 95 99 212 "red:2 black:6 red:94 black:6 red:94 black:6 red:4"
+        else
+            fail "no note menu after a right click on the note (for Move & Resize)"
+        fi
+
+        # The real mouse, by (150,60) in steps.
+        page_move "$w" 200 140
+        xdotool mousedown 1
+        sleep 0.1
+        local step
+        for step in "225 150" "250 160" "275 170" "300 180" "325 190" "350 200"; do
+            page_move "$w" ${step% *} ${step#* }
+        done
+        sleep 0.3
+        # Clear of the outline, which runs along the edges of (248,160)-(447,239).
+        check "while the button is down the note stays where it was" runs_are 90 170 150 "red:10 yellow:140"
+        check "... and nothing yellow shows at the new place yet" no_yellow_in_row 300 230 140
+        xdotool mouseup 1
+        sleep 0.2
+        xdotool mousemove 0 0
+        # Moved by the grid-truncated (148,60) to (248,160).
+        check "after the release the yellow box spans x 248 to 447 on row 230" \
+            wait_for 5 runs_are 238 230 220 "red:10 yellow:200 red:10"
+        check "... from row 160 to 239" runs_are 300 159 1 "red:1"
+        check "... and not beyond" runs_are 300 240 1 "red:1"
+        check "the old place shows the desktop again" runs_are 90 120 150 "red:150"
+        check "the text moved with the note" test "$(dark_pixels 248 160 200 80)" -ge "$dark_after"
+        check "the handles show again around the moved note" \
+            runs_are 243 159 212 "red:2 black:6 red:94 black:6 red:94 black:6 red:4"
+
+        check "the program keeps running" is_running "$pid"
+        check "typing and moving saved nothing, even with immediate saving on" test "$(file_sum)" = "$before"
+        kill -TERM "$pid"
+        if wait_for 10 is_gone "$pid"; then
+            check "it ends with status 0 after SIGTERM" status_of "$pid"
+        else
+            fail "the program still runs 10 s after SIGTERM"
+        fi
+        local note
+        note=$(section_lines 'Page0\Note1')
+        check "the desktop still counts one note" holds_line "$(section_lines Page0)" "Note_CountTrue=1"
+        check "the note counts two lines" holds_line "$note" "Count=2"
+        check "its first line is the old one" holds_line "$note" "1=Old line"
+        check "its second line is the typed one" holds_line "$note" "2=New line"
+        check "it moved by (148,60) to Note_Left=248" holds_line "$note" "Note_Left=248"
+        check "... and Note_Top=160" holds_line "$note" "Note_Top=160"
+        check "its size is kept" holds_line "$note" "Note_Width=200"
+        check "... both ways" holds_line "$note" "Note_Height=80"
+        check "its colour is kept" holds_line "$note" "Note_Color=0000FFFF"
+        ((failed > scene_failed_before)) && sed 's/^/    | /' <<<"$note"
+    fi
+    end_scenario
+}
+
 # --- main -------------------------------------------------------------------
 
 if ! start_xvfb; then
@@ -1269,6 +1415,7 @@ scenario_term_during_question
 scenario_rename_message
 scenario_band_and_drag
 scenario_menu_delete
+scenario_note_edit_move
 echo "all scenarios: $(since "$started_all") s"
 
 echo "$passed passed, $failed failed"
