@@ -619,12 +619,15 @@ private slots:
         QCOMPARE(note.Note_Color, Colour(255));
         QCOMPARE(w.StatusBar()->saveState(), QStringLiteral("Unmodified"));
 
-        // Typed text reaches the file with the next save, editing or not.
+        // Typed text reaches the file with the next save, editing or not;
+        // the window's keys leave a note's Return and Ctrl+C alone.
         controller->popEditClick();
         QTest::keyClicks(controller->memo(), QStringLiteral("first line"));
+        QTest::keyClick(controller->memo(), Qt::Key_Return);
+        QTest::keyClicks(controller->memo(), QStringLiteral("second"));
         w.mnuSaveClick();
-        QVERIFY(vl::test::readAll(path_).contains("1=first line"));
-        QVERIFY(vl::test::readAll(path_).contains("Count=1"));
+        QVERIFY(vl::test::readAll(path_).contains("1=first line\r\n2=second"));
+        QVERIFY(vl::test::readAll(path_).contains("Count=2"));
     }
 
     // A press on a note drops the shortcut selection; its menu opens

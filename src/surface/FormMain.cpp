@@ -556,38 +556,42 @@ void TFormMain::keyCommand(const std::function<void()> &command)
 
 bool TFormMain::runKey(KeyCommand command)
 {
+    // The keys on the current shortcut are its commands only while there is
+    // one; otherwise they belong to the focused widget (a note being edited
+    // wants its Return, Delete and Ctrl+C).
+    const bool onShortcut = ws_.work.CurrentElement.item != nullptr;
     switch (command) {
     case KeyCommand::Rename:
         keyCommand([this] { shortcutCmds_.mnuItemRenameClick(); });
-        break;
+        return onShortcut;
     case KeyCommand::Copy:
         keyCommand([this] { clipboard_.mnuItemCopyClick(); });
-        break;
+        return onShortcut;
     case KeyCommand::Cut:
         keyCommand([this] { clipboard_.mnuItemCutClick(); });
-        break;
+        return onShortcut;
     case KeyCommand::Delete:
         // The key asks and deletes; unlike the menu command it reports a
         // change only when something was deleted.
         keyCommand([this] { shortcutCmds_.DeleteItem(); });
-        break;
-    case KeyCommand::Repaint:
-        if (ws_.activeDesktop())
-            surface_->update();
-        break;
-    case KeyCommand::Help:
-        break; // the help arrives with its viewer
+        return onShortcut;
     case KeyCommand::Open:
         if (ShortcutItem *item = ws_.work.CurrentElement.item)
             executeItem(*item);
-        break;
+        return onShortcut;
+    case KeyCommand::Repaint:
+        if (ws_.activeDesktop())
+            surface_->update();
+        return true;
+    case KeyCommand::Help:
+        return false; // the help arrives with its viewer
     case KeyCommand::Cancel:
         if (!gestures_->dragging() && !gestures_->banding())
             return false;
         gestures_->cancel();
-        break;
+        return true;
     }
-    return true;
+    return false;
 }
 
 void TFormMain::backgroundClicked() { notes_->hideAllHandles(); }
