@@ -2,11 +2,13 @@
 
 #include "model/Model.h"
 
+#include <QPointer>
+#include <QWidget>
+
 #include <memory>
 #include <unordered_map>
 #include <vector>
 
-class QWidget;
 
 namespace vl {
 
@@ -17,6 +19,11 @@ class TResizer;
 // The note controllers of every desktop shown so far, on the one page that
 // serves all desktops. A desktop's controllers are made the first time it is
 // shown; only the shown desktop's notes are visible.
+//
+// Each desktop's notes lie on a layer of their own over the page, so that a
+// switch shows and hides one widget rather than every note: each widget
+// shown or hidden under the pointer costs a round trip to the display
+// server. Where no note is, the layer lets the pointer through to the page.
 class NoteBoard {
 public:
     NoteBoard(QWidget *page, NoteHost &host, Prompt &prompt);
@@ -44,8 +51,20 @@ private:
     QWidget *page_;
     NoteHost &host_;
     Prompt &prompt_;
+    struct Notes {
+        // The page may go first and take the layer with it.
+        QPointer<QWidget> layer;
+        std::vector<std::unique_ptr<TResizer>> controllers;
+        Notes() = default;
+        Notes(const Notes &) = delete;
+        Notes &operator=(const Notes &) = delete;
+        // The controllers before their layer: they hold its widgets.
+        ~Notes();
+    };
+    Notes &notesOf(const Desktop *d);
+
     const Desktop *shown_ = nullptr;
-    std::unordered_map<const Desktop *, std::vector<std::unique_ptr<TResizer>>> byDesktop_;
+    std::unordered_map<const Desktop *, Notes> byDesktop_;
 };
 
 } // namespace vl
