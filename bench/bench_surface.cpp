@@ -27,6 +27,11 @@
 //    records moved, what they covered and cover repainted);
 //  - by name: "By Name" over all the desktop's shortcuts, with its repaint;
 //  - paste: 99 copied shortcuts pasted onto the page, with its repaint.
+// Each run starts a second child on the same desktops with notes added: 50
+// notes of 1,000 lines on the big desktop, and a third desktop holding one
+// note of 100,000 lines. It reports the switches to the big desktop again,
+// the first switch to the note of 100,000 lines, and one step of a note's
+// move handle dragged with its outline.
 // Every time is given as wall time and as the thread's CPU time; the second
 // holds still on a busy machine but leaves out the X server's part of a
 // flush. The platform is the one Qt picks from the environment: xcb under the
@@ -35,6 +40,8 @@
 
 #include "SettingsGen.h"
 
+#include "notes/NoteBoard.h"
+#include "notes/TResizer.h"
 #include "platform/DesktopIcons.h"
 #include "platform/LinuxPlatform.h"
 #include "storage/SettingsFile.h"
@@ -59,6 +66,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <vector>
 
 namespace {
@@ -144,8 +152,9 @@ QString makeTarget(const QString &root, int i)
     return QStringLiteral("https://intranet.example.org/wiki/%1_%2").arg(stem).arg(i);
 }
 
-// Writes the two-desktop settings file; returns false with a message printed.
-bool writeSettings(const QString &root, const QString &path, int items)
+// Writes the settings file: two desktops, and with notes a third one and
+// the notes; returns false with a message printed.
+bool writeSettings(const QString &root, const QString &path, int items, bool notes)
 {
     for (const char *sub : {"docs", "folders"})
         QDir(root).mkpath(QLatin1String(sub));
@@ -172,6 +181,30 @@ bool writeSettings(const QString &root, const QString &path, int items)
         item.Label_Caption = vl::bench::sampleCaption(mix(std::uint64_t(i)));
         if (mix(0xBEEFull + std::uint64_t(i)) % 100 < 3)
             item.Picture = vl::ShortcutItem::NoPicture;
+    }
+    if (notes) {
+        const auto lines = [](int count) {
+            QStringList out;
+            out.reserve(count);
+            for (int l = 0; l < count; ++l)
+                out << vl::bench::sampleCaption(mix(0xF00Dull + std::uint64_t(l))) + QStringLiteral(" %1").arg(l);
+            return out;
+        };
+        const QStringList thousand = lines(1000);
+        for (int n = 0; n < 50; ++n) {
+            ws.work.NewElementPosition = QPoint(20 + (n % 10) * 190, 30 + (n / 10) * 200);
+            vl::Note &note = ws.CreateNewNote();
+            note.Note_Width = 160;
+            note.Note_Height = 150;
+            note.Lines = thousand;
+        }
+        vl::Desktop &bigNote = ws.CreateNewTabSheet();
+        bigNote.Desktop_Caption = QStringLiteral("Big note");
+        ws.work.NewElementPosition = QPoint(100, 100);
+        vl::Note &note = ws.CreateNewNote();
+        note.Note_Width = 600;
+        note.Note_Height = 800;
+        note.Lines = lines(100000);
     }
     ws.setActiveIndex(0);
     ws.work.CurrentElement.clear();
@@ -232,7 +265,8 @@ int runChild(const QString &settings, int paints)
     vl::TFormMain form(prompt, platform, settings);
     form.FormCreate();
     vl::DesktopSurface *surface = form.surface();
-    if (form.workspace().desktopCount() != 2 || !prompt.texts.isEmpty()) {
+    const bool withNotes = form.workspace().desktopCount() == 3;
+    if (form.workspace().desktopCount() < 2 || !prompt.texts.isEmpty()) {
         std::fprintf(stderr, "child: load gave %d desktops; messages: %s\n", form.workspace().desktopCount(),
                      qPrintable(prompt.texts.join(QStringLiteral(" | "))));
         return 1;
@@ -303,7 +337,9 @@ int runChild(const QString &settings, int paints)
     const qint64 t2 = clock.nsecsElapsed();
     form.PageControl1()->setCurrentIndex(1);
     surface->repaint();
-    const double secondSwitchMs = (paintedAt - t2) / 1e6;
+    // Until repaint() returned: notes are widgets of their own, painted
+    // after the surface.
+    const double secondSwitchMs = (clock.nsecsElapsed() - t2) / 1e6;
     const double secondSwitchCpuMs = (cpuNs() - c2) / 1e6;
     settle();
 
@@ -334,6 +370,35 @@ int runChild(const QString &settings, int paints)
     mouse(surface, QEvent::MouseButtonRelease, grip + QPoint(40, 40), Qt::LeftButton, Qt::NoButton);
     settle();
 
+    // One step of a note's move handle, with its outline, and the first
+    // switch to the note of 100,000 lines.
+    Timing noteMove;
+    double bigNoteMs = -1, bigNoteCpuMs = -1;
+    if (withNotes && !big.notes.empty()) {
+        vl::TResizer *note = form.notes().controllerOf(big.notes.front().get());
+        if (note) {
+            note->setActive(true);
+            settle();
+            QWidget *mover = note->mover();
+            const QPoint grip(mover->width() / 2, mover->height() / 2);
+            mouse(mover, QEvent::MouseButtonPress, grip, Qt::LeftButton, Qt::LeftButton);
+            for (int i = 0; i < paints; ++i) {
+                const QPoint to = grip + QPoint(8 + (i % 2 ? 4 : -4), 8 + (i % 3) * 4);
+                timeOnce(noteMove, clock, [&] { mouse(mover, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton); });
+            }
+            mouse(mover, QEvent::MouseButtonRelease, grip, Qt::LeftButton, Qt::NoButton);
+            settle();
+        }
+        const qint64 c3 = cpuNs();
+        const qint64 t3 = clock.nsecsElapsed();
+        form.PageControl1()->setCurrentIndex(2);
+        form.repaint();
+        bigNoteMs = (clock.nsecsElapsed() - t3) / 1e6;
+        bigNoteCpuMs = (cpuNs() - c3) / 1e6;
+        form.PageControl1()->setCurrentIndex(1);
+        settle();
+    }
+
     // "By Name", a few times over the same captions.
     Timing byName;
     for (int i = 0; i < 5; ++i)
@@ -353,11 +418,13 @@ int runChild(const QString &settings, int paints)
     // Wall and CPU pairs; the parent reads them by position.
     std::printf("first-switch-ms %.3f %.3f first-switch-return-ms %.3f labels %zu repaint-ms %.3f %.3f "
                 "render-ms %.3f %.3f second-switch-ms %.3f %.3f platform %s band-step-ms %.3f %.3f "
-                "drag-step-ms %.3f %.3f by-name-ms %.3f %.3f paste-ms %.3f %.3f\n",
+                "drag-step-ms %.3f %.3f by-name-ms %.3f %.3f paste-ms %.3f %.3f big-note-ms %.3f %.3f "
+                "note-move-ms %.3f %.3f\n",
                 firstSwitchMs, firstSwitchCpuMs, firstSwitchReturnMs, labels, median(repaints), median(repaintsCpu),
                 median(renders), median(rendersCpu), secondSwitchMs, secondSwitchCpuMs,
                 qPrintable(QGuiApplication::platformName()), median(band.wall), median(band.cpu), median(drag.wall),
-                median(drag.cpu), median(byName.wall), median(byName.cpu), median(paste.wall), median(paste.cpu));
+                median(drag.cpu), median(byName.wall), median(byName.cpu), median(paste.wall), median(paste.cpu),
+                bigNoteMs, bigNoteCpuMs, median(noteMove.wall), median(noteMove.cpu));
     std::fflush(stdout);
     form.quitWithoutSaving();
     return 0;
@@ -410,9 +477,10 @@ int main(int argc, char **argv)
     tmp.setAutoRemove(!keep);
     const QString root = tmp.path();
     const QString settings = root + QStringLiteral("/vorlane.ini");
+    const QString withNotes = root + QStringLiteral("/with-notes.ini");
     QElapsedTimer prep;
     prep.start();
-    if (!writeSettings(root, settings, items))
+    if (!writeSettings(root, settings, items, false) || !writeSettings(root, withNotes, items, true))
         return 1;
     for (const char *sub : {"home/.config", "home/.cache", "runtime"})
         QDir(root).mkpath(QLatin1String(sub));
@@ -428,75 +496,88 @@ int main(int argc, char **argv)
     env.insert(QStringLiteral("XDG_CACHE_HOME"), root + QStringLiteral("/home/.cache"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root + QStringLiteral("/runtime"));
     env.insert(QStringLiteral("VORLANE_REGISTRY"), root + QStringLiteral("/registry.ini"));
-    env.insert(QStringLiteral("VORLANE_SETTINGS"), settings);
     env.remove(QStringLiteral("VORLANE_REPORT_FIRST_PAINT"));
 
-    std::vector<double> first, firstReturn, repaint, render, second;
-    std::vector<double> firstCpu, repaintCpu, renderCpu, secondCpu;
-    std::vector<double> band, bandCpu, drag, dragCpu, byName, byNameCpu, paste, pasteCpu;
+    // The child's numbers by their position in its line of output.
+    enum Field { First = 1, FirstCpu = 2, FirstReturn = 4, Labels = 6, Repaint = 8, RepaintCpu = 9, Render = 11,
+                 RenderCpu = 12, Second = 14, SecondCpu = 15, Platform = 17, Band = 19, BandCpu = 20, Drag = 22,
+                 DragCpu = 23, ByName = 25, ByNameCpu = 26, Paste = 28, PasteCpu = 29, BigNote = 31,
+                 BigNoteCpu = 32, NoteMove = 34, NoteMoveCpu = 35, FieldCount = 36 };
+    std::map<int, std::vector<double>> plain, noted;
     QString platformName;
     std::size_t labels = 0;
-    // One run more than asked; the first warms the page cache and is dropped.
-    for (int r = -1; r < runs; ++r) {
+    const auto runChild = [&](const QString &file, std::map<int, std::vector<double>> &into, bool keepIt) {
+        QProcessEnvironment childEnv = env;
+        childEnv.insert(QStringLiteral("VORLANE_SETTINGS"), file);
         QProcess p;
-        p.setProcessEnvironment(env);
+        p.setProcessEnvironment(childEnv);
         p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         p.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--child"), settings, QStringLiteral("--paints"), QString::number(paints)});
+                {QStringLiteral("--child"), file, QStringLiteral("--paints"), QString::number(paints)});
         if (!p.waitForFinished(600000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
             std::fprintf(stderr, "vorlane-bench-surface: child failed\n");
-            return 1;
+            return false;
         }
         const QList<QByteArray> f = p.readAllStandardOutput().trimmed().split(' ');
-        if (f.size() != 30) {
+        if (f.size() != FieldCount) {
             std::fprintf(stderr, "vorlane-bench-surface: odd child output\n");
-            return 1;
+            return false;
         }
-        if (r < 0)
-            continue;
-        first.push_back(f[1].toDouble());
-        firstCpu.push_back(f[2].toDouble());
-        firstReturn.push_back(f[4].toDouble());
-        labels = f[6].toULongLong();
-        repaint.push_back(f[8].toDouble());
-        repaintCpu.push_back(f[9].toDouble());
-        render.push_back(f[11].toDouble());
-        renderCpu.push_back(f[12].toDouble());
-        second.push_back(f[14].toDouble());
-        secondCpu.push_back(f[15].toDouble());
-        platformName = QString::fromLatin1(f[17]);
-        band.push_back(f[19].toDouble());
-        bandCpu.push_back(f[20].toDouble());
-        drag.push_back(f[22].toDouble());
-        dragCpu.push_back(f[23].toDouble());
-        byName.push_back(f[25].toDouble());
-        byNameCpu.push_back(f[26].toDouble());
-        paste.push_back(f[28].toDouble());
-        pasteCpu.push_back(f[29].toDouble());
-        std::fprintf(stderr, "run %d of %d: first switch %.1f ms, repaint %.2f ms\n", r + 1, runs, first.back(),
-                     repaint.back());
+        if (!keepIt)
+            return true;
+        for (int i = 1; i < FieldCount; i += 1) {
+            if (i != Platform && i != Labels)
+                into[i].push_back(f[i].toDouble());
+        }
+        labels = f[Labels].toULongLong();
+        platformName = QString::fromLatin1(f[Platform]);
+        return true;
+    };
+    // One run more than asked; the first warms the page cache and is
+    // dropped. The two files take turns.
+    for (int r = -1; r < runs; ++r) {
+        if (!runChild(settings, plain, r >= 0) || !runChild(withNotes, noted, r >= 0))
+            return 1;
+        if (r >= 0)
+            std::fprintf(stderr, "run %d of %d: first switch %.1f ms, with notes %.1f ms\n", r + 1, runs,
+                         plain[First].back(), noted[First].back());
     }
+    const auto m = [](std::map<int, std::vector<double>> &v, int field) { return median(v[field]); };
 
-    const double full = median(repaint);
+    const double full = m(plain, Repaint);
     std::printf("\nplatform %s, surface %dx%d, %d fresh processes, %d paints each; medians in ms\n",
                 qPrintable(platformName), SurfaceWidth, SurfaceHeight, runs, paints);
     std::printf("%-58s %8s %8s\n", "", "wall", "cpu");
     std::printf("%-58s %8.2f %8.2f   (%zu labels made)\n", "first switch to the desktop (tab change .. end of paint)",
-                median(first), median(firstCpu), labels);
-    std::printf("%-58s %8.2f\n", "  .. until repaint() returned (with the flush)", median(firstReturn));
+                m(plain, First), m(plain, FirstCpu), labels);
+    std::printf("%-58s %8.2f\n", "  .. until repaint() returned (with the flush)", m(plain, FirstReturn));
     std::printf("%-58s %8.2f %8.2f   (goal <= 8: %s)\n", "full repaint of the surface (repaint(), with the flush)",
-                full, median(repaintCpu), full <= 8 ? "met" : "MISSED");
-    std::printf("%-58s %8.2f %8.2f\n", "full render into a QImage (QWidget::render)", median(render),
-                median(renderCpu));
-    std::printf("%-58s %8.2f %8.2f\n", "second switch (scene kept)", median(second), median(secondCpu));
+                full, m(plain, RepaintCpu), full <= 8 ? "met" : "MISSED");
+    std::printf("%-58s %8.2f %8.2f\n", "full render into a QImage (QWidget::render)", m(plain, Render),
+                m(plain, RenderCpu));
+    std::printf("%-58s %8.2f %8.2f\n", "second switch (scene kept), until repaint() returned", m(plain, Second),
+                m(plain, SecondCpu));
     const auto goal = [](double ms, double limit) { return ms <= limit ? "met" : "MISSED"; };
     std::printf("%-58s %8.2f %8.2f   (goal <= 8: %s)\n", "rubber band step, selection judged again, with paint",
-                median(band), median(bandCpu), goal(median(band), 8));
+                m(plain, Band), m(plain, BandCpu), goal(m(plain, Band), 8));
     std::printf("%-58s %8.2f %8.2f   (goal <= 8: %s)\n", "drag step of 1,000 selected shortcuts, with paint",
-                median(drag), median(dragCpu), goal(median(drag), 8));
+                m(plain, Drag), m(plain, DragCpu), goal(m(plain, Drag), 8));
     std::printf("%-58s %8.2f %8.2f   (goal <= 50: %s)\n", "\"By Name\" over every shortcut, with paint",
-                median(byName), median(byNameCpu), goal(median(byName), 50));
-    std::printf("%-58s %8.2f %8.2f\n", "paste of 99 shortcuts, with paint", median(paste), median(pasteCpu));
+                m(plain, ByName), m(plain, ByNameCpu), goal(m(plain, ByName), 50));
+    std::printf("%-58s %8.2f %8.2f\n", "paste of 99 shortcuts, with paint", m(plain, Paste), m(plain, PasteCpu));
+    std::printf("\nthe same desktop with 50 notes of 1,000 lines\n");
+    // Notes paint after the surface: both switches are timed until
+    // repaint() returned, for the plain desktop too.
+    const double firstRatio = m(noted, FirstReturn) / m(plain, FirstReturn);
+    const double secondRatio = m(noted, Second) / m(plain, Second);
+    std::printf("%-58s %8.2f %8s   (%.2fx, goal <= 2x: %s)\n", "first switch, until repaint() returned",
+                m(noted, FirstReturn), "", firstRatio, goal(firstRatio, 2));
+    std::printf("%-58s %8.2f %8.2f   (%.2fx, goal <= 2x: %s)\n", "second switch", m(noted, Second),
+                m(noted, SecondCpu), secondRatio, goal(secondRatio, 2));
+    std::printf("%-58s %8.2f %8.2f   (goal <= 8: %s)\n", "a note's move handle dragged one step, with its outline",
+                m(noted, NoteMove), m(noted, NoteMoveCpu), goal(m(noted, NoteMove), 8));
+    std::printf("%-58s %8.2f %8.2f\n", "first switch to a desktop with one note of 100,000 lines", m(noted, BigNote),
+                m(noted, BigNoteCpu));
     if (keep)
         std::printf("files kept; one child under a profiler:\n  VORLANE_REGISTRY=%s/registry.ini %s --child %s\n",
                     qPrintable(root), qPrintable(QCoreApplication::applicationFilePath()), qPrintable(settings));
