@@ -3,9 +3,9 @@
 #include "common/OutsideRequests.h"
 #include "common/Prompt.h"
 #include "storage/BigIni.h"
+#include "storage/LoadSteps.h"
 #include "storage/SectionName.h"
 
-#include <QFileInfo>
 #include <QImageReader>
 
 #include <algorithm>
@@ -32,8 +32,6 @@ void requireSettingsText(const TBigIniFile &ini)
     if (r.existed && (r.hasNul || (ini.SectionCount() == 0 && !r.blank)))
         throw NotSettingsFile("not a settings file");
 }
-
-bool fileExists(const QString &path) { return !path.isEmpty() && QFileInfo(path).isFile(); }
 
 bool pictureReadable(const QString &path)
 {
@@ -62,7 +60,7 @@ bool SettingsHost::loadShortcutPicture(ShortcutItem &item)
     const auto it = pictureChecks_.constFind(item.Picture);
     if (it != pictureChecks_.cend())
         return *it;
-    const bool ok = fileExists(item.Picture) && canShowPicture(item.Picture);
+    const bool ok = LoadSteps::fileExists(item.Picture) && canShowPicture(item.Picture);
     pictureChecks_.insert(item.Picture, ok);
     return ok;
 }
@@ -73,14 +71,6 @@ SettingsFile::SettingsFile(Workspace &ws, Prompt &prompt, SettingsHost &host, QS
 }
 
 SettingsFile::~SettingsFile() = default;
-
-bool SettingsFile::askShowSimilar()
-{
-    const ModalResult r = prompt_.MessageDlg(SimilarMessagesQuestion, MsgDlgType::Confirmation, mbYes | mbNo | mbCancel, 0);
-    if (r == ModalResult::No)
-        pictureMessages_ = false;
-    return pictureMessages_;
-}
 
 Desktop &SettingsFile::appendLoadedDefaultDesktop()
 {
@@ -98,14 +88,13 @@ void SettingsFile::LoadAll(bool pictureMessages)
     WorkingValues &w = ws_.work;
     const OutsideRequests::Busy busy(requests_);
     w.Loading = true;
-    pictureMessages_ = pictureMessages;
-    host_.pictureChecks_.clear();
+    LoadSteps steps(ws_, prompt_, host_, pictureMessages);
     std::unique_ptr<TAppIniFile> ini;
     try {
         ini = std::make_unique<TAppIniFile>(path_);
         ini->setKeepBackup(true);
         requireSettingsText(*ini);
-        loadBody(*ini);
+        loadBody(*ini, steps);
     } catch (const NotSettingsFile &) {
         ini->Abandon(); // never rewrite what we could not read
         w.ErrorsOccurred = true;
@@ -143,7 +132,7 @@ void SettingsFile::closeLoadEngine(std::unique_ptr<TAppIniFile> &ini)
     ini.reset();
 }
 
-void SettingsFile::loadBody(TAppIniFile &ini)
+void SettingsFile::loadBody(TAppIniFile &ini, LoadSteps &steps)
 {
     GlobalSettings &g = ws_.global;
     WorkingValues &w = ws_.work;
@@ -215,17 +204,9 @@ void SettingsFile::loadBody(TAppIniFile &ini)
         d.settings.Background_Stretch = stretch;
         d.settings.Background_Center = center;
 
-        if (fileExists(picture) && !host_.loadDesktopPicture(d)) {
-            w.ErrorsOccurred = true;
-            if (pictureMessages_) {
-                prompt_.ShowMessage(QStringLiteral("Error by loading background picture  ") + picture
-                                    + QStringLiteral(" in ") + caption + QStringLiteral(" desktop"));
-                askShowSimilar();
-            }
-            d.settings.Background_Picture.clear();
-        }
+        steps.backgroundPicture(d, LoadSteps::MissingPicture::Kept);
 
-        loadElements(ini, p, itemCount, noteCount);
+        loadElements(ini, steps, p, itemCount, noteCount);
     }
 
     if (!ws_.setActiveIndex(activePage))
@@ -233,40 +214,24 @@ void SettingsFile::loadBody(TAppIniFile &ini)
 }
 
 // The elements go onto the active desktop, which is the one just created.
-void SettingsFile::loadElements(TAppIniFile &ini, int p, int itemCount, int noteCount)
+void SettingsFile::loadElements(TAppIniFile &ini, LoadSteps &steps, int p, int itemCount, int noteCount)
 {
-    GlobalSettings &g = ws_.global;
     WorkingValues &w = ws_.work;
     SectionName name;
     for (int i = 1; i <= itemCount; ++i) {
         const std::string_view sec = name.item(p, i);
         if (ini.SectionLineCount(sec) == 0 && --missingSectionsLeft_ < 0)
             break;
-        QString attached = ini.ReadString(sec, "AttachedFile", QString());
-        if (!g.Leave_Missing && !fileExists(attached))
+        LoadSteps::Shortcut item;
+        item.AttachedFile = ini.ReadString(sec, "AttachedFile", QString());
+        if (!steps.keepsShortcut(item.AttachedFile))
             continue;
-        QString command = ini.ReadString(sec, "CommandString", QString());
-        QString itemPicture = ini.ReadString(sec, "Picture", QString());
-        QString label = ini.ReadString(sec, "Label_Caption", QString());
-        const int left = ini.ReadInteger(sec, "Item_Left", 10);
-        const int top = ini.ReadInteger(sec, "Item_Top", 10);
-
-        ShortcutItem &item = ws_.CreateNewItem();
-        host_.setAttachedFile(item, attached);
-        item.CommandString = std::move(command);
-        item.Picture = std::move(itemPicture);
-        if (!item.Picture.isEmpty() && item.Picture != ShortcutItem::NoPicture
-            && !host_.loadShortcutPicture(item)) {
-            w.ErrorsOccurred = true;
-            if (pictureMessages_) {
-                prompt_.ShowMessage(QStringLiteral("Error in TFormMain.LoadAll-AttachedFile: ") + item.AttachedFile
-                                    + QStringLiteral(" Picture: ") + item.Picture);
-                askShowSimilar();
-            }
-        }
-        item.Label_Caption = std::move(label);
-        item.Item_Left = left;
-        item.Item_Top = top;
+        item.CommandString = ini.ReadString(sec, "CommandString", QString());
+        item.Picture = ini.ReadString(sec, "Picture", QString());
+        item.Label_Caption = ini.ReadString(sec, "Label_Caption", QString());
+        item.Item_Left = ini.ReadInteger(sec, "Item_Left", 10);
+        item.Item_Top = ini.ReadInteger(sec, "Item_Top", 10);
+        steps.addShortcut(std::move(item));
     }
 
     for (int n = 1; n <= noteCount; ++n) {

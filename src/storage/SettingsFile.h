@@ -10,6 +10,7 @@
 
 namespace vl {
 
+class LoadSteps;
 class OutsideRequests;
 class Prompt;
 class TAppIniFile;
@@ -55,7 +56,7 @@ public:
     virtual void setSaveState(const QString &text) { (void)text; }
 
 protected:
-    friend class SettingsFile; // forgets the checks at the start of every load
+    friend class LoadSteps; // forgets the checks at the start of every load
     QHash<QString, bool> pictureChecks_; // shortcuts often share one picture
 };
 
@@ -107,9 +108,8 @@ public:
     static constexpr int MissingNoteLineAllowance = 100000;
 
 private:
-    bool askShowSimilar();
-    void loadBody(TAppIniFile &ini);
-    void loadElements(TAppIniFile &ini, int p, int itemCount, int noteCount);
+    void loadBody(TAppIniFile &ini, LoadSteps &steps);
+    void loadElements(TAppIniFile &ini, LoadSteps &steps, int p, int itemCount, int noteCount);
     // Flushes and closes an engine; a failed write is a load error.
     void closeLoadEngine(std::unique_ptr<TAppIniFile> &ini);
     Desktop &appendLoadedDefaultDesktop();
@@ -119,7 +119,6 @@ private:
     SettingsHost &host_;
     QString path_;
     OutsideRequests *requests_ = nullptr;
-    bool pictureMessages_ = true;
     int missingSectionsLeft_ = 0;
     int missingNoteLinesLeft_ = 0;
 };
