@@ -7,6 +7,7 @@
 
 namespace vl {
 
+class LoadSteps;
 class OutsideRequests;
 class Prompt;
 class RegistryFile;
@@ -29,16 +30,45 @@ public:
     // exist (the caller has destroyed them first), then makes the desktop at
     // "Active_Page" active through the host. Errors set ErrorsOccurred and
     // show "Error in TFormMain.LoadFromRegistry".
+    //
+    // A key that is missing reads as empty: every value takes its default,
+    // and a registry without the key gives one desktop "NewDesktop". Callers
+    // that read a file the user chose can ask holdsSettings() first, so that
+    // a wrong file does not replace every desktop by that one.
     void LoadFromRegistry(const RegistryFile &registry);
+
+    // Whether the registry holds the key "Software\Quendry\Vorlane" at all.
+    static bool holdsSettings(const RegistryFile &registry);
 
     static inline const QString ImportError = QStringLiteral("Error in TFormMain.LoadFromRegistry");
     static inline const QString Key = QStringLiteral("Software\\Quendry\\Vorlane");
+    // The caption of a desktop without one; unlike the settings file's
+    // "New Desktop", without a blank.
+    static inline const QString DefaultCaption = QStringLiteral("NewDesktop");
 
+    // Font record of the older versions, 40 bytes, little-endian:
+    //   0 name length n (0..20; more is taken as 20), 1..20 the face name in
+    //   Windows-1252, 24 colour (32 bits), 28 character set, 32 size in
+    //   points (signed 32 bits), 36 styles (bit 0 bold, 1 italic, 2
+    //   underline, 3 strike-out); the other bytes are padding.
     using FontRecord = std::array<std::uint8_t, 40>;
     const FontRecord &shortcutRecord() const { return shortcutRecord_; }
     const FontRecord &tabRecord() const { return tabRecord_; }
 
+    // A size of 0 stands for a font 8 pixels high; at the 96 pixels per
+    // inch the records were written for, that is 6 points.
+    static constexpr int ZeroSizeHeightPixels = 8;
+    static constexpr int ZeroSizePoints = ZeroSizeHeightPixels * 72 / 96;
+
+    // The font a record describes.
+    static FontSpec RecordToFont(const FontRecord &record);
+    // Applies both records: the shortcut record to the working shortcut
+    // font, the tab record to the tab font.
+    void RegistryToFont();
+
 private:
+    void importBody(const RegistryFile &registry, LoadSteps &steps, bool &immediateSave);
+
     Workspace &ws_;
     Prompt &prompt_;
     SettingsHost &host_;
