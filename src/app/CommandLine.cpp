@@ -19,6 +19,8 @@ CommandLine::Action knownOption(const char *word)
         return CommandLine::Action::DumpModel;
     if (std::strcmp(word, "--resave") == 0)
         return CommandLine::Action::Resave;
+    if (std::strcmp(word, "--import-registry") == 0 || std::strncmp(word, "--import-registry=", 18) == 0)
+        return CommandLine::Action::ImportRegistry;
     return CommandLine::Action::UnknownOption;
 }
 
@@ -56,8 +58,28 @@ CommandLine parseCommandLine(int argc, const char *const argv[])
                 line.unknownOption = word;
                 return line;
             }
-            if (line.action == CommandLine::Action::Run)
+            std::string file;
+            if (action == CommandLine::Action::ImportRegistry) {
+                const char *equals = std::strchr(word, '=');
+                if (equals) {
+                    file = equals + 1;
+                } else if (i + 1 < argc) {
+                    file = argv[++i];
+                } else {
+                    line.action = CommandLine::Action::MissingArgument;
+                    line.unknownOption = word;
+                    return line;
+                }
+                if (file.empty()) {
+                    line.action = CommandLine::Action::MissingArgument;
+                    line.unknownOption = "--import-registry";
+                    return line;
+                }
+            }
+            if (line.action == CommandLine::Action::Run) {
                 line.action = action;
+                line.importFile = std::move(file);
+            }
         } else {
             line.programArguments.push_back(word[0] == '-' ? absolute(word) : std::string(word));
         }
@@ -69,6 +91,7 @@ const char *usageText()
 {
     return R"(Usage: vorlane [--] [FILE]
        vorlane --dump-model | --resave
+       vorlane --import-registry FILE
        vorlane --help | --version
 
 Vorlane shows several desktops of shortcuts and notes in one window. With FILE
@@ -80,10 +103,17 @@ Options:
   --dump-model  load the settings file as start-up would, ask nothing, and
                 print the whole model as JSON on standard output
   --resave      load the settings file and save it once, as "Save All" would
+  --import-registry FILE
+                import the settings of a Vorlane older than 1.7 from FILE, a
+                registry export (REGEDIT4 or version 5.00) or a Wine prefix's
+                user.reg that holds the key
+                HKEY_CURRENT_USER\Software\Quendry\Vorlane: load the settings
+                file, replace all its desktops by the imported ones, answer
+                every question No, and save once
   --help        print this help and exit
   --version     print the version and exit
-The maintenance commands --dump-model and --resave need no display; their
-messages go to standard error.
+The maintenance commands --dump-model, --resave and --import-registry need no
+display; their messages go to standard error.
 
 Files:
   vorlane.ini   the settings: $VORLANE_SETTINGS when set; otherwise beside the
@@ -110,10 +140,13 @@ Environment:
 
 Exit status:
   0   done; also when the running copy took FILE over
-  1   --dump-model could not write its output, or --resave could not save
-  2   --resave: earlier errors made the save ask; it answered No and left the
-      file untouched
-  64  an unknown option
+  1   --dump-model could not write its output, or --resave could not save;
+      --import-registry could not read FILE, FILE is no registry export or
+      holds no Vorlane settings (the settings file is untouched), or the
+      save failed
+  2   --resave, --import-registry: errors of the load (or the import) made
+      the save ask; it answered No and left the settings file untouched
+  64  an unknown option, or --import-registry without FILE
 )";
 }
 

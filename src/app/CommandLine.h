@@ -10,13 +10,16 @@ namespace vl {
 //
 // Words starting with "-" before a "--" are options; every other word, and every word after the
 // "--", is an operand (the file to add). An option not understood ends the reading. Of several
-// known options the first decides, and operands then count for nothing.
+// known options the first decides, and operands then count for nothing. "--import-registry" takes
+// the next word as its file, whatever it is ("--import-registry=FILE" works too).
 struct CommandLine {
-    enum class Action { Run, Help, Version, DumpModel, Resave, UnknownOption };
+    enum class Action { Run, Help, Version, DumpModel, Resave, ImportRegistry, UnknownOption, MissingArgument };
 
     Action action = Action::Run;
-    // UnknownOption: the word not understood.
+    // UnknownOption: the word not understood. MissingArgument: the option without its file.
     std::string unknownOption;
+    // ImportRegistry: the registry export to import.
+    std::string importFile;
     // Run: the argument list for the program with a window: the program name, then the
     // operands, without "--". Qt takes words starting with "-" for its own options (-reverse,
     // -style, ...), so such an operand, which can only be a relative path, is made absolute the

@@ -1,6 +1,8 @@
 #include "app/Maintenance.h"
 
 #include "app/ConsolePrompt.h"
+#include "platform/RegistryFile.h"
+#include "storage/LegacyImport.h"
 #include "storage/ModelJson.h"
 #include "storage/SettingsFile.h"
 
@@ -19,13 +21,10 @@ int runDumpModel(const QString &settingsPath, std::FILE *out)
     return 0;
 }
 
-int runResave(const QString &settingsPath)
+namespace {
+
+int saveStatus(SettingsFile &file)
 {
-    Workspace ws;
-    ConsolePrompt prompt;
-    SettingsHost host;
-    SettingsFile file(ws, prompt, host, settingsPath);
-    file.LoadAll(true);
     switch (file.SaveAll()) {
     case SettingsFile::SaveResult::Saved:
         return 0;
@@ -37,6 +36,48 @@ int runResave(const QString &settingsPath)
         break;
     }
     return 1;
+}
+
+} // namespace
+
+int runResave(const QString &settingsPath)
+{
+    Workspace ws;
+    ConsolePrompt prompt;
+    SettingsHost host;
+    SettingsFile file(ws, prompt, host, settingsPath);
+    file.LoadAll(true);
+    return saveStatus(file);
+}
+
+int runImportRegistry(const QString &settingsPath, const QString &registryPath, std::FILE *err)
+{
+    // Read before anything else: a file that cannot be imported leaves the
+    // settings file as it was.
+    QString error;
+    const std::optional<RegistryFile> registry = RegistryFile::read(registryPath, &error);
+    if (!registry) {
+        std::fprintf(err, "vorlane: %s\n", error.toLocal8Bit().constData());
+        return 1;
+    }
+    // Importing a file without the key would replace every desktop by one
+    // empty desktop: surely the wrong file.
+    if (!LegacyImport::holdsSettings(*registry)) {
+        std::fprintf(err, "vorlane: %s: no key HKEY_CURRENT_USER\\%s\n", registryPath.toLocal8Bit().constData(),
+                     LegacyImport::Key.toLocal8Bit().constData());
+        return 1;
+    }
+    Workspace ws;
+    ConsolePrompt prompt(err);
+    SettingsHost host;
+    SettingsFile file(ws, prompt, host, settingsPath);
+    file.LoadAll(true);
+    // The import replaces the desktops, as "Load from Registry" does.
+    while (ws.desktopCount() > 0)
+        ws.deleteDesktop(ws.activeIndex());
+    LegacyImport import(ws, prompt, host);
+    import.LoadFromRegistry(*registry);
+    return saveStatus(file);
 }
 
 } // namespace vl

@@ -33,12 +33,19 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "vorlane: unknown option '%s'\n\n%s", command.unknownOption.c_str(),
                      vl::usageText());
         return vl::kUsageExitCode;
+    case Action::MissingArgument:
+        std::fprintf(stderr, "vorlane: option '%s' needs a FILE\n\n%s", command.unknownOption.c_str(),
+                     vl::usageText());
+        return vl::kUsageExitCode;
     case Action::DumpModel:
-    case Action::Resave: {
+    case Action::Resave:
+    case Action::ImportRegistry: {
         // The maintenance commands run without a display.
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("vorlane"));
         const QString path = vl::settingsFilePath();
+        if (command.action == Action::ImportRegistry)
+            return vl::runImportRegistry(path, QString::fromLocal8Bit(command.importFile));
         return command.action == Action::DumpModel ? vl::runDumpModel(path) : vl::runResave(path);
     }
     case Action::Run:
