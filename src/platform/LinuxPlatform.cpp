@@ -4,6 +4,7 @@
 #include "platform/GioDesktop.h"
 #include "platform/LinkFile.h"
 #include "platform/MountTable.h"
+#include "platform/SendTo.h"
 
 #include <QDir>
 #include <QFile>
@@ -173,6 +174,11 @@ QIcon LinuxPlatform::webIcon()
 QIcon LinuxPlatform::applicationIcon()
 {
     return programIcon();
+}
+
+SendToResult LinuxPlatform::installSendTo(const QString &programPath)
+{
+    return SendToInstaller(SendToInstaller::defaultDataHome(), &SendToInstaller::onPath).install(programPath);
 }
 
 } // namespace vl

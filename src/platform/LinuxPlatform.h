@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FileRegistry.h"
+#include "platform/SystemRegistry.h"
 #include "platform/Platform.h"
 #include "platform/Sound.h"
 
@@ -18,7 +18,8 @@ public:
                            const QString &mountInfoPath = QStringLiteral("/proc/self/mountinfo"),
                            const QString &sysRoot = QStringLiteral("/sys"));
 
-    FileRegistry &registry() override { return registry_; }
+    // The file registry, with the start-at-logon value as the XDG autostart entry.
+    SystemRegistry &registry() override { return registry_; }
     // An unreadable mount table gives no drives.
     QList<FixedDrive> fixedDrives() override;
 
@@ -49,8 +50,13 @@ public:
     QIcon webIcon() override;
     QIcon applicationIcon() override;
 
+    // Thunar, Nautilus, Dolphin, Nemo and the FileManager-Actions readers
+    // (pcmanfm-qt, Caja), each when its data folder exists or its program is
+    // on $PATH; see SendToInstaller.
+    SendToResult installSendTo(const QString &programPath) override;
+
 private:
-    FileRegistry registry_;
+    SystemRegistry registry_;
     SoundPlayer sound_;
     QString mountInfoPath_;
     QString sysRoot_;

@@ -58,6 +58,13 @@ struct LinkTarget {
     QString arguments;
 };
 
+// What installing the program as a send-to target in the file managers did:
+// the files written, and those that could not be (with the reason).
+struct SendToResult {
+    QStringList written;
+    QStringList failed;
+};
+
 // Everything the program asks of the desktop environment, so that the rest
 // of the program runs, and is tested, without one.
 class Platform {
@@ -99,6 +106,12 @@ public:
     virtual QIcon webIcon() = 0;
     // The standard application picture, shown when nothing better is known.
     virtual QIcon applicationIcon() = 0;
+
+    // Offers the program (at programPath) in the file managers' menus for a
+    // selected file, so that choosing it starts "program -- FILE". Writing the
+    // same entries again replaces them. Never makes the program a handler of
+    // any file type.
+    virtual SendToResult installSendTo(const QString &programPath) = 0;
 };
 
 } // namespace vl

@@ -48,7 +48,8 @@ private:
 
 class FakePlatform : public Platform {
 public:
-    FakeRegistry &registry() override { return fakeRegistry; }
+    // The fake registry, or realRegistry when a test sets one.
+    Registry &registry() override { return realRegistry ? *realRegistry : fakeRegistry; }
     QList<FixedDrive> fixedDrives() override
     {
         ++fixedDrivesCalls;
@@ -73,12 +74,19 @@ public:
     QIcon fileIcon(const QString &path) override;
     QIcon webIcon() override { return webPicture; }
     QIcon applicationIcon() override { return fixedApplicationIcon(); }
+    // Records the program path and answers sendToResult.
+    SendToResult installSendTo(const QString &programPath) override
+    {
+        sendToPrograms.append(programPath);
+        return sendToResult;
+    }
 
     // Distinct, non-null icons; they need a QGuiApplication.
     static QIcon fixedFileIcon();
     static QIcon fixedApplicationIcon();
 
     FakeRegistry fakeRegistry;
+    Registry *realRegistry = nullptr;
     QList<FixedDrive> drives;
     int fixedDrivesCalls = 0;
 
@@ -93,6 +101,8 @@ public:
     bool fileIconsFound = true;
     QStringList iconRequests;
     QIcon webPicture; // null: no default browser
+    QStringList sendToPrograms;
+    SendToResult sendToResult{{QStringLiteral("/fake/sendto/vorlane.desktop")}, {}};
 };
 
 } // namespace vl::test
