@@ -24,6 +24,9 @@ protected:
     std::optional<NoteLook> notePropertiesDialog(const NoteLook &) override { return std::nullopt; }
     std::optional<FontSpec> fontDialog(const FontSpec &) override { return std::nullopt; }
     std::optional<Colour> colorDialog(Colour) override { return std::nullopt; }
+    bool commonOptionsDialog(CommonOptions &) override { return false; }
+    bool desktopOptionsDialog(DesktopOptions &) override { return false; }
+    std::optional<QString> passwordDialog(const QString &, const QString &) override { return std::nullopt; }
 
 private:
     std::FILE *out_;

@@ -3,6 +3,8 @@
 #include "common/ColourConv.h"
 #include "common/DialogPlacement.h"
 #include "notes/TfrmNote.h"
+#include "options/TfrmCommonOptions.h"
+#include "options/TfrmDesktopOptions.h"
 #include "surface/Dialogs.h"
 #include "surface/ShortcutDialogs.h"
 
@@ -249,6 +251,31 @@ std::optional<Colour> WidgetPrompt::colorDialog(Colour preset)
     if (run(dialog) != QDialog::Accepted)
         return std::nullopt;
     return fromQColor(dialog.selectedColor());
+}
+
+} // namespace vl
+
+namespace vl {
+
+bool WidgetPrompt::commonOptionsDialog(CommonOptions &options)
+{
+    TfrmCommonOptions dialog(options, main_);
+    return run(dialog) == QDialog::Accepted;
+}
+
+bool WidgetPrompt::desktopOptionsDialog(DesktopOptions &options)
+{
+    TfrmDesktopOptions dialog(options, main_);
+    return run(dialog) == QDialog::Accepted;
+}
+
+std::optional<QString> WidgetPrompt::passwordDialog(const QString &desktopCaption, const QString &storedPassword)
+{
+    // Over the desktop options it is opened from.
+    TfrmPassword dialog(*this, desktopCaption, storedPassword, main_, owner());
+    if (run(dialog) != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.stored();
 }
 
 } // namespace vl

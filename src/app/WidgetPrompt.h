@@ -42,6 +42,9 @@ protected:
     std::optional<NoteLook> notePropertiesDialog(const NoteLook &preset) override;
     std::optional<FontSpec> fontDialog(const FontSpec &preset) override;
     std::optional<Colour> colorDialog(Colour preset) override;
+    bool commonOptionsDialog(CommonOptions &options) override;
+    bool desktopOptionsDialog(DesktopOptions &options) override;
+    std::optional<QString> passwordDialog(const QString &desktopCaption, const QString &storedPassword) override;
     void cancelOpenQuestions() override;
 
 private:

@@ -85,6 +85,22 @@ std::optional<Colour> Prompt::ColorDialog(Colour preset)
     return ask<std::optional<Colour>>(std::nullopt, [&] { return colorDialog(preset); });
 }
 
+bool Prompt::CommonOptionsDialog(CommonOptions &options)
+{
+    return ask(false, [&] { return commonOptionsDialog(options); });
+}
+
+bool Prompt::DesktopOptionsDialog(DesktopOptions &options)
+{
+    return ask(false, [&] { return desktopOptionsDialog(options); });
+}
+
+std::optional<QString> Prompt::PasswordDialog(const QString &desktopCaption, const QString &storedPassword)
+{
+    return ask<std::optional<QString>>(std::nullopt,
+                                       [&] { return passwordDialog(desktopCaption, storedPassword); });
+}
+
 void Prompt::dismissQuestions()
 {
     if (dismissing_)

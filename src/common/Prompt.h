@@ -9,6 +9,8 @@
 
 namespace vl {
 
+class CommonOptions;
+class DesktopOptions;
 class OutsideRequests;
 
 enum class MsgDlgType { Warning, Error, Information, Confirmation, Custom };
@@ -89,6 +91,15 @@ public:
     std::optional<FontSpec> FontDialog(const FontSpec &preset);
     // The colour chooser.
     std::optional<Colour> ColorDialog(Colour preset);
+    // The option dialogs. Each shows and edits its options object while it
+    // is open (live effects included) and answers whether it ended with OK;
+    // applying or dropping the rest is the caller's, through that object.
+    bool CommonOptionsDialog(CommonOptions &options);
+    bool DesktopOptionsDialog(DesktopOptions &options);
+    // The dialog that sets, changes or removes a desktop's password, over
+    // the dialog it is opened from: the new stored form on OK, nullopt on
+    // Cancel.
+    std::optional<QString> PasswordDialog(const QString &desktopCaption, const QString &storedPassword);
 
     // Where open questions are reported as busy; null: nowhere.
     void setRequests(OutsideRequests *requests) { requests_ = requests; }
@@ -111,6 +122,9 @@ protected:
     virtual std::optional<NoteLook> notePropertiesDialog(const NoteLook &preset) = 0;
     virtual std::optional<FontSpec> fontDialog(const FontSpec &preset) = 0;
     virtual std::optional<Colour> colorDialog(Colour preset) = 0;
+    virtual bool commonOptionsDialog(CommonOptions &options) = 0;
+    virtual bool desktopOptionsDialog(DesktopOptions &options) = 0;
+    virtual std::optional<QString> passwordDialog(const QString &desktopCaption, const QString &storedPassword) = 0;
     // Ends every question now on screen as cancelled; the calls above then
     // return as if the user had cancelled.
     virtual void cancelOpenQuestions() {}

@@ -125,6 +125,20 @@ void Workspace::deleteDesktop(int index)
         active_ = std::max(0, active_ - 1);
 }
 
+bool Workspace::moveDesktop(int from, int to)
+{
+    if (from < 0 || from >= desktopCount() || to < 0 || to >= desktopCount())
+        return false;
+    const Desktop *active = activeDesktop();
+    const auto first = desktops_.begin();
+    if (from < to)
+        std::rotate(first + from, first + from + 1, first + to + 1);
+    else if (from > to)
+        std::rotate(first + to, first + from, first + from + 1);
+    active_ = indexOf(active);
+    return true;
+}
+
 void Workspace::clearDesktops()
 {
     desktops_.clear();

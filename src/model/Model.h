@@ -179,6 +179,10 @@ public:
     // stays the same record when it survives, else the one now at its place.
     void deleteDesktop(int index);
     void clearDesktops();
+    // Moves the desktop at from to position to, the others closing up behind
+    // it; the active desktop stays the same record. False (and nothing
+    // moved) when either index is out of range.
+    bool moveDesktop(int from, int to);
 
     // Forgets CurrentElement when it points into the given desktop.
     void forgetElementsOf(const Desktop &d);

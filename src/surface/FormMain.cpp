@@ -10,6 +10,10 @@
 #include "surface/DesktopSurface.h"
 #include "notes/NoteBoard.h"
 #include "notes/TResizer.h"
+#include "options/CommonOptions.h"
+#include "options/DesktopOptions.h"
+#include "options/OptionsView.h"
+#include "storage/LegacyImport.h"
 #include "surface/HandOffPickup.h"
 #include "surface/MainActions.h"
 #include "common/PictureLoader.h"
@@ -89,6 +93,47 @@ private:
     QElapsedTimer sinceEvents_;
 };
 
+// What the option dialogs change in the window, each time after the model.
+class TFormMain::Options : public OptionsView {
+public:
+    explicit Options(TFormMain &w) : w_(w) {}
+
+    void lookChanged() override
+    {
+        w_.applyLook();
+        // The cell width is the captions' wrap width.
+        w_.surface_->styleChanged();
+    }
+    void desktopOrderChanged() override { w_.desktopsChanged(); }
+    void applyAutoSave() override { w_.saver_->applyAutoSave(); }
+    void Modified() override { w_.Modified(); }
+    void Unmodified() override { w_.saver_->Unmodified(); }
+    void desktopsClearing() override { w_.forgetAllDesktops(); }
+    void importRegistry(const RegistryFile &registry) override
+    {
+        w_.legacy_->LoadFromRegistry(registry);
+        // An import that failed before its first desktop must not leave the
+        // window without one.
+        if (w_.ws_.desktopCount() == 0) {
+            w_.ws_.CreateNewTabSheet();
+            w_.desktopsChanged();
+            w_.PageControl1Change();
+        }
+        w_.desktopsChanged();
+        w_.applyLook();
+        w_.surface_->styleChanged();
+    }
+    void RefreshShortcutFont() override
+    {
+        w_.shortcutCmds_.RefreshShortcutFont();
+        w_.surface_->styleChanged();
+    }
+    void backgroundChanged(const Desktop &d) override { w_.surface_->backgroundChanged(&d); }
+
+private:
+    TFormMain &w_;
+};
+
 TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, QWidget *parent)
     : QWidget(parent),
       prompt_(prompt),
@@ -109,6 +154,9 @@ TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, Q
     prompt_.setRequests(&requests_);
     file_.setRequests(&requests_);
     saver_ = new SaveController(ws_, file_, requests_, this);
+    legacy_ = std::make_unique<LegacyImport>(ws_, prompt, *host_);
+    legacy_->setRequests(&requests_);
+    options_ = std::make_unique<Options>(*this);
     buildUi();
     connect(saver_, &SaveController::saveStateChanged, status_, &StatusBarMain::setSaveState);
 }
@@ -157,6 +205,8 @@ void TFormMain::buildUi()
     connect((*actions_)[ActionId::ArrangeByGrid], &QAction::triggered, this,
             [this] { arrangement_.mnuEqualizeClick(); });
     connect((*actions_)[ActionId::ArrangeByName], &QAction::triggered, this, [this] { arrangement_.mnuByNameClick(); });
+    connect((*actions_)[ActionId::CommonOptions], &QAction::triggered, this, &TFormMain::mnuCommonOptionsClick);
+    connect((*actions_)[ActionId::DesktopOptions], &QAction::triggered, this, &TFormMain::mnuDesktopOptionsClick);
     connect((*actions_)[ActionId::ItemDelete], &QAction::triggered, this,
             [this] { shortcutCmds_.mnuItemDeleteClick(); });
     connect((*actions_)[ActionId::ItemRename], &QAction::triggered, this,
@@ -186,6 +236,10 @@ void TFormMain::buildUi()
     arrange->setObjectName(QStringLiteral("mnuArrange"));
     arrange->addAction((*actions_)[ActionId::ArrangeByGrid]);
     arrange->addAction((*actions_)[ActionId::ArrangeByName]);
+    QMenu *options = popupMenuMain_->addMenu(QStringLiteral("Options"));
+    options->setObjectName(QStringLiteral("mnuOptions"));
+    options->addAction((*actions_)[ActionId::CommonOptions]);
+    options->addAction((*actions_)[ActionId::DesktopOptions]);
     popupMenuMain_->addSeparator();
     popupMenuMain_->addAction((*actions_)[ActionId::SaveAll]);
     popupMenuMain_->addAction((*actions_)[ActionId::Reload]);
@@ -378,20 +432,35 @@ bool TFormMain::CheckPasswordOnPopUpMenu()
 
 void TFormMain::mnuSaveClick() { saver_->requestSave(); }
 
-void TFormMain::mnuReloadClick()
+void TFormMain::forgetAllDesktops()
 {
-    if (prompt_.MessageDlg(ReloadQuestion, MsgDlgType::Warning, mbOK | mbCancel, 0) != ModalResult::OK)
-        return;
     gestures_->cancel();
     notes_->forgetAll();
     for (int i = 0; i < ws_.desktopCount(); ++i)
         clipboard_.forgetDesktop(&ws_.desktop(i));
     selection_.dropAll();
     surface_->forgetAll();
+}
+
+void TFormMain::mnuReloadClick()
+{
+    if (prompt_.MessageDlg(ReloadQuestion, MsgDlgType::Warning, mbOK | mbCancel, 0) != ModalResult::OK)
+        return;
+    forgetAllDesktops();
     file_.ReloadAll();
     desktopsChanged();
     showActiveDesktop();
     applyLook();
+}
+
+void TFormMain::mnuCommonOptionsClick()
+{
+    CommonOptions(ws_, prompt_, platform_, *options_).run();
+}
+
+void TFormMain::mnuDesktopOptionsClick()
+{
+    DesktopOptions(ws_, prompt_, *options_).run();
 }
 
 void TFormMain::mnuExitClick()

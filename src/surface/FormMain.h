@@ -28,6 +28,7 @@ class QVBoxLayout;
 namespace vl {
 
 class DesktopSurface;
+class LegacyImport;
 class NoteBoard;
 class HandOff;
 class MainActions;
@@ -147,6 +148,13 @@ public:
     // Applies the tab font, wrapping and position and the status bar.
     void applyLook();
 
+    // "Common Options" and "Desktop Options" of the desktop menu.
+    void mnuCommonOptionsClick();
+    void mnuDesktopOptionsClick();
+    // The import of an older version's registry settings; it lives as long
+    // as the window, its font records from one import to the next.
+    LegacyImport &legacyImport() { return *legacy_; }
+
     static inline const QString ReloadQuestion = QStringLiteral("Are You Sure?");
 
 signals:
@@ -160,6 +168,7 @@ protected:
 
 private:
     class Host;
+    class Options;
     void buildUi();
     void onTabChanged(int index);
     // The keyboard commands on the current shortcut pass the gate first;
@@ -168,6 +177,9 @@ private:
     bool runKey(KeyCommand command);
     // The end: the final save (unless quitting without one), then away.
     void finishSession();
+    // Everything the window keeps about the desktops goes: they are about
+    // to be destroyed all together (a reload, an import).
+    void forgetAllDesktops();
     QPoint visibleNewPosition() const;
     void applyWindowState(const GlobalSettings &g);
     void captureWindowState(GlobalSettings &g) const;
@@ -189,6 +201,8 @@ private:
     ItemClipboard clipboard_;
     std::unique_ptr<SurfaceGestures> gestures_;
     std::unique_ptr<NoteBoard> notes_;
+    std::unique_ptr<LegacyImport> legacy_;
+    std::unique_ptr<Options> options_;
     HandOff *handOff_ = nullptr;
     bool pickupQueued_ = false;
 

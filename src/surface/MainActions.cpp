@@ -41,6 +41,8 @@ MainActions::MainActions(QObject *parent) : QObject(parent)
         {ActionId::ItemPaste, "mnuItemPaste", "Paste Shortcut", QKeySequence(Qt::CTRL | Qt::Key_V), nullptr},
         {ActionId::ArrangeByGrid, "mnuEqualize", "By Grid", {}, nullptr},
         {ActionId::ArrangeByName, "mnuByName", "By Name", {}, nullptr},
+        {ActionId::CommonOptions, "mnuCommonOptions", "Common Options", {}, nullptr},
+        {ActionId::DesktopOptions, "mnuDesktopOptions", "Desktop Options", {}, nullptr},
     };
     for (const ActionSpec &s : specs) {
         auto *a = new QAction(QString::fromLatin1(s.text), this);

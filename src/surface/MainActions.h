@@ -30,6 +30,8 @@ enum class ActionId {
     ItemPaste,
     ArrangeByGrid,
     ArrangeByName,
+    CommonOptions,
+    DesktopOptions,
     Count
 };
 

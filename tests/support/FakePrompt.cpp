@@ -88,6 +88,31 @@ std::optional<vl::Colour> FakePrompt::colorDialog(vl::Colour preset)
     return colourAnswers.isEmpty() ? std::nullopt : colourAnswers.takeFirst();
 }
 
+bool FakePrompt::commonOptionsDialog(CommonOptions &options)
+{
+    calls.append({Call::CommonOptionsForm, QStringLiteral("Common Options")});
+    if (onDialog)
+        onDialog(QStringLiteral("Common Options"));
+    return !commonOptionsScripts.isEmpty() && commonOptionsScripts.takeFirst()(options);
+}
+
+bool FakePrompt::desktopOptionsDialog(DesktopOptions &options)
+{
+    calls.append({Call::DesktopOptionsForm, QStringLiteral("Desktop Options")});
+    if (onDialog)
+        onDialog(QStringLiteral("Desktop Options"));
+    return !desktopOptionsScripts.isEmpty() && desktopOptionsScripts.takeFirst()(options);
+}
+
+std::optional<QString> FakePrompt::passwordDialog(const QString &desktopCaption, const QString &storedPassword)
+{
+    calls.append({Call::PasswordChange, desktopCaption});
+    passwordDialogStored.append(storedPassword);
+    if (onDialog)
+        onDialog(desktopCaption);
+    return passwordDialogAnswers.isEmpty() ? std::nullopt : passwordDialogAnswers.takeFirst();
+}
+
 QStringList FakePrompt::texts() const
 {
     QStringList out;

@@ -14,7 +14,10 @@ namespace vl::test {
 class FakePrompt : public Prompt {
 public:
     struct Call {
-        enum Kind { Message, Dialog, Rename, Password, File, Url, Attributes, NoteProps, FontChoice, ColourChoice } kind;
+        enum Kind {
+            Message, Dialog, Rename, Password, File, Url, Attributes, NoteProps, FontChoice, ColourChoice,
+            CommonOptionsForm, DesktopOptionsForm, PasswordChange
+        } kind;
         QString text;
         MsgDlgType type = MsgDlgType::Custom;
         unsigned buttons = 0;
@@ -38,6 +41,14 @@ public:
     QList<NoteLook> notePresets;
     QList<std::optional<FontSpec>> fontAnswers;
     QList<std::optional<vl::Colour>> colourAnswers;
+    // The option dialogs: each script plays the user on the options object
+    // (through its operations or a form built on it) and answers whether
+    // the dialog ended with OK. No script: Cancel.
+    QList<std::function<bool(CommonOptions &)>> commonOptionsScripts;
+    QList<std::function<bool(DesktopOptions &)>> desktopOptionsScripts;
+    // The password dialog: the new stored form, nullopt for Cancel.
+    QList<std::optional<QString>> passwordDialogAnswers;
+    QStringList passwordDialogStored; // the stored form each was opened with
 
     // Scripted results of the rename dialog and the password prompt;
     // nullopt stands for Cancel, and an empty script cancels.
@@ -71,6 +82,9 @@ protected:
     std::optional<NoteLook> notePropertiesDialog(const NoteLook &preset) override;
     std::optional<FontSpec> fontDialog(const FontSpec &preset) override;
     std::optional<Colour> colorDialog(Colour preset) override;
+    bool commonOptionsDialog(CommonOptions &options) override;
+    bool desktopOptionsDialog(DesktopOptions &options) override;
+    std::optional<QString> passwordDialog(const QString &desktopCaption, const QString &storedPassword) override;
     void cancelOpenQuestions() override { ++cancelledByDismissal; }
 
 private:
