@@ -1,0 +1,778 @@
+// The option dialogs with a scripted prompt: what OK, Cancel and the live
+// controls do to the model and the window, start at logon through the
+// autostart entry, the send-to entries, and the number fields.
+#include "app/SaveController.h"
+#include "options/CommonOptions.h"
+#include "options/DesktopOptions.h"
+#include "options/NumberField.h"
+#include "options/TfrmCommonOptions.h"
+#include "options/TfrmDesktopOptions.h"
+#include "options/OptionsView.h"
+#include "platform/DesktopEntryText.h"
+#include "platform/RegistryFile.h"
+#include "platform/SendTo.h"
+#include "platform/SystemRegistry.h"
+#include "support/FakePlatform.h"
+#include "support/FakePrompt.h"
+#include "support/TempDir.h"
+#include "surface/FormMain.h"
+#include "surface/MainActions.h"
+#include "surface/StatusBarMain.h"
+#include "surface/TabStrip.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QImage>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSizeGrip>
+#include <QTest>
+
+#include <glib.h>
+
+#include <memory>
+
+using namespace vl;
+using vl::test::FakePlatform;
+using vl::test::FakePrompt;
+
+namespace {
+
+QByteArray settingsWith(const QStringList &captions, int active, const QByteArray &extraGeneral = {})
+{
+    QByteArray text = "[General]\r\nPage_Count=" + QByteArray::number(captions.size()) + "\r\nActive_Page="
+        + QByteArray::number(active) + "\r\n" + extraGeneral + "\r\n";
+    for (int p = 0; p < captions.size(); ++p)
+        text += "[Page" + QByteArray::number(p) + "]\r\nDesktop_Caption=" + captions[p].toUtf8() + "\r\n\r\n";
+    return text;
+}
+
+QStringList captionsOf(const Workspace &ws)
+{
+    QStringList out;
+    for (int i = 0; i < ws.desktopCount(); ++i)
+        out.append(ws.desktop(i).Desktop_Caption);
+    return out;
+}
+
+class EnvGuard {
+public:
+    EnvGuard(const char *name, const QByteArray &value) : name_(name), had_(qEnvironmentVariableIsSet(name))
+    {
+        old_ = qgetenv(name);
+        qputenv(name, value);
+    }
+    ~EnvGuard()
+    {
+        if (had_)
+            qputenv(name_, old_);
+        else
+            qunsetenv(name_);
+    }
+
+private:
+    const char *name_;
+    bool had_;
+    QByteArray old_;
+};
+
+// How a file manager reads an Exec line: the key file's escapes, then the
+// shell's quoting, by GLib itself rather than by our own reader.
+QStringList execAsFileManagersRead(const QString &entryText, const char *group)
+{
+    GKeyFile *file = g_key_file_new();
+    const QByteArray text = entryText.toUtf8();
+    QStringList out;
+    if (g_key_file_load_from_data(file, text.constData(), gsize(text.size()), G_KEY_FILE_NONE, nullptr)) {
+        gchar *exec = g_key_file_get_string(file, group, "Exec", nullptr);
+        gint argc = 0;
+        gchar **argv = nullptr;
+        if (exec && g_shell_parse_argv(exec, &argc, &argv, nullptr)) {
+            for (int i = 0; i < argc; ++i)
+                out.append(QString::fromUtf8(argv[i]));
+            g_strfreev(argv);
+        }
+        g_free(exec);
+    }
+    g_key_file_free(file);
+    return out;
+}
+
+// A prompt whose option dialogs cannot be put on screen.
+class BrokenOptionsPrompt : public FakePrompt {
+protected:
+    bool commonOptionsDialog(CommonOptions &) override { throw std::runtime_error("no dialog"); }
+    bool desktopOptionsDialog(DesktopOptions &) override { throw std::runtime_error("no dialog"); }
+};
+
+} // namespace
+
+class OptionsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString path_;
+    FakePrompt prompt_;
+    FakePlatform platform_;
+    std::unique_ptr<TFormMain> form_;
+
+    TFormMain &start(const QByteArray &settings, Prompt *prompt = nullptr)
+    {
+        vl::test::writeAll(path_, settings);
+        form_ = std::make_unique<TFormMain>(prompt ? *prompt : prompt_, platform_, path_);
+        form_->FormCreate();
+        return *form_;
+    }
+    QString status() const { return form_->StatusBar()->saveState(); }
+    void commonOptions() { form_->actions()[ActionId::CommonOptions]->trigger(); }
+    void desktopOptions() { form_->actions()[ActionId::DesktopOptions]->trigger(); }
+    // Where the window shows its tabs: "top" (status bar below, with its
+    // size grip), "bottom" (status bar above, without), or "mixed".
+    QString tabPlace() const
+    {
+        const bool top = form_->PageControl1()->shape() == TabStrip::Top;
+        const int statusAt = form_->layout()->indexOf(form_->StatusBar());
+        const bool grip = form_->StatusBar()->findChild<QSizeGrip *>()->isVisibleTo(form_->StatusBar());
+        if (top && statusAt == 2 && grip)
+            return QStringLiteral("top");
+        if (!top && statusAt == 0 && !grip)
+            return QStringLiteral("bottom");
+        return QStringLiteral("mixed");
+    }
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void init()
+    {
+        prompt_ = FakePrompt();
+        platform_.fakeRegistry = vl::test::FakeRegistry();
+        platform_.realRegistry = nullptr;
+        platform_.sounds.clear();
+        platform_.sendToPrograms.clear();
+        platform_.sendToResult = FakePlatform().sendToResult;
+        path_ = dir_.filePath(QStringLiteral("vorlane.ini"));
+        QFile::remove(path_);
+    }
+    void cleanup() { form_.reset(); }
+
+    // ---------------------------------------------------------------- the menu
+
+    void optionsFollowArrangeInTheDesktopMenu()
+    {
+        TFormMain &w = start(settingsWith({"A"}, 0));
+        QStringList before;
+        QMenu *options = nullptr;
+        for (QAction *a : w.PopupMenuMain()->actions()) {
+            if (a->menu() && a->text() == QLatin1String("Options"))
+                options = a->menu();
+            before.append(a->isSeparator() ? QStringLiteral("-") : a->text());
+        }
+        QVERIFY(options);
+        QCOMPARE(before.indexOf(QStringLiteral("Options")), before.indexOf(QStringLiteral("Arrange Shortcuts")) + 1);
+        QCOMPARE(options->actions().size(), 2);
+        QCOMPARE(options->actions().at(0)->text(), QStringLiteral("Common Options"));
+        QCOMPARE(options->actions().at(1)->text(), QStringLiteral("Desktop Options"));
+    }
+
+    void aDialogThatCannotBeCreatedIsReported_data()
+    {
+        QTest::addColumn<bool>("common");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("common") << true << QStringLiteral("Error of creating Form of CommonOptions");
+        QTest::newRow("desktop") << false << QStringLiteral("Error of creating Form of Background Options");
+    }
+    void aDialogThatCannotBeCreatedIsReported()
+    {
+        QFETCH(bool, common);
+        QFETCH(QString, message);
+        BrokenOptionsPrompt broken;
+        TFormMain &w = start(settingsWith({"A"}, 0), &broken);
+        if (common)
+            commonOptions();
+        else
+            desktopOptions();
+        QCOMPARE(broken.count(message), 1);
+        QVERIFY(w.workspace().work.ErrorsOccurred);
+        QCOMPARE(status(), QStringLiteral("Unmodified"));
+    }
+
+    // ---------------------------------------------------------------- common options
+
+    void okWithoutChangesKeepsSettingsInRangeAndReports()
+    {
+        TFormMain &w = start(settingsWith({"A", "B"}, 0,
+                                          "Cell_Height=20\r\nCell_Width=92\r\nWave_File=/x/ding.wav\r\n"
+                                          "Tab_Position=0\r\nSingle_Click=1\r\nSingleClick_Time=333\r\n"));
+        const GlobalSettings before = w.workspace().global;
+        prompt_.commonOptionsScripts = {[&](CommonOptions &o) {
+            // The dialog shows the stored value brought into its range.
+            TfrmCommonOptions form(o, &w);
+            return form.seHeight->value() == 32 && !form.cbTabPosition->isChecked();
+        }};
+        commonOptions();
+        const GlobalSettings &g = w.workspace().global;
+        QCOMPARE(g.Cell_Height, 32);
+        QCOMPARE(g.Cell_Width, before.Cell_Width);
+        QCOMPARE(g.Wave_File, before.Wave_File);
+        QCOMPARE(g.Tab_Position, false);
+        QCOMPARE(g.Single_Click, true);
+        QCOMPARE(g.SingleClick_Time, 333);
+        QCOMPARE(g.Leave_Missing, before.Leave_Missing);
+        QCOMPARE(g.Auto_Save, before.Auto_Save);
+        QCOMPARE(status(), QStringLiteral("Modified"));
+        // Neither start at logon nor several copies changed: no registry write.
+        QCOMPARE(platform_.fakeRegistry.count(vl::test::FakeRegistry::Call::Write), 0);
+        QCOMPARE(platform_.fakeRegistry.count(vl::test::FakeRegistry::Call::Delete), 0);
+    }
+
+    void autoAndImmediateSaveExcludeEachOther()
+    {
+        TFormMain &w = start(settingsWith({"A"}, 0));
+        QTimer &timer = w.saver().tmAutoSaveTimer();
+        prompt_.commonOptionsScripts = {
+            [&](CommonOptions &o) {
+                TfrmCommonOptions form(o, &w);
+                form.cbImmediateSave->click();
+                form.cbAutoSave->click();
+                if (form.cbImmediateSave->isChecked())
+                    return false;
+                form.seAutoSaveTime->edit()->setText(QStringLiteral("5"));
+                form.btnOk->click();
+                return form.result() == QDialog::Accepted;
+            },
+            [&](CommonOptions &o) {
+                TfrmCommonOptions form(o, &w);
+                if (!form.cbAutoSave->isChecked() || form.seAutoSaveTime->value() != 5)
+                    return false;
+                form.cbImmediateSave->click();
+                return !form.cbAutoSave->isChecked();
+            }};
+        commonOptions();
+        QVERIFY(timer.isActive());
+        QCOMPARE(timer.interval(), 300000);
+        QCOMPARE(w.workspace().global.Immediate_Save, false);
+        commonOptions();
+        QVERIFY(!timer.isActive());
+        QCOMPARE(w.workspace().global.Auto_Save, false);
+        QCOMPARE(w.workspace().global.Immediate_Save, true);
+    }
+
+    void tabPositionIsLiveAndCancelPutsItBack()
+    {
+        TFormMain &w = start(settingsWith({"A", "B"}, 0));
+        QCOMPARE(tabPlace(), QStringLiteral("top"));
+        QString live;
+        bool modelFollowed = false;
+        prompt_.commonOptionsScripts = {[&](CommonOptions &o) {
+            TfrmCommonOptions form(o, &w);
+            form.cbTabPosition->click();
+            form.cbMultiLineTabs->click();
+            live = tabPlace();
+            modelFollowed = !w.workspace().global.Tab_Position && w.workspace().global.Tab_Multiline;
+            return false;
+        }};
+        commonOptions();
+        QCOMPARE(live, QStringLiteral("bottom"));
+        QVERIFY(modelFollowed);
+        // Cancel: the tabs go back on top; the wrapping stays, in the window
+        // and in the model alike.
+        QCOMPARE(tabPlace(), QStringLiteral("top"));
+        QCOMPARE(w.workspace().global.Tab_Position, true);
+        QVERIFY(w.PageControl1()->isMultiline());
+        QCOMPARE(w.workspace().global.Tab_Multiline, true);
+        QCOMPARE(status(), QStringLiteral("Unmodified"));
+    }
+
+    void draggingInTheListReordersAtOnceAndCancelKeepsIt()
+    {
+        TFormMain &w = start(settingsWith({"A", "B", "C"}, 1));
+        Desktop *active = w.workspace().activeDesktop();
+        QStringList during;
+        prompt_.commonOptionsScripts = {[&](CommonOptions &o) {
+            TfrmCommonOptions form(o, &w);
+            form.PageControlCommonOptions->setCurrentWidget(form.lbReorder->parentWidget());
+            form.show();
+            QListWidget *list = form.lbReorder;
+            const QPoint third = list->visualItemRect(list->item(2)).center();
+            const QPoint first = list->visualItemRect(list->item(0)).center();
+            QTest::mousePress(list->viewport(), Qt::LeftButton, {}, third);
+            QTest::mouseMove(list->viewport(), first);
+            QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, first);
+            during = captionsOf(w.workspace());
+            for (int i = 0; i < list->count(); ++i)
+                during.append(list->item(i)->text());
+            return false;
+        }};
+        commonOptions();
+        QCOMPARE(during, QStringList({"C", "A", "B", "C", "A", "B"}));
+        QCOMPARE(captionsOf(w.workspace()), QStringList({"C", "A", "B"}));
+        QCOMPARE(w.workspace().activeDesktop(), active);
+        QCOMPARE(w.PageControl1()->tabText(0), QStringLiteral("C"));
+        QCOMPARE(w.PageControl1()->currentIndex(), 2);
+        QCOMPARE(w.surface()->desktop(), active);
+    }
+
+    void sortingIsAlphabeticalAndKeepsEqualCaptionsInOrder()
+    {
+        TFormMain &w = start(settingsWith({"beta", "Zeta", "beta", "alpha", "beta"}, 0));
+        Workspace &ws = w.workspace();
+        // Equal captions, told apart by their colour.
+        for (int i = 0; i < ws.desktopCount(); ++i)
+            ws.desktop(i).settings.BG_Color = Colour(i);
+        prompt_.commonOptionsScripts = {[&](CommonOptions &o) {
+            TfrmCommonOptions form(o, &w);
+            form.mnuSorted->trigger();
+            return false;
+        }};
+        commonOptions();
+        QCOMPARE(captionsOf(ws), QStringList({"alpha", "beta", "beta", "beta", "Zeta"}));
+        QList<Colour> colours;
+        for (int i = 0; i < ws.desktopCount(); ++i)
+            colours.append(ws.desktop(i).settings.BG_Color);
+        QCOMPARE(colours, QList<Colour>({3, 0, 2, 4, 1}));
+        QCOMPARE(w.PageControl1()->tabText(4), QStringLiteral("Zeta"));
+    }
+
+    void moveDesktopKeepsTheActiveRecord_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<QString>("order");
+        QTest::newRow("forward") << 0 << 2 << "BCAD";
+        QTest::newRow("backward") << 3 << 1 << "ADBC";
+        QTest::newRow("in place") << 2 << 2 << "ABCD";
+        QTest::newRow("out of range") << 1 << 4 << "ABCD";
+    }
+    void moveDesktopKeepsTheActiveRecord()
+    {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(QString, order);
+        Workspace ws;
+        for (const char *c : {"A", "B", "C", "D"})
+            ws.CreateNewTabSheet().Desktop_Caption = QLatin1String(c);
+        ws.setActiveIndex(1);
+        const Desktop *active = ws.activeDesktop();
+        ws.moveDesktop(from, to);
+        QCOMPARE(captionsOf(ws).join(QString()), order);
+        QCOMPARE(ws.activeDesktop(), active);
+    }
+
+    void startAtLogonIsTheAutostartEntry()
+    {
+        QTemporaryDir config;
+        const EnvGuard env("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        SystemRegistry registry(config.filePath(QStringLiteral("registry.ini")));
+        platform_.realRegistry = &registry;
+        const QString entry = config.filePath(QStringLiteral("autostart/vorlane.desktop"));
+        QCOMPARE(SystemRegistry::autostartPath(), entry);
+        const QString program = QStringLiteral("/opt/my \"apps\"/$HOME/back\\slash/100%/vorlane");
+        TFormMain &w = start(settingsWith({"A"}, 0));
+        const auto runOptions = [&](const std::function<void(TfrmCommonOptions &)> &user) {
+            prompt_.commonOptionsScripts = {[&](CommonOptions &o) {
+                o.setProgramPath(program);
+                TfrmCommonOptions form(o, &w);
+                user(form);
+                form.btnOk->click();
+                return form.result() == QDialog::Accepted;
+            }};
+            commonOptions();
+        };
+
+        // Unticked and OK: nothing is created.
+        runOptions([](TfrmCommonOptions &f) { QVERIFY(!f.cbStartup->isChecked()); });
+        QVERIFY(!QFileInfo::exists(entry));
+        // Ticked: the entry starts the program, read back as the run value.
+        runOptions([](TfrmCommonOptions &f) { f.cbStartup->click(); });
+        QVERIFY(QFileInfo::exists(entry));
+        const QString text = QString::fromUtf8(vl::test::readAll(entry));
+        // A launcher's "%%" is one "%" once its field codes are expanded.
+        QCOMPARE(execAsFileManagersRead(text, "Desktop Entry").value(0).replace(QStringLiteral("%%"), QStringLiteral("%")),
+                 program);
+        QCOMPARE(registry.readValue(RegistryHive::LocalMachine, CommonOptions::RunKey, QStringLiteral("VORLANE")),
+                 program);
+        // The box unchanged: the entry is left exactly as it is.
+        vl::test::writeAll(entry, "[Desktop Entry]\nExec=mine\n");
+        runOptions([](TfrmCommonOptions &f) { QVERIFY(f.cbStartup->isChecked()); });
+        QCOMPARE(vl::test::readAll(entry), QByteArray("[Desktop Entry]\nExec=mine\n"));
+        // Unticked: gone.
+        runOptions([](TfrmCommonOptions &f) { f.cbStartup->click(); });
+        QVERIFY(!QFileInfo::exists(entry));
+        QVERIFY(prompt_.texts().filter(QStringLiteral("LoadAtStartup")).isEmpty());
+
+        // An entry that cannot be read or written: the box shows unticked,
+        // the messages tell, and the rest of OK applies.
+        QVERIFY(QDir().mkpath(entry));
+        runOptions([](TfrmCommonOptions &f) {
+            QVERIFY(!f.cbStartup->isChecked());
+            f.cbStartup->click();
+            f.seWidth->edit()->setText(QStringLiteral("100"));
+        });
+        QCOMPARE(prompt_.count(QStringLiteral("Error in TfrmCommonOptions.CheckLoadAtStartup")), 1);
+        QCOMPARE(prompt_.count(QStringLiteral("Error in TfrmCommonOptions.LoadAtStartup")), 1);
+        QCOMPARE(w.workspace().global.Cell_Width, 100);
+        QCOMPARE(status(), QStringLiteral("Modified"));
+    }
+
+    void multiInstanceIsWrittenWhereStartUpReadsIt()
+    {
+        TFormMain &w = start(settingsWith({"A"}, 0));
+        prompt_.commonOptionsScripts = {[&](CommonOptions &o) {
+            TfrmCommonOptions form(o, &w);
+            form.cbMultiInstance->click();
+            return true;
+        }};
+        commonOptions();
+        QCOMPARE(platform_.fakeRegistry.value(RegistryHive::LocalMachine, QStringLiteral("Software\\Quendry\\Vorlane"),
+                                              QStringLiteral("multiinstance")),
+                 QStringLiteral("1"));
+        platform_.fakeRegistry.failWrites = true;
+        prompt_.commonOptionsScripts = {[&](CommonOptions &o) {
+            o.values().multiInstance = false;
+            return true;
+        }};
+        commonOptions();
+        QVERIFY(w.workspace().work.ErrorsOccurred);
+        QCOMPARE(prompt_.calls.last().kind, FakePrompt::Call::Message);
+        QCOMPARE(status(), QStringLiteral("Modified"));
+    }
+
+    void sendToAndSoundGoThroughThePlatform()
+    {
+        TFormMain &w = start(settingsWith({"A"}, 0));
+        prompt_.fileAnswers = {QStringLiteral("/sounds/ding.wav")};
+        prompt_.commonOptionsScripts = {[&](CommonOptions &o) {
+            o.setProgramPath(QStringLiteral("/usr/bin/vorlane"));
+            TfrmCommonOptions form(o, &w);
+            form.btnCreateSendTo->click();
+            platform_.sendToResult = {};
+            form.btnCreateSendTo->click();
+            form.btnWaveFileOpen->click();
+            form.btnTest->click();
+            return false;
+        }};
+        commonOptions();
+        QCOMPARE(platform_.sendToPrograms, QStringList({"/usr/bin/vorlane", "/usr/bin/vorlane"}));
+        // Only the one that wrote nothing says so.
+        QCOMPARE(prompt_.count(QStringLiteral("Unable to create shortcut file")), 1);
+        QCOMPARE(prompt_.fileDialogs.value(0).filter, QStringLiteral("Wav Files (*.wav)|*.wav"));
+        QCOMPARE(platform_.sounds, QStringList({"/sounds/ding.wav"}));
+        // Cancelled: the chosen file is not kept.
+        QVERIFY(w.workspace().global.Wave_File.isEmpty());
+    }
+
+    void loadFromRegistryAsksFirst()
+    {
+        TFormMain &w = start(settingsWith({"A", "B"}, 1));
+        const QString garbage = dir_.filePath(QStringLiteral("garbage.reg"));
+        vl::test::writeAll(garbage, "not a registry export\n");
+        prompt_.fileAnswers = {std::nullopt, garbage};
+        prompt_.commonOptionsScripts = {[&](CommonOptions &o) {
+            TfrmCommonOptions form(o, &w);
+            form.btnFromReg->click();
+            form.btnFromReg->click();
+            return false;
+        }};
+        commonOptions();
+        QCOMPARE(prompt_.fileDialogs.size(), 2);
+        QVERIFY(prompt_.fileDialogs.first().filter.startsWith(QStringLiteral("Registry exports (*.reg)|*.reg")));
+        // Neither the cancelled choice nor the file that is no export touched a desktop.
+        QCOMPARE(captionsOf(w.workspace()), QStringList({"A", "B"}));
+        QCOMPARE(w.workspace().activeIndex(), 1);
+        QCOMPARE(prompt_.calls.last().kind, FakePrompt::Call::Message);
+        QVERIFY(prompt_.calls.last().text.contains(garbage));
+    }
+
+    void loadFromRegistryReplacesTheDesktops()
+    {
+        const QString reg = dir_.filePath(QStringLiteral("old.reg"));
+        vl::test::writeAll(reg, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane\\General]\r\n"
+                                "\"Page_Count\"=dword:00000001\r\n\"Cell_Height\"=dword:00000028\r\n\r\n"
+                                "[HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane\\Page0]\r\n"
+                                "\"Desktop_Caption\"=\"Old\"\r\n\r\n");
+        if (!RegistryFile::read(reg))
+            QSKIP("the registry export reader cannot read this export in this tree");
+        TFormMain &w = start(settingsWith({"A", "B"}, 1));
+        w.mnuSaveClick();
+        QCOMPARE(status(), QStringLiteral("Saved"));
+        prompt_.fileAnswers = {reg};
+        int heightShown = 0;
+        prompt_.commonOptionsScripts = {[&](CommonOptions &o) {
+            TfrmCommonOptions form(o, &w);
+            form.btnFromReg->click();
+            heightShown = form.seHeight->value();
+            return false;
+        }};
+        commonOptions();
+        QCOMPARE(captionsOf(w.workspace()), QStringList({"Old"}));
+        QCOMPARE(w.PageControl1()->count(), 1);
+        QCOMPARE(w.surface()->desktop(), w.workspace().activeDesktop());
+        QCOMPARE(heightShown, 40);
+        QCOMPARE(status(), QStringLiteral("Unmodified"));
+    }
+
+    // ---------------------------------------------------------------- desktop options
+
+    void untouchedOkKeepsTheCaptionLook()
+    {
+        TFormMain &w = start(settingsWith({"A"}, 0));
+        DesktopSettings &s = w.workspace().desktop(0).settings;
+        s.Transparent = true;
+        s.BG_Shortcut = 0x123456;
+        s.BG_Color = 0x00ff00;
+        const FontSpec font = s.ShortcutFont;
+        QString caption;
+        prompt_.desktopOptionsScripts = {[&](DesktopOptions &o) {
+            TfrmDesktopOptions form(o, &w);
+            caption = form.windowTitle();
+            return true;
+        }};
+        desktopOptions();
+        QCOMPARE(caption, QStringLiteral("A Desktop Options"));
+        QCOMPARE(s.Transparent, true);
+        QCOMPARE(s.BG_Shortcut, Colour(0x123456));
+        QCOMPARE(s.BG_Color, Colour(0x00ff00));
+        QVERIFY(s.ShortcutFont == font);
+        QCOMPARE(status(), QStringLiteral("Modified"));
+    }
+
+    void aNewFontChangesOnlyTheFont()
+    {
+        TFormMain &w = start(settingsWith({"A"}, 0));
+        DesktopSettings &s = w.workspace().desktop(0).settings;
+        s.Transparent = false;
+        s.BG_Shortcut = 0x0000ff;
+        FontSpec chosen = s.ShortcutFont;
+        chosen.Name = QStringLiteral("DejaVu Serif");
+        chosen.Size = 14;
+        prompt_.fontAnswers = {chosen};
+        prompt_.desktopOptionsScripts = {[&](DesktopOptions &o) {
+            TfrmDesktopOptions form(o, &w);
+            form.btnShortcutFont->click();
+            return true;
+        }};
+        desktopOptions();
+        QVERIFY(s.ShortcutFont == chosen);
+        QVERIFY(w.workspace().global.ShortcutFont == chosen); // desktops made later get it too
+        QCOMPARE(s.Transparent, false);
+        QCOMPARE(s.BG_Shortcut, Colour(0x0000ff));
+        QCOMPARE(w.surface()->captionStyle().font.family(), QStringLiteral("DejaVu Serif"));
+    }
+
+    void thePictureFollowsItsBox()
+    {
+        const QString picture = dir_.filePath(QStringLiteral("bg.png"));
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        QVERIFY(image.save(picture));
+        const QString notAPicture = dir_.filePath(QStringLiteral("bg.wmf"));
+        vl::test::writeAll(notAPicture, "no picture in here");
+        TFormMain &w = start(settingsWith({"A"}, 0));
+        DesktopSettings &s = w.workspace().desktop(0).settings;
+        s.Background_Picture = picture;
+        QList<bool> shown;
+        // Untick and tick again before OK: the picture is read from its file again.
+        prompt_.desktopOptionsScripts = {
+            [&](DesktopOptions &o) {
+                TfrmDesktopOptions form(o, &w);
+                shown << form.cbBackgroundExists->isChecked() << !o.preview().picture.isNull();
+                form.cbBackgroundExists->click();
+                shown << !o.preview().picture.isNull();
+                form.cbBackgroundExists->click();
+                shown << !o.preview().picture.isNull();
+                return true;
+            },
+            [&](DesktopOptions &o) {
+                TfrmDesktopOptions form(o, &w);
+                form.cbBackgroundExists->click();
+                return true;
+            },
+            [&](DesktopOptions &o) {
+                TfrmDesktopOptions form(o, &w);
+                form.btnPicture->click();
+                shown << form.cbBackgroundExists->isChecked() << !o.preview().picture.isNull();
+                return true;
+            }};
+        prompt_.fileAnswers = {notAPicture};
+        desktopOptions();
+        QCOMPARE(s.Background_Picture, picture);
+        desktopOptions();
+        QVERIFY(s.Background_Picture.isEmpty());
+        // A file this platform cannot decode: no picture, its path kept.
+        desktopOptions();
+        QCOMPARE(s.Background_Picture, notAPicture);
+        QCOMPARE(shown, QList<bool>({true, true, false, true, true, false}));
+        QVERIFY(prompt_.fileDialogs.first().filter.startsWith(DesktopOptions::ClassicPictureFilter + "|"));
+        QVERIFY(prompt_.fileDialogs.first().filter.contains(QStringLiteral("*.png")));
+    }
+
+    void thePasswordStaysWhenTheRestIsCancelled()
+    {
+        TFormMain &w = start(settingsWith({"A"}, 0));
+        DesktopSettings &s = w.workspace().desktop(0).settings;
+        s.BG_Color = 0x101010;
+        prompt_.passwordDialogAnswers = {QStringLiteral("1234")};
+        prompt_.colourAnswers = {Colour(0xabcdef)};
+        QList<bool> radios;
+        prompt_.desktopOptionsScripts = {[&](DesktopOptions &o) {
+            TfrmDesktopOptions form(o, &w);
+            radios << form.rbtnPasswordOnDesktop->isChecked() << form.rbtnPasswordOnMenu->isChecked();
+            form.btnBGColor->click();
+            form.btnPassword->click();
+            form.rbtnPasswordOnMenu->click();
+            radios << form.rbtnPasswordOnDesktop->isChecked() << form.rbtnPasswordOnMenu->isChecked();
+            return false;
+        }};
+        desktopOptions();
+        QCOMPARE(radios, QList<bool>({false, false, false, true}));
+        QCOMPARE(prompt_.passwordDialogStored, QStringList({QString()}));
+        QCOMPARE(s.Password, QStringLiteral("1234"));
+        QCOMPARE(s.Password_On_Desktop, 0);
+        QCOMPARE(s.BG_Color, Colour(0x101010));
+        // The password dialog reported its change itself.
+        QCOMPARE(status(), QStringLiteral("Modified"));
+    }
+
+    void theRadioButtonsShowAPasswordTextsMode_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("none") << QString() << 1 << int(DesktopOptions::PasswordMode::None);
+        QTest::newRow("zero on desktop") << "0" << 1 << int(DesktopOptions::PasswordMode::OnDesktop);
+        QTest::newRow("set on menu") << "812" << 0 << int(DesktopOptions::PasswordMode::OnMenu);
+        QTest::newRow("set, mode 2") << "812" << 2 << int(DesktopOptions::PasswordMode::OnDesktop);
+    }
+    void theRadioButtonsShowAPasswordTextsMode()
+    {
+        QFETCH(QString, password);
+        QFETCH(int, mode);
+        QFETCH(int, shown);
+        Workspace ws;
+        ws.CreateNewTabSheet();
+        ws.desktop(0).settings.Password = password;
+        ws.desktop(0).settings.Password_On_Desktop = mode;
+        struct : OptionsView {
+            void lookChanged() override {}
+            void desktopOrderChanged() override {}
+            void applyAutoSave() override {}
+            void Modified() override {}
+            void Unmodified() override {}
+            void desktopsClearing() override {}
+            void importRegistry(const RegistryFile &) override {}
+            void RefreshShortcutFont() override {}
+            void backgroundChanged(const Desktop &) override {}
+        } view;
+        DesktopOptions o(ws, prompt_, view);
+        o.open();
+        QCOMPARE(int(o.passwordMode()), shown);
+    }
+
+    // ---------------------------------------------------------------- number fields
+
+    void numberFieldsReadTheirText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("value");
+        QTest::newRow("in range") << " 42 " << 42;
+        QTest::newRow("plus sign") << "+40" << 40;
+        QTest::newRow("pasted words") << "eighty" << 32;
+        QTest::newRow("digits, then words") << "80px" << 32;
+        QTest::newRow("nothing") << "" << 32;
+        QTest::newRow("negative") << "-500" << 32;
+        QTest::newRow("above") << "5000" << 1000;
+        QTest::newRow("huge") << "123456789012345678901234567890" << 1000;
+        QTest::newRow("huge negative") << "-123456789012345678901234567890" << 32;
+    }
+    void numberFieldsReadTheirText()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, value);
+        NumberField field(32, 1000);
+        field.setValue(500);
+        // Pasted whole, as a paste arrives: any text may stand while editing.
+        field.edit()->selectAll();
+        field.edit()->insert(text);
+        QCOMPARE(field.edit()->text(), text);
+        QCOMPARE(field.current(), value);
+        // Leaving the field brings it into its range.
+        QEvent focusOut(QEvent::FocusOut);
+        QCoreApplication::sendEvent(&field, &focusOut);
+        field.interpretText();
+        QCOMPARE(field.value(), value);
+        QCOMPARE(field.edit()->text(), QString::number(value));
+    }
+
+    // ---------------------------------------------------------------- send-to entries
+
+    void sendToWritesTheSameEntriesTwice()
+    {
+        QTemporaryDir data;
+        const QString program = QStringLiteral("/opt/a b/it's \"$x\"\\100%/vorlane");
+        // Thunar and Nemo are installed; Nautilus has run before; Dolphin and
+        // the FileManager-Actions readers are nowhere.
+        QVERIFY(QDir(data.path()).mkpath(QStringLiteral("nautilus")));
+        SendToInstaller installer(data.path(), [](const QString &p) { return p == "thunar" || p == "nemo"; });
+        const SendToResult first = installer.install(program);
+        const auto listing = [&] {
+            QStringList files;
+            QDirIterator it(data.path(), QDir::Files, QDirIterator::Subdirectories);
+            while (it.hasNext())
+                files.append(QDir(data.path()).relativeFilePath(it.next()));
+            files.sort();
+            return files;
+        };
+        const QStringList afterFirst = listing();
+        QCOMPARE(afterFirst, QStringList({"Thunar/sendto/vorlane.desktop", "nautilus/scripts/vorlane",
+                                          "nemo/actions/vorlane.nemo_action"}));
+        QCOMPARE(first.written.size(), 3);
+        QVERIFY(first.failed.isEmpty());
+        const QByteArray thunar = vl::test::readAll(data.filePath(afterFirst[0]));
+        const SendToResult second = installer.install(program);
+        QCOMPARE(second.written, first.written);
+        QCOMPARE(listing(), afterFirst);
+        QCOMPARE(vl::test::readAll(data.filePath(afterFirst[0])), thunar);
+        QVERIFY(QFileInfo(data.filePath(afterFirst[1])).isExecutable());
+
+        // Each entry starts the program with "--" and the file, however the
+        // program's path is spelled.
+        const QStringList expected{program, QStringLiteral("--"), QStringLiteral("%f")};
+        for (const SendToInstaller::Entry &e : SendToInstaller::entries(program)) {
+            if (e.fileManager == QLatin1String("Nautilus")) {
+                // The script's last line, as the shell reads it.
+                const QString exec = e.text.trimmed().section(QLatin1Char('\n'), -1);
+                gint argc = 0;
+                gchar **argv = nullptr;
+                QVERIFY(g_shell_parse_argv(exec.toUtf8().constData(), &argc, &argv, nullptr));
+                QStringList args;
+                for (int i = 0; i < argc; ++i)
+                    args.append(QString::fromUtf8(argv[i]));
+                g_strfreev(argv);
+                QCOMPARE(args, QStringList({"exec", program, "--", "$1"}));
+                continue;
+            }
+            const char *group = e.fileManager == QLatin1String("Nemo")            ? "Nemo Action"
+                                : e.fileManager == QLatin1String("Dolphin")         ? "Desktop Action addToVorlane"
+                                : e.fileManager == QLatin1String("FileManager-Actions") ? "X-Action-Profile profile-zero"
+                                                                                       : "Desktop Entry";
+            QStringList args = execAsFileManagersRead(e.text, group);
+            // Nemo and the actions readers take a doubled "%" as one.
+            args.replaceInStrings(QStringLiteral("%%"), QStringLiteral("%"));
+            if (e.fileManager == QLatin1String("Nemo"))
+                args.replaceInStrings(QStringLiteral("%F"), QStringLiteral("%f"));
+            QCOMPARE(args, expected);
+            // Never an application entry that would claim file types.
+            QVERIFY(!e.text.contains(QStringLiteral("Type=Application\nMimeType")));
+        }
+    }
+};
+
+QTEST_MAIN(OptionsTest)
+#include "tst_options.moc"
