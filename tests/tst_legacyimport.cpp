@@ -45,7 +45,7 @@ QByteArray hexList(const QByteArray &bytes)
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         out += QByteArray::number(static_cast<quint8>(bytes[i]), 16).rightJustified(2, '0');
         if (i + 1 < bytes.size())
-            out += (i % 16 == 15) ? ",\\\r\n  " : ",";
+            out += (i % 16 == 15) ? ",\\\n  " : ",";
     }
     return out;
 }
@@ -55,141 +55,92 @@ const QByteArray FontB = fontRecord("Arial", 0x112233, 1, 12, 1);
 const QByteArray FontC = fontRecord("Verdana", 0xFF, 204, 10, 2 | 4);
 const QByteArray FontE = fontRecord("Courier New", 0, 0, 9, 8);
 
-// One set of settings in the registry editor's form. The expand string is
-// 8-bit in REGEDIT4 and UTF-16LE in version 5. (No \" in raw strings: moc
-// takes it for an escape and loses the test class.)
-QByteArray regEditText(bool version5)
+// One set of settings, written below in each file form.
+struct Entry {
+    const char *key; // below the key of the older versions
+    const char *name;
+    char kind; // 's' text, 'e' expand string, 'd' dword, 'b' binary
+    QByteArray data; // UTF-8 text, or the bytes
+    quint32 number = 0;
+};
+const QList<Entry> Settings = {
+    {"", "ShortcutFont", 'b', FontA}, {"", "TabFont", 'b', FontB}, {"\\General", "FormMaximized_Key", 'd', {}, 0},
+    {"\\General", "FormWidth_Key", 's', "800"}, {"\\General", "FormHeight_Key", 'd', {}, 600},
+    {"\\General", "FormLeft_Key", 'd', {}, 10}, {"\\General", "FormTop_Key", 'd', {}, 20},
+    {"\\General", "Immediate_Save", 'd', {}, 1}, {"\\General", "Tab_Position", 'd', {}, 0},
+    {"\\General", "Cell_Height", 's', "90"}, {"\\General", "Page_Count", 'd', {}, 3},
+    {"\\General", "Active_Page", 'd', {}, 1}, {"\\General", "Auto_Save", 'd', {}, 1},
+    {"\\General", "Wave_File", 's', "C:\\Sounds\\ding.wav"}, {"\\Page0", "ShortcutFont", 'b', FontC},
+    {"\\Page0", "Desktop_Caption", 's', "B\xc3\xbcro \"1\""}, {"\\Page0", "Item_CountTrue", 'd', {}, 2},
+    {"\\Page0", "Background_Stretch", 'd', {}, 1}, {"\\Page0", "Password_On_Desktop", 'd', {}, 0},
+    {"\\Page0", "BG_Color", 'd', {}, 0x00ff8040}, {"\\Page0", "Transparent", 'd', {}, 0},
+    {"\\Page0\\Item1", "AttachedFile", 's', "C:\\Programs\\app.exe"},
+    {"\\Page0\\Item1", "CommandString", 's', "-x \"a b\""}, {"\\Page0\\Item1", "Picture", 's', "NONE"},
+    {"\\Page0\\Item1", "Item_Left", 'd', {}, 100}, {"\\Page0\\Item1", "Item_Top", 's', "50"},
+    {"\\Page0\\Item2", "AttachedFile", 'e', "%WINDIR%\\notepad.exe"}, {"\\Page1", "Item_CountTrue", 'd', {}, 0},
+    {"\\Page2", "ShortcutFont", 'b', FontE}, {"\\Page2", "Desktop_Caption", 's', "Drei"},
+};
+
+QByteArray escaped(const QString &text, bool wine)
 {
-    QString expand = u"%WINDIR%\\notepad.exe"_s + QChar(0);
-    const QByteArray expandBytes = version5 ? QByteArray(reinterpret_cast<const char *>(expand.utf16()), expand.size() * 2)
-                                            : expand.toLatin1();
-    QByteArray text = (version5 ? "Windows Registry Editor Version 5.00" : "REGEDIT4") + QByteArray(R"(
-
-; older settings
-[HKEY_CURRENT_USER\Software\Quendry\Vorlane]
-"ShortcutFont"=hex:)") + hexList(FontA) + R"(
-"TabFont"=hex:)" + hexList(FontB) + R"(
-
-[HKEY_CURRENT_USER\Software\Quendry\Vorlane\General]
-"FormMaximized_Key"=dword:00000000
-"FormWidth_Key"="800"
-"FormHeight_Key"=dword:00000258
-"FormLeft_Key"=dword:0000000a
-"FormTop_Key"=dword:00000014
-"Immediate_Save"=dword:00000001
-"Leave_Missing"=dword:00000001
-"Tab_Position"=dword:00000000
-"Cell_Height"="90"
-"Page_Count"=dword:00000003
-"Active_Page"=dword:00000001
-"Auto_Save"=dword:00000001
-"AutoSave_Time"=dword:00000005
-"Wave_File"="C:\\Sounds\\ding.wav"
-
-[HKLM\Software\Quendry\Vorlane\General]
-"Page_Count"=dword:00000009
-
-[HKEY_CURRENT_USER\Software\Quendry\Vorlane\Page0]
-"ShortcutFont"=hex:)" + hexList(FontC) + R"(
-"Desktop_Caption"="B)" + QString(u"ü"_s).toLatin1() + R"(ro [1]"
-"Item_CountTrue"=dword:00000002
-"Background_Stretch"=dword:00000001
-"Password"="4711"
-"Password_On_Desktop"=dword:00000000
-"BG_Color"=dword:00ff8040
-"BG_Shortcut"=dword:00000000
-"Transparent"=dword:00000000
-
-[HKEY_CURRENT_USER\Software\Quendry\Vorlane\Page0\Item1]
-"AttachedFile"="C:\\Programs\\app.exe"
-"CommandString"="-x C:\\tmp"
-"Picture"="NONE"
-"Label_Caption"="App"
-"Item_Left"=dword:00000064
-"Item_Top"="50"
-
-[HKEY_CURRENT_USER\Software\Quendry\Vorlane\Page0\Item2]
-"AttachedFile"=hex(2):)" + hexList(expandBytes) + R"(
-"Label_Caption"="Editor"
-
-[HKEY_CURRENT_USER\Software\Quendry\Vorlane\Page1]
-"Item_CountTrue"=dword:00000000
-
-[HKEY_CURRENT_USER\Software\Quendry\Vorlane\Page2]
-"ShortcutFont"=hex:)" + hexList(FontE) + R"(
-"Desktop_Caption"="Drei"
-)";
-    text.replace("\r\n", "\n");
-    return text.replace("\n", "\r\n");
+    QByteArray out;
+    for (QChar c : text) {
+        if (c == u'\\' || c == u'"')
+            out += '\\';
+        if (wine && c.unicode() > 127)
+            out += "\\x" + QByteArray::number(c.unicode(), 16).rightJustified(4, '0');
+        else
+            out += QString(c).toUtf8();
+    }
+    return out;
 }
 
-QByteArray utf16(const QByteArray &latin1, bool bom)
+// The registry editor's form (as UTF-8 text; the callers encode it) with a
+// key of another hive in it, or Wine's user.reg.
+QByteArray settingsText(const char *header)
 {
-    const QString s = QString::fromLatin1(latin1);
+    const bool wine = QByteArray(header).startsWith("WINE");
+    const bool version5 = QByteArray(header).startsWith("Windows");
+    QByteArray out = QByteArray(header) + "\n; older settings\n";
+    if (wine)
+        out += ";; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n#arch=win32\n";
+    else
+        out += "[HKEY_LOCAL_MACHINE\\Software\\Quendry\\Vorlane\\General]\n\"Page_Count\"=dword:00000009\n";
+    QByteArray key = "-";
+    for (const Entry &e : Settings) {
+        if (key != e.key) {
+            key = e.key;
+            const QByteArray path = "Software\\Quendry\\Vorlane" + key;
+            out += wine ? "\n[" + QByteArray(path).replace("\\", "\\\\") + "] 1700000000\n#time=1d9f0a7b3c1e2f0\n"
+                        : "\n[HKEY_CURRENT_USER\\" + path + "]\n";
+        }
+        out += '"' + QByteArray(e.name) + "\"=";
+        const QString text = QString::fromUtf8(e.data);
+        switch (e.kind) {
+        case 's': out += '"' + escaped(text, wine) + "\"\n"; break;
+        case 'd': out += "dword:" + QByteArray::number(e.number, 16).rightJustified(8, '0') + '\n'; break;
+        case 'b': out += "hex:" + hexList(e.data) + '\n'; break;
+        default:
+            if (wine) {
+                out += "str(2):\"" + escaped(text, true) + "\"\n";
+                break;
+            }
+            const QString z = text + QChar(0);
+            out += "hex(2):"
+                   + hexList(version5 ? QByteArray(reinterpret_cast<const char *>(z.utf16()), z.size() * 2) : z.toLatin1())
+                   + '\n';
+        }
+    }
+    return out.replace("\n", "\r\n");
+}
+
+QByteArray utf16(const QString &text, bool bom)
+{
     return (bom ? QByteArray("\xFF\xFE") : QByteArray())
-           + QByteArray(reinterpret_cast<const char *>(s.utf16()), s.size() * 2);
+           + QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
 }
 
-QByteArray wineText()
-{
-    QByteArray text = R"(WINE REGISTRY Version 2
-;; All keys relative to \\User\\S-1-5-21-0-0-0-1000
-
-#arch=win32
-
-[Software\\Quendry\\Vorlane] 1700000000
-#time=1d9f0a7b3c1e2f0
-"ShortcutFont"=hex:)" + hexList(FontA) + R"(
-"TabFont"=hex:)" + hexList(FontB) + R"(
-
-[Software\\Quendry\\Vorlane\\General] 1700000000
-#time=1d9f0a7b3c1e2f0
-"Active_Page"=dword:00000001
-"Auto_Save"=dword:00000001
-"AutoSave_Time"=dword:00000005
-"Cell_Height"="90"
-"FormHeight_Key"=dword:00000258
-"FormLeft_Key"=dword:0000000a
-"FormMaximized_Key"=dword:00000000
-"FormTop_Key"=dword:00000014
-"FormWidth_Key"="800"
-"Immediate_Save"=dword:00000001
-"Leave_Missing"=dword:00000001
-"Page_Count"=dword:00000003
-"Tab_Position"=dword:00000000
-"Wave_File"="C:\\Sounds\\ding.wav"
-
-[Software\\Quendry\\Vorlane\\Page0] 1700000000
-"BG_Color"=dword:00ff8040
-"BG_Shortcut"=dword:00000000
-"Background_Stretch"=dword:00000001
-"Desktop_Caption"="B\x00fcro [1]"
-"Item_CountTrue"=dword:00000002
-"Password"="4711"
-"Password_On_Desktop"=dword:00000000
-"ShortcutFont"=hex:)" + hexList(FontC) + R"(
-"Transparent"=dword:00000000
-
-[Software\\Quendry\\Vorlane\\Page0\\Item1] 1700000000
-"AttachedFile"="C:\\Programs\\app.exe"
-"CommandString"="-x C:\\tmp"
-"Item_Left"=dword:00000064
-"Item_Top"="50"
-"Label_Caption"="App"
-"Picture"="NONE"
-
-[Software\\Quendry\\Vorlane\\Page0\\Item2] 1700000000
-"AttachedFile"=str(2):"%WINDIR%\\notepad.exe"
-"Label_Caption"="Editor"
-
-[Software\\Quendry\\Vorlane\\Page1] 1700000000
-"Item_CountTrue"=dword:00000000
-
-[Software\\Quendry\\Vorlane\\Page2] 1700000000
-"Desktop_Caption"="Drei"
-"ShortcutFont"=hex:)" + hexList(FontE) + "\n";
-    return text;
-}
+QByteArray regEdit4() { return QString::fromUtf8(settingsText("REGEDIT4")).toLatin1(); }
 
 // A registry editor export of the given lines below the key.
 QByteArray regEdit(const QByteArray &body)
@@ -267,11 +218,12 @@ private slots:
     void sameSettingsInEveryForm_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::newRow("REGEDIT4") << regEditText(false);
-        QTest::newRow("version 5, UTF-16LE") << utf16(regEditText(true), true);
-        QTest::newRow("version 5, UTF-16LE without BOM") << utf16(regEditText(true), false);
-        QTest::newRow("version 5, UTF-8") << QString::fromLatin1(regEditText(true)).toUtf8();
-        QTest::newRow("Wine user.reg") << wineText();
+        const QByteArray version5 = settingsText("Windows Registry Editor Version 5.00");
+        QTest::newRow("REGEDIT4") << regEdit4();
+        QTest::newRow("version 5, UTF-16LE") << utf16(QString::fromUtf8(version5), true);
+        QTest::newRow("version 5, UTF-16LE without BOM") << utf16(QString::fromUtf8(version5), false);
+        QTest::newRow("version 5, UTF-8") << version5;
+        QTest::newRow("Wine user.reg") << settingsText("WINE REGISTRY Version 2");
     }
     void sameSettingsInEveryForm()
     {
@@ -292,13 +244,13 @@ private slots:
         QCOMPARE(a.ws.desktopCount(), 3); // the other hive's Page_Count is not ours
         QCOMPARE(a.ws.activeIndex(), 1);
         const Desktop &d0 = a.ws.desktop(0);
-        QCOMPARE(d0.Desktop_Caption, u"Büro [1]"_s);
+        QCOMPARE(d0.Desktop_Caption, u"Büro \"1\""_s);
         QCOMPARE(d0.settings.ShortcutFont.Name, u"Verdana"_s);
         QVERIFY(d0.settings.Background_Stretch && d0.settings.Background_Center && !d0.settings.Transparent);
         QCOMPARE(d0.settings.BG_Color, 0x00ff8040);
         QCOMPARE(d0.settings.Password_On_Desktop, 0);
         QCOMPARE(d0.items.size(), std::size_t(2));
-        QCOMPARE(d0.items[0]->CommandString, u"-x C:\\tmp"_s);
+        QCOMPARE(d0.items[0]->CommandString, u"-x \"a b\""_s);
         QCOMPARE(d0.items[0]->Item_Left, 100);
         QCOMPARE(d0.items[0]->Item_Top, 50);
         QCOMPARE(d0.items[1]->AttachedFile, u"%WINDIR%\\notepad.exe"_s);
@@ -309,7 +261,7 @@ private slots:
         QCOMPARE(g.ShortcutFont, a.ws.desktop(2).settings.ShortcutFont);
 
         Imported reference;
-        QVERIFY(reference.run(regEditText(false)));
+        QVERIFY(reference.run(regEdit4()));
         QCOMPARE(QString::fromStdString(modelToJson(a.ws)), QString::fromStdString(modelToJson(reference.ws)));
     }
 
@@ -320,7 +272,8 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("expected");
         const QString k = LegacyImport::Key;
-        QTest::newRow("escapes") << regEdit(R"("a"="C:\\x\"y\"\n")") << k << u"a"_s << u"text:C:\\x\"y\"\\n"_s;
+        // "a"="C:\\x\"y\"\n": only \\ and \" are escapes.
+        QTest::newRow("escapes") << regEdit("\"a\"=\"C:\\\\x\\\"y\\\"\\n\"") << k << u"a"_s << u"text:C:\\x\"y\"\\n"_s;
         QTest::newRow("names any case, default value") << regEdit("@=\"d\"\r\n\"A b\"=\"1\"") << k.toUpper()
                                                         << QString() << u"text:d"_s;
         QTest::newRow("HKCU, doubled backslashes") << QByteArray("REGEDIT4\n[HKCU\\Software\\\\Quendry\\Vorlane\\]\n\"x\"=dword:ffffffff")
@@ -380,7 +333,7 @@ private slots:
         QTest::newRow("not an export") << QByteArray("[General]\nPage_Count=1\n") << u"not a registry export"_s;
         QTest::newRow("empty") << QByteArray() << u"not a registry export"_s;
         QTest::newRow("binary") << QByteArray("REGEDIT4\n\0\x01", 11) << u"binary data"_s;
-        QTest::newRow("UTF-16 without BOM, not an export") << utf16("[HKCU]", false) << u"not a registry export"_s;
+        QTest::newRow("UTF-16 without BOM, not an export") << utf16(u"[HKCU]"_s, false) << u"not a registry export"_s;
         QTest::newRow("truncated in a continued value")
             << regEdit("\"ShortcutFont\"=hex:05,41,\\\n  42,\\") << u"line 5: the file ends inside a continued value"_s;
         QTest::newRow("truncated in a text") << regEdit("\"Desktop_Caption\"=\"Bü") << u"line 4: a text without its closing quote"_s;
@@ -502,7 +455,7 @@ private slots:
         Imported a;
         a.ws.work.WorkingPassword = u"secret"_s;
         a.ws.work.WorkingPasswordMode = 0;
-        QVERIFY(a.run(regEditText(false)));
+        QVERIFY(a.run(regEdit4()));
         QVERIFY(a.host.loadingSeen);
         QVERIFY(!a.host.loadingAtChange);
         QVERIFY(!a.host.immediateSaveSeen);
@@ -582,7 +535,7 @@ private slots:
         QTest::addColumn<QByteArray>("registry"); // empty: no such file
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QByteArray>("errHolds");
-        QTest::newRow("imported and saved") << regEditText(false) << 0 << QByteArray();
+        QTest::newRow("imported and saved") << regEdit4() << 0 << QByteArray();
         QTest::newRow("picture error: the save asks") << regEdit("[HKCU\\Software\\Quendry\\Vorlane\\Page0]\n"
                                                                  "\"Background_Picture\"=\"/nonexistent/p.bmp\"\n")
                                                       << 2 << QByteArray("There were errors,to continue saving current settings?");
@@ -622,7 +575,7 @@ private slots:
             return;
         }
         QVERIFY(!after.contains("Mine"));
-        QVERIFY(after.contains("Desktop_Caption=B\xc3\xbcro [1]\r\n"));
+        QVERIFY(after.contains("Desktop_Caption=B\xc3\xbcro \"1\"\r\n"));
         QVERIFY(after.contains("Page_Count=3\r\n"));
         QVERIFY(after.contains("Immediate_Save=1\r\n"));
     }
