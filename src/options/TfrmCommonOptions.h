@@ -22,6 +22,8 @@ class ReorderList : public QListWidget {
     Q_OBJECT
 public:
     explicit ReorderList(QWidget *parent = nullptr);
+    // A list closed during a drag (the session ended) gives the cursor back.
+    ~ReorderList() override { endDrag(); }
 
 signals:
     // A drag ended: the item at from goes to to.
