@@ -121,6 +121,8 @@ TfrmCommonOptions::TfrmCommonOptions(CommonOptions &options, QWidget *mainWindow
     auto *layout = new QVBoxLayout(this);
     PageControlCommonOptions = new QTabWidget(this);
     PageControlCommonOptions->setObjectName(QStringLiteral("PageControlCommonOptions"));
+    // All seven page tabs in view: the fixed size grows to hold them.
+    PageControlCommonOptions->setUsesScrollButtons(false);
     layout->addWidget(PageControlCommonOptions);
 
     // "Common"
