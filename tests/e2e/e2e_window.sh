@@ -4,9 +4,10 @@
 # close box, the keyboard commands, the termination signal, a file handed
 # over by a later start, a double click that starts a shortcut's default
 # application, and the real mouse on the page (rubber band, dragging, the
-# shortcut menu; a note's menu, typing into it and moving it), all judged
-# from outside through X properties, process states, the screen's pixels,
-# the settings file and what a recording handler wrote down.
+# shortcut menu; a note's menu, typing into it and moving it), the common
+# options dialog worked by keyboard, all judged from outside through X
+# properties, process states, the screen's pixels, the settings file, the
+# autostart entry and what a recording handler wrote down.
 #
 #   usage: e2e_window.sh path/to/vorlane
 #
@@ -1377,6 +1378,86 @@ scenario_note_edit_move() {
     end_scenario
 }
 
+# --- the options dialogs ----------------------------------------------------
+
+# The [General] lines that no window geometry decides, without $1: what a
+# dialog that changed only $1 must leave as it was.
+general_without() {
+    section_lines General | grep -v -e '^Form[A-Za-z]*_Key=' -e "^$1="
+}
+
+scenario_common_options() {
+    begin_scenario common-options
+    local saved_config=$XDG_CONFIG_HOME
+    # Private: the autostart entry lands in this folder and nowhere else.
+    export XDG_CONFIG_HOME="$scene/config"
+    mkdir -p "$XDG_CONFIG_HOME"
+    local entry="$XDG_CONFIG_HOME/autostart/vorlane.desktop"
+    printf '[General]\r\nPage_Count=1\r\nActive_Page=0\r\nTab_Multiline=1\r\n\r\n[Page0]\r\nDesktop_Caption=Work\r\n' \
+        >"$VORLANE_SETTINGS"
+    # Complete first, so that every other option of the page has a line to
+    # compare afterwards.
+    "$bin" --resave >>"$scene/vorlane.log" 2>&1 </dev/null || fail "precondition: --resave fails"
+    settings_line "Tab_Multiline=1" || fail "precondition: the file does not hold Tab_Multiline=1"
+    local others
+    others=$(general_without Tab_Multiline)
+    if start_and_wait_window; then
+        local pid=$last_pid w=$win dialog=
+        if focus_window "$w"; then
+            xdotool mousemove --window "$w" 420 320
+            sleep 0.2
+            xdotool click 3
+            if wait_for 10 popup_shown "$pid"; then
+                sleep 0.2
+                # New Shortcut, New Url, New Note, New Desktop, Rename
+                # Desktop, Delete Desktop, (Paste Shortcut: disabled with
+                # nothing copied, so skipped), Arrange Shortcuts, Options.
+                # Right opens the submenu on its first entry, Common Options.
+                press Down Down Down Down Down Down Down Down Right
+                sleep 0.2
+                press Return
+            else
+                fail "no desktop menu after a right click on the background"
+            fi
+        else
+            fail "the window does not take the focus"
+        fi
+        if wait_for 10 find_dialog_titled "$pid" "Common Options" && focus_dialog "$found"; then
+            dialog=$found
+            pass "Options > Common Options opens the focused dialog \"Common Options\""
+            sleep 0.3
+            # The page tabs hold the focus first; then come the check boxes
+            # of the first page in their column: "Load at startup", "Tabs
+            # position on top", "Multiline tabs". Return is OK.
+            press Tab space Tab Tab space Return
+            check "OK closes the dialog" wait_for 10 window_gone "$dialog"
+        else
+            fail "no focused dialog \"Common Options\" from the desktop menu"
+        fi
+        check "ticking \"Load at startup\" writes the autostart entry" wait_for 5 test -f "$entry"
+        local exec
+        exec=$(sed -n 's/^Exec=//p' "$entry" 2>/dev/null)
+        # The program names itself as the kernel knows it: links resolved.
+        local program
+        program=$(readlink -f "$bin")
+        check "its Exec line is the program's full path ($exec)" test "$exec" = "$program" -o "$exec" = "\"$program\""
+        check "the program keeps running" is_running "$pid"
+        kill -TERM "$pid"
+        if wait_for 10 is_gone "$pid"; then
+            check "it ends with status 0 after SIGTERM" status_of "$pid"
+        else
+            fail "the program still runs 10 s after SIGTERM"
+        fi
+        check "unticking \"Multiline tabs\" saves Tab_Multiline=0" settings_line "Tab_Multiline=0"
+        check "the other options are as they were" test "$(general_without Tab_Multiline)" = "$others"
+        ((failed > scene_failed_before)) && section_lines General | sed 's/^/    | /'
+    else
+        fail "no window"
+    fi
+    end_scenario
+    export XDG_CONFIG_HOME=$saved_config
+}
+
 # --- main -------------------------------------------------------------------
 
 if ! start_xvfb; then
@@ -1416,6 +1497,7 @@ scenario_rename_message
 scenario_band_and_drag
 scenario_menu_delete
 scenario_note_edit_move
+scenario_common_options
 echo "all scenarios: $(since "$started_all") s"
 
 echo "$passed passed, $failed failed"
