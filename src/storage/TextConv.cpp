@@ -138,6 +138,8 @@ bool isValidUtf8(std::string_view bytes)
                 break;
             i += 32;
         }
+        if (i >= n)
+            break;
         if (i + 8 <= n) {
             std::uint64_t w;
             std::memcpy(&w, p + i, 8);

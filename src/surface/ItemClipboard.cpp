@@ -223,8 +223,10 @@ void ItemClipboard::destroyCut(const std::vector<Entry> &doomed, QStringList &er
         ws_.work.ErrorsOccurred = true;
         errors << CuttingError;
     }
-    for (auto &[desktop, items] : gone) {
-        auto &list = desktop->items;
+    for (auto &entry : gone) {
+        // Not a structured binding: older compilers cannot capture one.
+        const auto &items = entry.second;
+        auto &list = entry.first->items;
         list.erase(std::remove_if(list.begin(), list.end(), [&](const auto &p) { return items.count(p.get()) > 0; }),
                    list.end());
     }
