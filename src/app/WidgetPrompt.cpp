@@ -2,6 +2,7 @@
 
 #include "common/ColourConv.h"
 #include "common/DialogPlacement.h"
+#include "help/AboutBox.h"
 #include "notes/TfrmNote.h"
 #include "options/TfrmCommonOptions.h"
 #include "options/TfrmDesktopOptions.h"
@@ -276,6 +277,12 @@ std::optional<QString> WidgetPrompt::passwordDialog(const QString &desktopCaptio
     if (run(dialog) != QDialog::Accepted)
         return std::nullopt;
     return dialog.stored();
+}
+
+void WidgetPrompt::aboutBox()
+{
+    TfrmAbout dialog(owner());
+    run(dialog);
 }
 
 } // namespace vl

@@ -45,6 +45,7 @@ protected:
     bool commonOptionsDialog(CommonOptions &options) override;
     bool desktopOptionsDialog(DesktopOptions &options) override;
     std::optional<QString> passwordDialog(const QString &desktopCaption, const QString &storedPassword) override;
+    void aboutBox() override;
     void cancelOpenQuestions() override;
 
 private:

@@ -31,6 +31,14 @@ Result Prompt::ask(Result cancelled, Ask &&askIt)
     return q.dismissed() ? cancelled : r;
 }
 
+void Prompt::AboutBox()
+{
+    ask(0, [&] {
+        aboutBox();
+        return 0;
+    });
+}
+
 void Prompt::ShowMessage(const QString &text)
 {
     ask(0, [&] {

@@ -100,6 +100,8 @@ public:
     // the dialog it is opened from: the new stored form on OK, nullopt on
     // Cancel.
     std::optional<QString> PasswordDialog(const QString &desktopCaption, const QString &storedPassword);
+    // The About box.
+    void AboutBox();
 
     // Where open questions are reported as busy; null: nowhere.
     void setRequests(OutsideRequests *requests) { requests_ = requests; }
@@ -125,6 +127,7 @@ protected:
     virtual bool commonOptionsDialog(CommonOptions &options) = 0;
     virtual bool desktopOptionsDialog(DesktopOptions &options) = 0;
     virtual std::optional<QString> passwordDialog(const QString &desktopCaption, const QString &storedPassword) = 0;
+    virtual void aboutBox() {}
     // Ends every question now on screen as cancelled; the calls above then
     // return as if the user had cancelled.
     virtual void cancelOpenQuestions() {}
