@@ -17,18 +17,27 @@
 #include "surface/HandOffPickup.h"
 #include "surface/MainActions.h"
 #include "common/PictureLoader.h"
+#include "help/HelpSystem.h"
+#include "platform/DesktopIcons.h"
+#include "shell/CompactStrip.h"
+#include "shell/DropURLTarget.h"
+#include "shell/Titlebutn.h"
+#include "shell/TrayIcon.h"
 #include "surface/StatusBarMain.h"
 #include "surface/TabStrip.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QApplication>
+#include <QHBoxLayout>
 #include <QFileInfo>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -134,6 +143,25 @@ private:
     TFormMain &w_;
 };
 
+// The window rolled up into the compact strip and out again.
+class TFormMain::Compact : public CompactStrip::View {
+public:
+    explicit Compact(TFormMain &w) : w_(w) {}
+
+    void compactLook(bool) override { w_.applyLook(); }
+    int stripHeight() override
+    {
+        // Room for one row of tabs: twice the caption's text height with
+        // the frame, or the strip's own row if its style needs more.
+        const QFontMetrics fm(w_.tabs_->font());
+        const int frame = w_.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &w_);
+        return std::max(2 * fm.height() + 2 * frame, w_.tabRow_->sizeHint().height());
+    }
+
+private:
+    TFormMain &w_;
+};
+
 TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, QWidget *parent)
     : QWidget(parent),
       prompt_(prompt),
@@ -157,6 +185,8 @@ TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, Q
     legacy_ = std::make_unique<LegacyImport>(ws_, prompt, *host_);
     legacy_->setRequests(&requests_);
     options_ = std::make_unique<Options>(*this);
+    help_ = std::make_unique<HelpSystem>();
+    help_->setApplicationHelpFile(HelpSystem::defaultHelpFile());
     buildUi();
     connect(saver_, &SaveController::saveStateChanged, status_, &StatusBarMain::setSaveState);
 }
@@ -168,8 +198,31 @@ void TFormMain::buildUi()
     layout_ = new QVBoxLayout(this);
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(0);
-    tabs_ = new TabStrip(this);
+    tabRow_ = new QWidget(this);
+    tabs_ = new TabStrip(tabRow_);
     tabs_->setObjectName(QStringLiteral("PageControl1"));
+    titleButton_ = new TTitlebutn(this, tabRow_);
+    titleButton_->setToolTip(QStringLiteral("Roll up into a strip at the top of the screen, or back"));
+    titleButton_->setAccessibleName(QStringLiteral("Compact strip"));
+    auto *tabRowLayout = new QHBoxLayout(tabRow_);
+    tabRowLayout->setContentsMargins(0, 0, 0, 0);
+    tabRowLayout->setSpacing(2);
+    tabRowLayout->addWidget(tabs_, 1);
+    tabRowLayout->addWidget(titleButton_, 0, Qt::AlignVCenter);
+    compactView_ = std::make_unique<Compact>(*this);
+    compact_ = std::make_unique<CompactStrip>(*this, *compactView_);
+    titleButton_->Action = [this] {
+        if (titleButton_->State() == TTitlebutn::stUp)
+            compact_->enter();
+        else
+            compact_->leave();
+    };
+    titleButton_->SetVisible(true);
+    // Rolled up, a left click anywhere on the tabs rolls the window out.
+    connect(tabs_, &TabStrip::released, this, [this](Qt::MouseButton button) {
+        if (button == Qt::LeftButton && !normalMode())
+            titleButton_->ButtonClick();
+    });
     surface_ = new DesktopSurface(ws_.global, pictures_, this);
     selection_.onChanged = [this](ShortcutItem &item) { surface_->updateItem(item); };
     status_ = new StatusBarMain(platform_, this);
@@ -207,6 +260,8 @@ void TFormMain::buildUi()
     connect((*actions_)[ActionId::ArrangeByName], &QAction::triggered, this, [this] { arrangement_.mnuByNameClick(); });
     connect((*actions_)[ActionId::CommonOptions], &QAction::triggered, this, &TFormMain::mnuCommonOptionsClick);
     connect((*actions_)[ActionId::DesktopOptions], &QAction::triggered, this, &TFormMain::mnuDesktopOptionsClick);
+    connect((*actions_)[ActionId::Help], &QAction::triggered, this, &TFormMain::mnuHelpClick);
+    connect((*actions_)[ActionId::About], &QAction::triggered, this, &TFormMain::mnuAboutClick);
     connect((*actions_)[ActionId::ItemDelete], &QAction::triggered, this,
             [this] { shortcutCmds_.mnuItemDeleteClick(); });
     connect((*actions_)[ActionId::ItemRename], &QAction::triggered, this,
@@ -244,7 +299,30 @@ void TFormMain::buildUi()
     popupMenuMain_->addAction((*actions_)[ActionId::SaveAll]);
     popupMenuMain_->addAction((*actions_)[ActionId::Reload]);
     popupMenuMain_->addSeparator();
+    popupMenuMain_->addAction((*actions_)[ActionId::Help]);
+    popupMenuMain_->addAction((*actions_)[ActionId::About]);
+    popupMenuMain_->addSeparator();
     popupMenuMain_->addAction((*actions_)[ActionId::Exit]);
+
+    popupMenuTray_ = new QMenu(this);
+    popupMenuTray_->setObjectName(QStringLiteral("PopupMenuTray"));
+    popupMenuTray_->addAction((*actions_)[ActionId::About]);
+    popupMenuTray_->addSeparator();
+    popupMenuTray_->addAction((*actions_)[ActionId::Exit]);
+    tray_ = new TTrayIcon(this);
+    tray_->setIcon(programIcon());
+    tray_->setToolTip(windowTitle());
+    tray_->OnDblClick = [this] { OnTrayIconDblClick(); };
+    tray_->setPopupMenu(popupMenuTray_);
+
+    // Files and links dropped from other programs. The shortcut is made on
+    // a later turn, once no question is open: the drag's source is answered
+    // at once, and nothing runs inside a modal dialog.
+    drop_ = std::make_unique<TDropURLTarget>();
+    drop_->OnDrop = [this](const DropData &data, QPoint screenPos, Qt::DropAction) {
+        requests_.post([this, data, screenPos] { DragDropFileDrop(data, screenPos); });
+    };
+    drop_->setTargetControl(this);
 
     popupMenuItem_ = new QMenu(this);
     popupMenuItem_->setObjectName(QStringLiteral("PopupMenuItem"));
@@ -279,21 +357,29 @@ void TFormMain::applyLook()
     tabs_->setFont(toQFont(g.TabFont));
     tabs_->setMultiline(g.Tab_Multiline);
     tabs_->setShape(g.Tab_Position ? TabStrip::Shape::Top : TabStrip::Shape::Bottom);
+    // Rolled up, the strip shows one row of tabs on top and nothing else;
+    // the options take effect again when it rolls out.
+    const bool compact = compact_ && !compact_->normal();
+    const bool tabsOnTop = g.Tab_Position || compact;
+    if (compact) {
+        tabs_->setMultiline(false);
+        tabs_->setShape(TabStrip::Shape::Top);
+    }
     while (layout_->count() > 0)
         layout_->takeAt(0);
     // Tabs on top put the status bar at the bottom with a size grip; tabs
     // at the bottom put it on top, where a grip makes no sense.
-    if (g.Tab_Position) {
-        layout_->addWidget(tabs_);
+    if (tabsOnTop) {
+        layout_->addWidget(tabRow_);
         layout_->addWidget(surface_, 1);
         layout_->addWidget(status_);
     } else {
         layout_->addWidget(status_);
         layout_->addWidget(surface_, 1);
-        layout_->addWidget(tabs_);
+        layout_->addWidget(tabRow_);
     }
-    status_->setSizeGripEnabled(g.Tab_Position);
-    status_->setVisible(g.bStatusBar_Enabled);
+    status_->setSizeGripEnabled(tabsOnTop);
+    status_->setVisible(g.bStatusBar_Enabled && !compact);
 }
 
 void TFormMain::FormCreate(TfrmSplash *splash)
@@ -309,6 +395,7 @@ void TFormMain::FormCreate(TfrmSplash *splash)
     saver_->Unmodified();
     status_->GetDriveInfo();
     saver_->applyAutoSave();
+    tray_->SetActive(true);
     // Staying behind other windows takes effect only from a reload on, so a
     // fresh start never hides the window it has just opened.
     ws_.global.Always_OnBack = false;
@@ -339,6 +426,17 @@ void TFormMain::applyWindowState(const GlobalSettings &g)
 
 void TFormMain::captureWindowState(GlobalSettings &g) const
 {
+    // Rolled up, the window's place is where it rolls out to, never the strip.
+    if (!compact_->normal()) {
+        g.FormMaximized_Key = compact_->normalMaximized();
+        if (g.FormMaximized_Key)
+            return;
+        g.FormWidth_Key = compact_->normalSize().width();
+        g.FormHeight_Key = compact_->normalSize().height();
+        g.FormLeft_Key = compact_->normalPos().x();
+        g.FormTop_Key = compact_->normalPos().y();
+        return;
+    }
     g.FormMaximized_Key = isMaximized();
     if (g.FormMaximized_Key)
         return;
@@ -653,7 +751,8 @@ bool TFormMain::runKey(KeyCommand command)
             surface_->update();
         return true;
     case KeyCommand::Help:
-        return false; // the help arrives with its viewer
+        mnuHelpClick();
+        return true;
     case KeyCommand::Cancel:
         if (!gestures_->dragging() && !gestures_->banding())
             return false;
@@ -752,6 +851,7 @@ void TFormMain::finishSession()
     saver_->stopAutoSave();
     if (!QuitWithoutSaving_)
         saver_->requestSave(); // whatever its outcome, the end goes on
+    help_->closeAll();
     hide();
     emit ended();
 }
@@ -761,7 +861,8 @@ void TFormMain::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange) {
         status_->GetDriveInfo();
-        if (isActiveWindow() && ws_.global.Always_OnBack)
+        // The compact strip stays on top, whatever the window does otherwise.
+        if (isActiveWindow() && ws_.global.Always_OnBack && normalMode())
             lower();
     }
 }
@@ -769,8 +870,59 @@ void TFormMain::changeEvent(QEvent *event)
 void TFormMain::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    if (ws_.global.Always_OnBack)
+    if (ws_.global.Always_OnBack && normalMode())
         lower();
+}
+
+bool TFormMain::normalMode() const { return !compact_ || compact_->normal(); }
+
+void TFormMain::OnTrayIconDblClick()
+{
+    // Changes nothing but the window's place on screen, so it acts at once,
+    // even over an open question: that question is then seen and answered.
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
+void TFormMain::mnuHelpClick() { help_->showContents(); }
+
+void TFormMain::mnuAboutClick()
+{
+    // From the tray menu it may come while a question is open.
+    if (requests_.busy()) {
+        requests_.post([this] { mnuAboutClick(); });
+        return;
+    }
+    prompt_.AboutBox();
+}
+
+void TFormMain::DragDropFileDrop(const DropData &data, QPoint screenPos)
+{
+    if (finished_ || !ws_.activeDesktop())
+        return;
+    try {
+        selection_.UnFocused();
+        const QPoint origin = surface_->mapToGlobal(QPoint(0, 0));
+        ws_.work.NewElementPosition = dropPosition(screenPos, origin, surface_->height());
+        ShortcutItem &item = shortcutCmds_.CreateNewItem();
+        AttachFile(item, data.file(), platform_);
+        item.Picture.clear();
+        item.Label_Caption = data.Title;
+        itemAdded(item);
+        selection_.Focused(item, false);
+        Modified();
+        RefreshAll();
+    } catch (const std::exception &) {
+        ws_.work.ErrorsOccurred = true;
+        prompt_.ShowMessage(QStringLiteral("Error in TFormMain.DragDrop1FileDrop"));
+    }
 }
 
 } // namespace vl

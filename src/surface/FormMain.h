@@ -27,7 +27,13 @@ class QVBoxLayout;
 
 namespace vl {
 
+class CompactStrip;
 class DesktopSurface;
+struct DropData;
+class HelpSystem;
+class TDropURLTarget;
+class TTitlebutn;
+class TTrayIcon;
 class LegacyImport;
 class NoteBoard;
 class HandOff;
@@ -155,6 +161,25 @@ public:
     // as the window, its font records from one import to the next.
     LegacyImport &legacyImport() { return *legacy_; }
 
+    // A drop from another program: one new shortcut, selected alone, where
+    // the pointer let go.
+    void DragDropFileDrop(const DropData &data, QPoint screenPos);
+    TDropURLTarget &dropTarget() { return *drop_; }
+    // The icon in the panel's notification area and its menu.
+    TTrayIcon &trayIcon() { return *tray_; }
+    QMenu *PopupMenuTray() const { return popupMenuTray_; }
+    // Brings the window back from anywhere: minimised, behind others.
+    void OnTrayIconDblClick();
+    // The button at the end of the tabs that rolls the window up into the
+    // compact strip at the top of the screen, and out again.
+    TTitlebutn &titleButton() { return *titleButton_; }
+    CompactStrip &compactStrip() { return *compact_; }
+    bool normalMode() const;
+    // "Help" and F1: the contents of the manual. "About".
+    void mnuHelpClick();
+    void mnuAboutClick();
+    HelpSystem &help() { return *help_; }
+
     static inline const QString ReloadQuestion = QStringLiteral("Are You Sure?");
 
 signals:
@@ -169,6 +194,7 @@ protected:
 private:
     class Host;
     class Options;
+    class Compact;
     void buildUi();
     void onTabChanged(int index);
     // The keyboard commands on the current shortcut pass the gate first;
@@ -203,6 +229,14 @@ private:
     std::unique_ptr<NoteBoard> notes_;
     std::unique_ptr<LegacyImport> legacy_;
     std::unique_ptr<Options> options_;
+    std::unique_ptr<Compact> compactView_;
+    std::unique_ptr<CompactStrip> compact_;
+    std::unique_ptr<TDropURLTarget> drop_;
+    std::unique_ptr<HelpSystem> help_;
+    TTrayIcon *tray_ = nullptr;
+    TTitlebutn *titleButton_ = nullptr;
+    QWidget *tabRow_ = nullptr;
+    QMenu *popupMenuTray_ = nullptr;
     HandOff *handOff_ = nullptr;
     bool pickupQueued_ = false;
 

@@ -43,6 +43,9 @@ MainActions::MainActions(QObject *parent) : QObject(parent)
         {ActionId::ArrangeByName, "mnuByName", "By Name", {}, nullptr},
         {ActionId::CommonOptions, "mnuCommonOptions", "Common Options", {}, nullptr},
         {ActionId::DesktopOptions, "mnuDesktopOptions", "Desktop Options", {}, nullptr},
+        // F1 is the window's own key, taken at its release (see FormKeys).
+        {ActionId::Help, "mnuHelp", "Help", {}, nullptr},
+        {ActionId::About, "mnuAbout", "About", {}, nullptr},
     };
     for (const ActionSpec &s : specs) {
         auto *a = new QAction(QString::fromLatin1(s.text), this);

@@ -32,6 +32,8 @@ enum class ActionId {
     ArrangeByName,
     CommonOptions,
     DesktopOptions,
+    Help,
+    About,
     Count
 };
 
