@@ -426,7 +426,7 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QVERIFY(w.StatusBar()->geometry().bottom() < w.surface()->geometry().top());
-        QVERIFY(w.PageControl1()->geometry().top() > w.surface()->geometry().bottom());
+        QVERIFY(w.PageControl1()->mapTo(&w, QPoint(0, 0)).y() > w.surface()->geometry().bottom());
         QCOMPARE(w.PageControl1()->shape(), TabStrip::Bottom);
     }
 

@@ -2,6 +2,13 @@
 
 namespace vl::test {
 
+void FakePrompt::aboutBox()
+{
+    calls.append({Call::About, QStringLiteral("About")});
+    if (onDialog)
+        onDialog(QStringLiteral("About"));
+}
+
 void FakePrompt::showMessage(const QString &text)
 {
     calls.append({Call::Message, text});

@@ -16,7 +16,7 @@ public:
     struct Call {
         enum Kind {
             Message, Dialog, Rename, Password, File, Url, Attributes, NoteProps, FontChoice, ColourChoice,
-            CommonOptionsForm, DesktopOptionsForm, PasswordChange
+            CommonOptionsForm, DesktopOptionsForm, PasswordChange, About
         } kind;
         QString text;
         MsgDlgType type = MsgDlgType::Custom;
@@ -72,6 +72,7 @@ public:
 
 protected:
     void showMessage(const QString &text) override;
+    void aboutBox() override;
     ModalResult messageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext) override;
     std::optional<QString> renameDialog(const QString &current) override;
     std::optional<QString> passwordForDesktop(const QString &desktopCaption) override;
