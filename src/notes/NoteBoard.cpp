@@ -22,6 +22,7 @@ public:
     explicit NoteLayer(QWidget *page) : QWidget(page)
     {
         setObjectName(QStringLiteral("noteLayer"));
+        setAccessibleName(QStringLiteral("Notes"));
         setGeometry(page->rect());
         page->installEventFilter(this);
         setVisible(false);

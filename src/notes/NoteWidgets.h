@@ -29,6 +29,7 @@ public:
 
     // The lines to show; must outlive the view or be replaced first.
     void setLines(const QStringList *lines);
+    const QStringList *lines() const { return lines_; }
     void setLook(const QFont &font, const QColor &text, const QColor &back);
     void scrollToTop();
     // Scrolls by visual (wrapped) lines, down for positive counts; stops at

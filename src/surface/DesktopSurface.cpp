@@ -4,10 +4,32 @@
 #include "common/ColourConv.h"
 #include "common/PictureLoader.h"
 
+#include <QAccessible>
 #include <QMouseEvent>
 #include <QPainter>
 
 namespace vl {
+
+namespace {
+
+void announceItem(DesktopSurface *surface, int index, QAccessible::Event type)
+{
+    if (index < 0)
+        return;
+    QAccessibleEvent event(surface, type);
+    event.setChild(index);
+    QAccessible::updateAccessibility(&event);
+}
+
+void announceReset(DesktopSurface *surface)
+{
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleTableModelChangeEvent event(surface, QAccessibleTableModelChangeEvent::ModelReset);
+    QAccessible::updateAccessibility(&event);
+}
+
+} // namespace
 
 DesktopSurface::DesktopSurface(const GlobalSettings &global, ShortcutPictures &pictures, QWidget *parent)
     : QWidget(parent), global_(global), pictures_(pictures)
@@ -26,17 +48,78 @@ void DesktopSurface::setDesktop(Desktop *d)
     styleDirty_ = true;
     band_ = QRect();
     update();
+    emit shownItemsReset();
+    announceReset(this);
 }
 
 void DesktopSurface::setLocked(bool locked)
 {
+    const bool changed = locked_ != locked;
     locked_ = locked;
     setEnabled(!locked);
     update();
+    if (changed) {
+        emit shownItemsReset();
+        announceReset(this);
+    }
+}
+
+int DesktopSurface::shownItemCount() const
+{
+    return desktop_ && !locked_ ? static_cast<int>(desktop_->items.size()) : 0;
+}
+
+ShortcutItem *DesktopSurface::shownItem(int index) const
+{
+    if (index < 0 || index >= shownItemCount())
+        return nullptr;
+    return desktop_->items[static_cast<std::size_t>(index)].get();
+}
+
+int DesktopSurface::indexOfShownItem(const ShortcutItem *item) const
+{
+    return desktop_ && !locked_ ? desktop_->indexOfItem(item) : -1;
+}
+
+void DesktopSurface::itemAdded(ShortcutItem &item)
+{
+    update();
+    if (QAccessible::isActive())
+        announceItem(this, indexOfShownItem(&item), QAccessible::ObjectCreated);
+}
+
+void DesktopSurface::itemChanged(ShortcutItem &item)
+{
+    update();
+    if (!QAccessible::isActive())
+        return;
+    const int index = indexOfShownItem(&item);
+    announceItem(this, index, QAccessible::NameChanged);
+    announceItem(this, index, QAccessible::DescriptionChanged);
+}
+
+void DesktopSurface::itemSelectionChanged(ShortcutItem &item)
+{
+    updateItem(item);
+    if (!QAccessible::isActive())
+        return;
+    const int index = indexOfShownItem(&item);
+    if (index < 0)
+        return;
+    QAccessible::State state;
+    state.selected = true;
+    QAccessibleStateChangeEvent change(this, state);
+    change.setChild(index);
+    QAccessible::updateAccessibility(&change);
+    announceItem(this, index, item.Selected ? QAccessible::SelectionAdd : QAccessible::SelectionRemove);
+    if (item.Selected && hasFocus() && currentItem && currentItem() == &item)
+        announceItem(this, index, QAccessible::Focus);
 }
 
 void DesktopSurface::forget(const Desktop *d)
 {
+    if (d == desktop_)
+        emit shownItemsReset();
     backgrounds_.erase(d);
     scenes_.erase(d);
     styles_.erase(d);
@@ -46,6 +129,7 @@ void DesktopSurface::forget(const Desktop *d)
 
 void DesktopSurface::forgetAll()
 {
+    emit shownItemsReset();
     setDesktop(nullptr);
     backgrounds_.clear();
     scenes_.clear();
@@ -54,6 +138,10 @@ void DesktopSurface::forgetAll()
 
 void DesktopSurface::forgetItem(const ShortcutItem *item)
 {
+    // Announced while the item can still be resolved; its interface goes next.
+    if (QAccessible::isActive())
+        announceItem(this, indexOfShownItem(item), QAccessible::ObjectDestroyed);
+    emit shownItemGoing(item);
     for (auto &entry : scenes_)
         entry.second->forget(item);
     update();

@@ -6,6 +6,7 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <functional>
 #include <unordered_map>
 
 namespace vl {
@@ -53,6 +54,23 @@ public:
     void setBand(const QRect &band);
     QRect band() const { return band_; }
 
+    // Assistive technology sees the shortcuts of the page as the items of a
+    // list, in the order of the desktop's records; a locked page has none.
+    int shownItemCount() const;
+    ShortcutItem *shownItem(int index) const;
+    // -1 when the shortcut is not on the page.
+    int indexOfShownItem(const ShortcutItem *item) const;
+    // The shortcut assistive technology deals with as focused; unset: none.
+    std::function<const ShortcutItem *()> currentItem;
+    // A start asked for by assistive technology, as a double click makes
+    // one. It arrives over the bus at any moment, a modal question included:
+    // the owner decides when it runs. Unset: nothing starts.
+    std::function<void(ShortcutItem &)> onAccessibleOpen;
+    // What changed about the shortcuts, told to assistive technology.
+    void itemAdded(ShortcutItem &item);
+    void itemChanged(ShortcutItem &item);
+    void itemSelectionChanged(ShortcutItem &item);
+
     // A mouse event on the page, in page coordinates.
     struct Mouse {
         QPoint pos;
@@ -69,6 +87,10 @@ signals:
     void mouseDoubleClicked(const DesktopSurface::Mouse &m);
     // Every paint of the surface.
     void painted();
+    // For the accessible interface's cache of item interfaces: the shortcut
+    // is about to be destroyed, or the page shows other items (or none).
+    void shownItemGoing(const ShortcutItem *item);
+    void shownItemsReset();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

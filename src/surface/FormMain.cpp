@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "shortcuts/ShortcutFiles.h"
 #include "common/ColourConv.h"
+#include "surface/Accessibility.h"
 #include "surface/DesktopSurface.h"
 #include "notes/NoteBoard.h"
 #include "notes/TResizer.h"
@@ -195,12 +196,23 @@ TFormMain::~TFormMain() { prompt_.setRequests(nullptr); }
 
 void TFormMain::buildUi()
 {
+    installAccessibility();
     layout_ = new QVBoxLayout(this);
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(0);
     tabRow_ = new QWidget(this);
     tabs_ = new TabStrip(tabRow_);
     tabs_->setObjectName(QStringLiteral("PageControl1"));
+    tabs_->setAccessibleName(QStringLiteral("Desktops"));
+    // A press from assistive technology is an outside request: it may come
+    // while a question is open, and it must not hold the bus call up while
+    // the desktop's own password is asked.
+    tabs_->onAccessiblePress = [this](int index) {
+        requests_.post([this, index] {
+            if (index < tabs_->count())
+                tabs_->setCurrentIndex(index, true);
+        });
+    };
     titleButton_ = new TTitlebutn(this, tabRow_);
     titleButton_->setToolTip(QStringLiteral("Roll up into a strip at the top of the screen, or back"));
     titleButton_->setAccessibleName(QStringLiteral("Compact strip"));
@@ -224,7 +236,17 @@ void TFormMain::buildUi()
             titleButton_->ButtonClick();
     });
     surface_ = new DesktopSurface(ws_.global, pictures_, this);
-    selection_.onChanged = [this](ShortcutItem &item) { surface_->updateItem(item); };
+    selection_.onChanged = [this](ShortcutItem &item) { surface_->itemSelectionChanged(item); };
+    surface_->currentItem = [this]() -> const ShortcutItem * { return ws_.work.CurrentElement.item; };
+    surface_->onAccessibleOpen = [this](ShortcutItem &item) {
+        const Desktop *shown = surface_->desktop();
+        requests_.post([this, shown, target = &item] {
+            // The shortcut may have gone, or the page changed, meanwhile.
+            if (surface_->desktop() != shown || surface_->indexOfShownItem(target) < 0)
+                return;
+            gestures_->open(*target);
+        });
+    };
     status_ = new StatusBarMain(platform_, this);
 
     actions_ = new MainActions(this);
@@ -664,12 +686,12 @@ void TFormMain::RefreshAll()
     status_->GetDriveInfo();
 }
 
-void TFormMain::itemAdded(ShortcutItem &) { surface_->update(); }
+void TFormMain::itemAdded(ShortcutItem &item) { surface_->itemAdded(item); }
 
 void TFormMain::itemChanged(ShortcutItem &item)
 {
     pictures_.forget(item);
-    surface_->update();
+    surface_->itemChanged(item);
 }
 
 void TFormMain::pictureDecoded(const QString &path, const QImage &picture) { pictures_.adopt(path, picture); }

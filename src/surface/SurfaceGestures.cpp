@@ -288,6 +288,16 @@ void SurfaceGestures::doubleClick(const DesktopSurface::Mouse &m)
     press(m);
 }
 
+void SurfaceGestures::open(ShortcutItem &item)
+{
+    // Not in the middle of the mouse's own drag or band.
+    if (dragPrepared_ || bandActive_)
+        return;
+    ws_.work.CurrentElement = {&item, nullptr};
+    view_.executeItem(item);
+    pressGuard_ = true;
+}
+
 void SurfaceGestures::cancel()
 {
     if (dragPrepared_) {

@@ -44,6 +44,10 @@ public:
     void move(const DesktopSurface::Mouse &m);
     void release(const DesktopSurface::Mouse &m);
     void doubleClick(const DesktopSurface::Mouse &m);
+    // Starts the shortcut as a double click on it does (assistive
+    // technology's press), leaving the press guard as the double click's
+    // own press would: armed, so the next click acts.
+    void open(ShortcutItem &item);
 
     // Every start of a shortcut clears the press guard: the next press on a
     // shortcut then only sets it again, so the press that follows a start

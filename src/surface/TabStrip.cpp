@@ -1,5 +1,6 @@
 #include "surface/TabStrip.h"
 
+#include <QAccessible>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -27,6 +28,30 @@ QString literalLabel(const QString &text)
     return label;
 }
 
+// Tells assistive technology about one tab; the strip's accessible interface resolves the
+// index to the tab.
+void announceTab(TabStrip *strip, int index, QAccessible::Event type)
+{
+    if (!QAccessible::isActive() || index < 0)
+        return;
+    QAccessibleEvent event(strip, type);
+    event.setChild(index);
+    QAccessible::updateAccessibility(&event);
+}
+
+void announceSelected(TabStrip *strip, int index, bool selected)
+{
+    if (!QAccessible::isActive() || index < 0 || index >= strip->count())
+        return;
+    QAccessible::State state;
+    state.selected = true;
+    QAccessibleStateChangeEvent change(strip, state);
+    change.setChild(index);
+    QAccessible::updateAccessibility(&change);
+    if (selected)
+        announceTab(strip, index, QAccessible::Selection);
+}
+
 } // namespace
 
 TabStrip::TabStrip(QWidget *parent)
@@ -43,6 +68,8 @@ TabStrip::TabStrip(QWidget *parent)
     m_rightButton = new QToolButton(this);
     m_rightButton->setObjectName(QStringLiteral("scrollRightButton"));
     m_rightButton->setArrowType(Qt::RightArrow);
+    m_leftButton->setAccessibleName(QStringLiteral("Scroll left"));
+    m_rightButton->setAccessibleName(QStringLiteral("Scroll right"));
     for (QToolButton *button : {m_leftButton, m_rightButton}) {
         button->setAutoRepeat(true);
         button->setFocusPolicy(Qt::NoFocus);
@@ -70,6 +97,7 @@ int TabStrip::insertTab(int index, const QString &text)
     else if (index <= m_current)
         ++m_current;
     tabsChanged();
+    announceTab(this, index, QAccessible::ObjectCreated);
     if (first)
         emit currentChanged(m_current);
     return index;
@@ -79,6 +107,8 @@ void TabStrip::removeTab(int index, bool notify)
 {
     if (index < 0 || index >= count())
         return;
+    // Announced while the tab can still be resolved.
+    announceTab(this, index, QAccessible::ObjectDestroyed);
     m_tabs.removeAt(index);
     bool changed = false;
     if (m_tabs.isEmpty()) {
@@ -102,6 +132,7 @@ void TabStrip::setTabText(int index, const QString &text)
     m_tabs[index].text = text;
     m_tabs[index].width = -1;
     tabsChanged();
+    announceTab(this, index, QAccessible::NameChanged);
 }
 
 QString TabStrip::tabText(int index) const
@@ -128,6 +159,7 @@ void TabStrip::setCurrentIndex(int index, bool notify)
         }
         return;
     }
+    const int previous = m_current;
     m_current = index;
     if (m_multiline) {
         // The current tab's row moves next to the page; the row count stays, so no geometry change.
@@ -139,8 +171,27 @@ void TabStrip::setCurrentIndex(int index, bool notify)
     }
     refreshHover();
     update();
+    announceSelected(this, previous, false);
+    announceSelected(this, index, true);
+    if (hasFocus())
+        announceTab(this, index, QAccessible::Focus);
     if (notify)
         emit currentChanged(index);
+}
+
+void TabStrip::accessiblePress(int index)
+{
+    if (onAccessiblePress) {
+        onAccessiblePress(index);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, index] {
+            if (index < count())
+                setCurrentIndex(index, true);
+        },
+        Qt::QueuedConnection);
 }
 
 void TabStrip::setShape(Shape shape)

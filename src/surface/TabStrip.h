@@ -5,6 +5,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+
 class QPainter;
 class QStyleOptionTab;
 class QToolButton;
@@ -68,6 +70,12 @@ public:
     QSize minimumSizeHint() const override;
     bool hasHeightForWidth() const override;
     int heightForWidth(int width) const override;
+
+    // A tab pressed by assistive technology. Such a request arrives over the bus at any moment,
+    // a modal question included, so the owner decides when it runs; unset, the tab becomes
+    // current on a later turn of the event loop, as a click would make it.
+    std::function<void(int index)> onAccessiblePress;
+    void accessiblePress(int index);
 
 public slots:
     void setCurrentIndex(int index);

@@ -1,0 +1,301 @@
+#!/usr/bin/env bash
+# The real program as a screen reader meets it: on a private Xvfb display
+# with openbox, a private session bus and accessibility bus, an AT-SPI
+# client lists the desktops of the tab strip and the shortcuts of the active
+# desktop, checks their names, states and places, and opens one shortcut by
+# its name; that shortcut's script leaves a marker file behind.
+#
+#   usage: e2e_accessibility.sh path/to/vorlane
+#
+# Needs Xvfb, openbox, dbus-daemon, at-spi2-core, python3-gi and
+# gir1.2-atspi-2.0 (tools/dev.sh test installs them). Every process it
+# starts is stopped by PID, with the services its buses started; nothing
+# outside its own temporary folder is touched. E2E_DISPLAY picks the display
+# number; otherwise a free one is found.
+set -u
+
+bin=${1:-}
+if [ -z "$bin" ] || [ ! -x "$bin" ]; then
+    echo "FAIL: usage: $0 path/to/vorlane (got '${bin}')"
+    exit 1
+fi
+case $bin in /*) ;; *) bin=$PWD/$bin ;; esac
+python=/usr/bin/python3
+for tool in Xvfb openbox dbus-daemon xdpyinfo "$python" /usr/libexec/at-spi-bus-launcher; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "FAIL: $tool is missing (tools/dev.sh test installs it)"
+        exit 1
+    fi
+done
+if ! "$python" -c 'import gi; gi.require_version("Atspi", "2.0"); from gi.repository import Atspi' 2>/dev/null; then
+    echo "FAIL: python3-gi with gir1.2-atspi-2.0 is missing (tools/dev.sh test installs it)"
+    exit 1
+fi
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/vorlane-a11y.XXXXXX") || exit 1
+chmod 700 "$tmp"
+started=() # PIDs of what this script started, in order
+
+# Every descendant of a PID, deepest last: the buses start their services
+# (the registry daemon, the accessibility bus's own daemon) as children.
+descendants() {
+    local kid
+    for kid in $(ps -o pid= --ppid "$1" 2>/dev/null); do
+        echo "$kid"
+        descendants "$kid"
+    done
+}
+
+stop_tree() {
+    local pid kid
+    pid=$1
+    for kid in $(descendants "$pid" | tac); do kill -TERM "$kid" 2>/dev/null; done
+    kill -TERM "$pid" 2>/dev/null
+    for _ in $(seq 30); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+}
+
+cleanup() {
+    local i
+    for ((i = ${#started[@]} - 1; i >= 0; i--)); do stop_tree "${started[i]}"; done
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# --- display and window manager -------------------------------------------
+
+display_up() { xdpyinfo -display ":$1" >/dev/null 2>&1; }
+start_xvfb() {
+    local n tries
+    local candidates=${E2E_DISPLAY:-$(seq 120 199 | shuf | head -n 20)}
+    for n in $candidates; do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp -noreset >"$tmp/xvfb.log" 2>&1 </dev/null &
+        started+=($!)
+        for tries in $(seq 100); do
+            display_up "$n" && [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$!" ] && break
+            sleep 0.1
+        done
+        if display_up "$n"; then
+            export DISPLAY=":$n"
+            return 0
+        fi
+    done
+    return 1
+}
+start_xvfb || { echo "FAIL: no display"; exit 1; }
+openbox --sm-disable >"$tmp/openbox.log" 2>&1 </dev/null &
+started+=($!)
+
+# --- buses -------------------------------------------------------------------
+
+mkdir -p "$tmp/home/.config" "$tmp/home/.local/share" "$tmp/home/.cache"
+mkdir -m 700 "$tmp/run"
+export HOME="$tmp/home" XDG_RUNTIME_DIR="$tmp/run"
+export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache"
+export VORLANE_REGISTRY="$HOME/registry.ini" VORLANE_SETTINGS="$tmp/vorlane.ini"
+export QT_QPA_PLATFORM=xcb
+unset SESSION_MANAGER AT_SPI_BUS_ADDRESS
+
+coproc BUS { exec dbus-daemon --session --nofork --print-address=1 2>"$tmp/bus.log"; }
+started+=($BUS_PID)
+read -r -t 10 address <&"${BUS[0]}" || { echo "FAIL: no session bus"; exit 1; }
+export DBUS_SESSION_BUS_ADDRESS=$address
+# --a11y=1 makes the bus report accessibility as enabled.
+/usr/libexec/at-spi-bus-launcher --launch-immediately --a11y=1 >"$tmp/atspi.log" 2>&1 </dev/null &
+started+=($!)
+
+# --- the desktops ------------------------------------------------------------
+
+cat >"$tmp/mark.sh" <<EOF
+#!/bin/sh
+echo started >>"$tmp/marker"
+EOF
+chmod +x "$tmp/mark.sh"
+echo "notes" >"$tmp/notes.txt"
+printf '%s\r\n' '[General]' 'Page_Count=3' 'Active_Page=1' '' \
+    '[Page0]' 'Desktop_Caption=Home' '' \
+    '[Page1]' 'Desktop_Caption=Work & Play' 'Item_CountTrue=2' '' \
+    '[Page1\Item1]' "AttachedFile=$tmp/notes.txt" 'Label_Caption=Notes' 'Item_Left=20' 'Item_Top=20' '' \
+    '[Page1\Item2]' "AttachedFile=$tmp/mark.sh" 'Label_Caption=Leave a mark' 'Item_Left=140' 'Item_Top=20' '' \
+    '[Page2]' 'Desktop_Caption=Spare' '' >"$VORLANE_SETTINGS"
+
+# Qt exposes its tree whatever the bus says about screen readers; it finds
+# the accessibility bus through the session bus, never by AT_SPI_BUS_ADDRESS.
+QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 NO_AT_BRIDGE=1 "$bin" >"$tmp/vorlane.log" 2>&1 </dev/null &
+program=$!
+started+=($program)
+
+# --- the client ----------------------------------------------------------------
+
+"$python" - "$program" "$tmp/marker" <<'EOF'
+import os, sys, time, warnings
+import gi
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi, Gio, GLib
+
+# get_action_name() is the call this Debian's bindings have; newer ones rename it.
+warnings.simplefilter("ignore", DeprecationWarning)
+
+pid, marker = int(sys.argv[1]), sys.argv[2]
+passed = failed = 0
+
+
+def check(what, ok, detail=""):
+    global passed, failed
+    print(("PASS: " if ok else "FAIL: ") + what + ("" if ok or not detail else " (%s)" % detail))
+    if ok:
+        passed += 1
+    else:
+        failed += 1
+
+
+def wait(fn, timeout):
+    end = time.time() + timeout
+    while time.time() < end:
+        while GLib.MainContext.default().iteration(False):
+            pass
+        try:
+            r = fn()
+        except GLib.Error:
+            r = None
+        if r:
+            return r
+        time.sleep(0.1)
+    return None
+
+
+session = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+def a11y_address():
+    reply = session.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", None,
+                              GLib.VariantType("(s)"), Gio.DBusCallFlags.NONE, 2000, None)
+    return reply.unpack()[0]
+address = wait(a11y_address, 10)
+if not address:
+    print("FAIL: no accessibility bus")
+    sys.exit(1)
+os.environ["AT_SPI_BUS_ADDRESS"] = address
+Atspi.init()
+
+
+def application():
+    desk = Atspi.get_desktop(0)
+    for i in range(desk.get_child_count()):
+        a = desk.get_child_at_index(i)
+        if a and a.get_process_id() == pid:
+            return a
+
+
+def children(acc):
+    return [c for c in (acc.get_child_at_index(i) for i in range(acc.get_child_count())) if c]
+
+
+def find(where, role, name=None):
+    queue = [where]
+    while queue:
+        a = queue.pop(0)
+        if a.get_role_name() == role and (name is None or a.get_name() == name):
+            return a
+        queue += children(a)
+
+
+def states(acc):
+    s = acc.get_state_set()
+    return {n for n, t in (("selected", Atspi.StateType.SELECTED), ("selectable", Atspi.StateType.SELECTABLE),
+                           ("focusable", Atspi.StateType.FOCUSABLE), ("showing", Atspi.StateType.SHOWING))
+            if s.contains(t)}
+
+
+def extents(acc):
+    e = acc.get_extents(Atspi.CoordType.SCREEN)
+    return (e.x, e.y, e.width, e.height)
+
+
+def describe(acc, depth=0):
+    print("    %s%s \"%s\" %s %s" % ("  " * depth, acc.get_role_name(), acc.get_name(),
+                                   sorted(states(acc) - {"showing", "focusable", "selectable"}), extents(acc)))
+
+
+app = wait(application, 20)
+check("the program is on the accessibility bus", app is not None)
+if not app:
+    sys.exit(1)
+strip = wait(lambda: find(app, "page tab list", "Desktops"), 10)
+check("the tab strip is a page tab list", strip is not None)
+page = wait(lambda: find(app, "list", "Work & Play"), 10)
+check("the page is a list named after the active desktop", page is not None)
+if not strip or not page:
+    sys.exit(1)
+
+print("  what the client sees:")
+describe(strip)
+tabs = [c for c in children(strip) if c.get_role_name() == "page tab"]
+for t in children(strip):
+    describe(t, 1)
+describe(page)
+items = [c for c in children(page) if c.get_role_name() == "list item"]
+for i in items:
+    describe(i, 1)
+    print("        description \"%s\", actions %s" % (i.get_description(),
+          [i.get_action_name(k) for k in range(i.get_n_actions())]))
+
+check("the desktops are listed by caption", [t.get_name() for t in tabs] == ["Home", "Work & Play", "Spare"],
+      [t.get_name() for t in tabs])
+check("only the active desktop's tab is selected", ["selected" in states(t) for t in tabs] == [False, True, False])
+check("the shortcuts of the active desktop are listed by caption",
+      [i.get_name() for i in items] == ["Notes", "Leave a mark"], [i.get_name() for i in items])
+check("a shortcut is described by its file", items and items[0].get_description().endswith("/notes.txt"))
+# A caption wider than the page's margin reaches past its edge, as it is
+# painted: the middle of each rectangle is what must lie on the strip or page.
+def centred_in(outer, inner):
+    x, y = inner[0] + inner[2] // 2, inner[1] + inner[3] // 2
+    return inner[2] > 0 and inner[3] > 0 and outer[0] <= x < outer[0] + outer[2] and outer[1] <= y < outer[1] + outer[3]
+check("tabs and shortcuts have places on the strip and the page",
+      all(centred_in(extents(strip), extents(t)) for t in tabs)
+      and all(centred_in(extents(page), extents(i)) for i in items))
+check("tabs lie side by side", [extents(t)[0] for t in tabs] == sorted(extents(t)[0] for t in tabs))
+at = extents(items[1]) if len(items) > 1 else (0, 0, 0, 0)
+hit = page.get_accessible_at_point(at[0] + at[2] // 2, at[1] + at[3] // 2, Atspi.CoordType.SCREEN)
+check("a point on a shortcut finds that shortcut", hit is not None and hit.get_name() == "Leave a mark")
+
+mark = find(page, "list item", "Leave a mark")
+names = [mark.get_action_name(k) for k in range(mark.get_n_actions())] if mark else []
+check("the shortcut offers Press", "Press" in names, names)
+if "Press" in names:
+    mark.do_action(names.index("Press"))
+    check("Press opened the shortcut's script", wait(lambda: os.path.exists(marker), 10) is not None)
+    time.sleep(1)
+    runs = open(marker).read().count("started") if os.path.exists(marker) else 0
+    check("exactly once", runs == 1, runs)
+
+# A press on another tab switches desktops, announced to listeners; the page
+# then lists that one's shortcuts.
+announced = []
+def on_selected(event):
+    try:
+        if event.detail1 == 1:
+            announced.append(event.source.get_name())
+    except GLib.Error:
+        pass
+listener = Atspi.EventListener.new(on_selected)
+listener.register("object:state-changed:selected")
+tabs[0].do_action(0)
+check("Press on a tab switches to its desktop",
+      wait(lambda: "selected" in states(tabs[0]) and find(app, "list", "Home"), 10) is not None)
+check("the newly selected tab is announced", wait(lambda: "Home" in announced, 5) is not None, announced)
+home = find(app, "list", "Home")
+check("the switched page lists its own shortcuts (none)",
+      home is not None and not [c for c in children(home) if c.get_role_name() == "list item"])
+
+print("%d passed, %d failed" % (passed, failed))
+sys.exit(1 if failed else 0)
+EOF
+status=$?
+if [ $status -ne 0 ] && [ -s "$tmp/vorlane.log" ]; then
+    echo "    program output:"
+    tail -n 30 "$tmp/vorlane.log" | sed 's/^/    | /'
+fi
+exit $status
