@@ -11,7 +11,7 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools
                 libjpeg62-turbo-dev
                 libglib2.0-dev liblnk-dev libbfio-dev libcanberra-dev libchm-dev shared-mime-info
                 qt6-image-formats-plugins adwaita-icon-theme fonts-dejavu-core)
-test_packages=(xvfb openbox xdotool x11-utils)
+test_packages=(xvfb openbox xdotool x11-utils fp-utils)
 
 install_missing() {
     local missing=()
