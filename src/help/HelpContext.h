@@ -2,7 +2,7 @@
 
 // The topics of the manual (doc/manual/vorlane.chm) by context number, for
 // HelpSystem::showContext. The manual's project file maps the same numbers
-// in its [MAP] section; the manual check (tests/ManualCheck.cpp) fails when
+// in its [MAP] section; the manual test (tests/tst_manual.cpp) fails when
 // a number here is not mapped there or leads to no page.
 namespace vl::HelpContext {
 
