@@ -11,7 +11,8 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools
                 libjpeg62-turbo-dev
                 libglib2.0-dev liblnk-dev libbfio-dev libcanberra-dev libchm-dev shared-mime-info
                 qt6-image-formats-plugins adwaita-icon-theme fonts-dejavu-core)
-test_packages=(xvfb openbox xdotool x11-utils dbus-daemon at-spi2-core gir1.2-atspi-2.0 python3-gi)
+test_packages=(xvfb openbox xdotool x11-utils dbus-daemon at-spi2-core gir1.2-atspi-2.0 python3-gi
+               fp-utils)
 
 install_missing() {
     local missing=()
