@@ -33,6 +33,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 using namespace vl;
@@ -710,6 +711,38 @@ private slots:
         QVERIFY(!requests.busy());
         QVERIFY(!QApplication::activeModalWidget());
         QCOMPARE(prompt.PasswordForDesktop(QStringLiteral("any")), std::nullopt); // answered at once
+    }
+
+    // A message's Help button shows the topic of its context and leaves the
+    // question open until it is answered.
+    void helpButtonShowsItsTopicAndAsksAgain()
+    {
+        QWidget main;
+        main.resize(600, 400);
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        WidgetPrompt prompt;
+        prompt.setMainWindow(&main);
+        QList<int> shown;
+        prompt.setHelpRequest([&shown](int context) { shown.append(context); });
+
+        int asked = 0;
+        std::function<void()> answer = [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box) {
+                QTimer::singleShot(10, answer);
+                return;
+            }
+            ++asked;
+            box->button(asked == 1 ? QMessageBox::Help : QMessageBox::No)->click();
+            if (asked == 1)
+                QTimer::singleShot(10, answer);
+        };
+        QTimer::singleShot(0, answer);
+        QCOMPARE(prompt.MessageDlg(QStringLiteral("Go on?"), MsgDlgType::Warning, mbYes | mbNo | mbHelp, 10),
+                 ModalResult::No);
+        QCOMPARE(asked, 2);
+        QCOMPARE(shown, QList<int>{10});
 
         const QString caption = QStringLiteral("A desktop with a rather long caption indeed");
         TfrmPasswordForDesktop ask(caption, &main);

@@ -102,7 +102,7 @@ void WidgetPrompt::showMessage(const QString &text)
     run(box);
 }
 
-ModalResult WidgetPrompt::messageDlg(const QString &text, MsgDlgType type, unsigned buttons, int)
+ModalResult WidgetPrompt::messageDlg(const QString &text, MsgDlgType type, unsigned buttons, int helpContext)
 {
     PlacedMessageBox box(owner(), main_);
     switch (type) {
@@ -142,11 +142,19 @@ ModalResult WidgetPrompt::messageDlg(const QString &text, MsgDlgType type, unsig
         box.setEscapeButton(QMessageBox::Cancel);
     else if (set & QMessageBox::No)
         box.setEscapeButton(QMessageBox::No);
-    run(box);
-    QAbstractButton *clicked = box.clickedButton();
-    if (!clicked)
-        return ModalResult::Cancel;
-    return resultOf(box.standardButton(clicked));
+    // Help shows its topic and asks again; the box blocks only the window it
+    // belongs to, so the help viewer can be read meanwhile.
+    if (set & QMessageBox::Help)
+        box.setWindowModality(Qt::WindowModal);
+    for (;;) {
+        run(box);
+        QAbstractButton *clicked = box.clickedButton();
+        if (!clicked || dismissing())
+            return ModalResult::Cancel;
+        if (box.standardButton(clicked) != QMessageBox::Help)
+            return resultOf(box.standardButton(clicked));
+        requestHelp(helpContext);
+    }
 }
 
 std::optional<QString> WidgetPrompt::renameDialog(const QString &current)

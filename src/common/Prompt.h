@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace vl {
@@ -103,6 +104,10 @@ public:
     // The About box.
     void AboutBox();
 
+    // What a message's Help button shows: the topic of its help context.
+    // The message stays open, as it does for a help button anywhere.
+    void setHelpRequest(std::function<void(int)> show) { helpRequest_ = std::move(show); }
+
     // Where open questions are reported as busy; null: nowhere.
     void setRequests(OutsideRequests *requests) { requests_ = requests; }
     // Closes every open question as cancelled and answers all later ones
@@ -131,8 +136,15 @@ protected:
     // Ends every question now on screen as cancelled; the calls above then
     // return as if the user had cancelled.
     virtual void cancelOpenQuestions() {}
+    // For implementations: shows the topic of a Help button's context.
+    void requestHelp(int helpContext) const
+    {
+        if (helpRequest_)
+            helpRequest_(helpContext);
+    }
 
 private:
+    std::function<void(int)> helpRequest_;
     class Question;
     // Asks through askIt unless dismissed; cancelled when dismissed before
     // or while it was open.

@@ -188,11 +188,16 @@ TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, Q
     options_ = std::make_unique<Options>(*this);
     help_ = std::make_unique<HelpSystem>();
     help_->setApplicationHelpFile(HelpSystem::defaultHelpFile());
+    prompt_.setHelpRequest([this](int context) { help_->showContext(context); });
     buildUi();
     connect(saver_, &SaveController::saveStateChanged, status_, &StatusBarMain::setSaveState);
 }
 
-TFormMain::~TFormMain() { prompt_.setRequests(nullptr); }
+TFormMain::~TFormMain()
+{
+    prompt_.setRequests(nullptr);
+    prompt_.setHelpRequest({});
+}
 
 void TFormMain::buildUi()
 {
