@@ -7,6 +7,8 @@ namespace vl {
 namespace {
 
 constexpr int kFields = 4;
+constexpr int kSlots = 3;
+constexpr std::uint32_t kNoteBit = std::uint32_t(1) << 31;
 constexpr std::uint8_t kNoMatch = 0xFF;
 // A key is rank * kFields + field: 0..3 begin a word, 4..7 lie inside one.
 constexpr std::uint8_t kInsideWord = kFields;
@@ -124,6 +126,17 @@ QString foldForSearch(QStringView text)
     return out;
 }
 
+// What a query reads of an element: where its folded texts lie and which
+// characters they hold, packed into one cache line. A keystroke walks these
+// in order; the heavier Entry is read only for the results shown.
+struct alignas(64) SearchIndex::Summary {
+    // Where slot 0 begins in the desk's text; the top bit marks a note.
+    std::uint32_t start = 0;
+    std::uint32_t end[kSlots] = {};       // where slot k ends and slot k + 1 begins
+    std::uint64_t present[kSlots] = {};   // bits of the characters in the slot
+    std::uint64_t initials[kSlots] = {};  // bits of the characters that begin a word
+};
+
 struct SearchIndex::Entry {
     const void *record = nullptr;
     std::uint64_t order = 0;
@@ -132,16 +145,14 @@ struct SearchIndex::Entry {
     // it changes them, which is how a sync tells what to fold again.
     QString caption, file, command, picture;
     QStringList lines;
-    std::uint32_t start[kFields + 1] = {}; // field f is text[start[f], start[f + 1])
-    std::uint64_t present[kFields] = {};   // bits of the characters in the field
-    std::uint64_t initials[kFields] = {};  // bits of the characters that begin a word
 };
 
 struct SearchIndex::Desk {
     const Desktop *desktop = nullptr;
-    std::vector<Entry> entries; // in creation order
+    std::vector<Entry> entries;        // in creation order
+    std::vector<Summary> sums;         // one per entry
     std::vector<const void *> records; // entries[i].record, packed for the search of reported records
-    QString text;               // every entry's folded fields, one after another
+    QString text;                      // every entry's folded slots, one after another
 };
 
 struct SearchIndex::Level {
@@ -203,28 +214,29 @@ SearchIndex::Desk SearchIndex::buildDesk(const Desktop &d, Desk *previous)
     out.desktop = &d;
     const std::size_t count = d.items.size() + d.notes.size();
     out.entries.reserve(count);
+    out.sums.reserve(count);
     out.records.reserve(count);
     out.text.reserve(previous ? previous->text.size() + 64 : qsizetype(count) * 48);
 
-    const std::vector<Entry> *old = previous ? &previous->entries : nullptr;
     std::size_t j = 0;
-    // The entry the record had, if the previous build had it at the same
+    // The index the record had, if the previous build had it at the same
     // place in creation order (elements only come and go; they never move).
-    const auto earlier = [&](const void *record, std::uint64_t order) -> const Entry * {
-        if (!old)
-            return nullptr;
-        while (j < old->size() && (*old)[j].order < order)
+    const auto earlier = [&](const void *record, std::uint64_t order) -> std::ptrdiff_t {
+        if (!previous)
+            return -1;
+        const std::vector<Entry> &old = previous->entries;
+        while (j < old.size() && old[j].order < order)
             ++j;
-        if (j < old->size() && (*old)[j].order == order && (*old)[j].record == record)
-            return &(*old)[j];
-        return nullptr;
+        if (j < old.size() && old[j].order == order && old[j].record == record)
+            return std::ptrdiff_t(j);
+        return -1;
     };
-    const auto addField = [&](Entry &e, int f, const Entry *was, bool same, const auto &text) {
-        e.start[f] = std::uint32_t(out.text.size());
-        if (was && same) {
-            out.text.append(QStringView(previous->text).mid(was->start[f], was->start[f + 1] - was->start[f]));
-            e.present[f] = was->present[f];
-            e.initials[f] = was->initials[f];
+    const auto addSlot = [&](Summary &sum, int k, const Summary *was, const auto &text) {
+        if (was) {
+            const std::uint32_t from = k == 0 ? was->start & ~kNoteBit : was->end[k - 1];
+            out.text.append(QStringView(previous->text).mid(from, was->end[k] - from));
+            sum.present[k] = was->present[k];
+            sum.initials[k] = was->initials[k];
         } else {
             const QString folded = foldForSearch(text());
             std::uint64_t present = 0, initials = 0;
@@ -235,10 +247,10 @@ SearchIndex::Desk SearchIndex::buildDesk(const Desktop &d, Desk *previous)
                     initials |= bit;
             }
             out.text.append(folded);
-            e.present[f] = present;
-            e.initials[f] = initials;
+            sum.present[k] = present;
+            sum.initials[k] = initials;
         }
-        e.start[f + 1] = std::uint32_t(out.text.size());
+        sum.end[k] = std::uint32_t(out.text.size());
     };
 
     d.forEachElement(
@@ -250,11 +262,17 @@ SearchIndex::Desk SearchIndex::buildDesk(const Desktop &d, Desk *previous)
             e.file = item.AttachedFile;
             e.command = item.CommandString;
             e.picture = item.Picture;
-            const Entry *was = earlier(&item, item.creationOrder);
-            addField(e, 0, was, was && sameText(was->caption, e.caption), [&] { return QStringView(e.caption); });
-            addField(e, 1, was, was && sameText(was->file, e.file), [&] { return QStringView(e.file); });
-            addField(e, 2, was, was && sameText(was->command, e.command), [&] { return QStringView(e.command); });
-            addField(e, 3, nullptr, false, [] { return QStringView(); });
+            const std::ptrdiff_t w = earlier(&item, item.creationOrder);
+            const Entry *was = w >= 0 ? &previous->entries[std::size_t(w)] : nullptr;
+            const Summary *wasSum = w >= 0 ? &previous->sums[std::size_t(w)] : nullptr;
+            Summary sum;
+            sum.start = std::uint32_t(out.text.size());
+            addSlot(sum, 0, was && sameText(was->caption, e.caption) ? wasSum : nullptr,
+                    [&] { return QStringView(e.caption); });
+            addSlot(sum, 1, was && sameText(was->file, e.file) ? wasSum : nullptr, [&] { return QStringView(e.file); });
+            addSlot(sum, 2, was && sameText(was->command, e.command) ? wasSum : nullptr,
+                    [&] { return QStringView(e.command); });
+            out.sums.push_back(sum);
             out.records.push_back(e.record);
             out.entries.push_back(std::move(e));
         },
@@ -264,16 +282,19 @@ SearchIndex::Desk SearchIndex::buildDesk(const Desktop &d, Desk *previous)
             e.order = note.creationOrder;
             e.isNote = true;
             e.lines = note.Lines;
-            const Entry *was = earlier(&note, note.creationOrder);
-            const bool same = was && sameLines(was->lines, e.lines);
-            e.caption = same ? was->caption : firstLine(e.lines);
-            for (int f = 0; f < 3; ++f)
-                addField(e, f, nullptr, false, [] { return QStringView(); });
+            const std::ptrdiff_t w = earlier(&note, note.creationOrder);
+            const bool same = w >= 0 && sameLines(previous->entries[std::size_t(w)].lines, e.lines);
+            e.caption = same ? previous->entries[std::size_t(w)].caption : firstLine(e.lines);
+            Summary sum;
+            sum.start = std::uint32_t(out.text.size()) | kNoteBit;
             QString joined;
-            addField(e, 3, was, same, [&] {
+            addSlot(sum, 0, same ? &previous->sums[std::size_t(w)] : nullptr, [&] {
                 joined = e.lines.join(QLatin1Char('\n'));
                 return QStringView(joined);
             });
+            addSlot(sum, 1, nullptr, [] { return QStringView(); });
+            addSlot(sum, 2, nullptr, [] { return QStringView(); });
+            out.sums.push_back(sum);
             out.records.push_back(e.record);
             out.entries.push_back(std::move(e));
         });
@@ -343,30 +364,41 @@ std::vector<SearchHit> SearchIndex::find(const QString &typed, const std::functi
     // A query that contains an earlier one matches only what that one did.
     while (!levels_.empty() && !q.text.contains(levels_.back().needle))
         levels_.pop_back();
-    const auto classify = [&](const Desk &desk, const Entry &e) -> std::uint8_t {
+    // A plain loop over the field: the fields are short, and a call into a
+    // general substring search per field costs more than the scan itself.
+    const char16_t *needle = reinterpret_cast<const char16_t *>(q.text.utf16());
+    const qsizetype m = q.text.size();
+    const char16_t head = needle[0];
+    const auto classify = [&](const Desk &desk, const Summary &sum) -> std::uint8_t {
         std::uint8_t best = kNoMatch;
-        for (int f = 0; f < kFields; ++f) {
-            if ((e.present[f] & q.all) != q.all)
+        const char16_t *base = reinterpret_cast<const char16_t *>(desk.text.utf16());
+        const bool note = (sum.start & kNoteBit) != 0;
+        for (int k = 0; k < kSlots; ++k) {
+            if ((sum.present[k] & q.all) != q.all)
                 continue;
-            const bool mayBegin = (e.initials[f] & q.first) != 0;
+            const std::uint8_t field = note ? std::uint8_t(FoundIn::NoteText) : std::uint8_t(k);
+            const bool mayBegin = (sum.initials[k] & q.first) != 0;
             if (q.exactOne) {
                 if (mayBegin)
-                    return std::uint8_t(f);
+                    return field;
                 if (best == kNoMatch)
-                    best = std::uint8_t(kInsideWord + f);
+                    best = std::uint8_t(kInsideWord + field);
                 continue;
             }
-            const QStringView span(desk.text.constData() + e.start[f], e.start[f + 1] - e.start[f]);
-            qsizetype pos = span.indexOf(q.text);
-            if (pos < 0)
+            const char16_t *from = base + (k == 0 ? sum.start & ~kNoteBit : sum.end[k - 1]);
+            const char16_t *to = base + sum.end[k];
+            if (to - from < m)
                 continue;
-            if (best == kNoMatch)
-                best = std::uint8_t(kInsideWord + f);
-            if (!mayBegin)
-                continue;
-            for (; pos >= 0; pos = span.indexOf(q.text, pos + 1)) {
-                if (pos == 0 || !isWordChar(span.at(pos - 1)))
-                    return std::uint8_t(f);
+            const char16_t *last = to - m;
+            for (const char16_t *p = from; p <= last; ++p) {
+                if (*p != head || !std::equal(needle + 1, needle + m, p + 1))
+                    continue;
+                if (best == kNoMatch)
+                    best = std::uint8_t(kInsideWord + field);
+                if (!mayBegin)
+                    break;
+                if (p == from || !isWordChar(QChar(p[-1])))
+                    return field;
             }
         }
         return best;
@@ -378,8 +410,8 @@ std::vector<SearchHit> SearchIndex::find(const QString &typed, const std::functi
         if (levels_.empty()) {
             for (std::size_t di = 0; di < desks_.size(); ++di) {
                 const Desk &desk = desks_[di];
-                for (std::size_t ei = 0; ei < desk.entries.size(); ++ei) {
-                    const std::uint8_t key = classify(desk, desk.entries[ei]);
+                for (std::size_t ei = 0; ei < desk.sums.size(); ++ei) {
+                    const std::uint8_t key = classify(desk, desk.sums[ei]);
                     if (key != kNoMatch)
                         next.matches.push_back({std::uint32_t(di), std::uint32_t(ei), key});
                 }
@@ -387,7 +419,7 @@ std::vector<SearchHit> SearchIndex::find(const QString &typed, const std::functi
         } else {
             for (const Level::Match &m : levels_.back().matches) {
                 const Desk &desk = desks_[m.desk];
-                const std::uint8_t key = classify(desk, desk.entries[m.entry]);
+                const std::uint8_t key = classify(desk, desk.sums[m.entry]);
                 if (key != kNoMatch)
                     next.matches.push_back({m.desk, m.entry, key});
             }
@@ -409,28 +441,48 @@ std::vector<SearchHit> SearchIndex::find(const QString &typed, const std::functi
     if (total)
         *total = matches.size();
 
-    const auto captionOf = [this](const Level::Match &m) {
-        const Desk &desk = desks_[m.desk];
-        const Entry &e = desk.entries[m.entry];
-        const int f = e.isNote ? 3 : 0;
-        return QStringView(desk.text.constData() + e.start[f], e.start[f + 1] - e.start[f]);
+    // Sorted by a key that settles most comparisons without reading text.
+    struct Ranked {
+        std::uint64_t caption;
+        std::uint8_t key;
+        std::uint32_t desk, entry;
     };
-    const auto before = [&](const Level::Match &a, const Level::Match &b) {
+    // A caption is slot 0, a note's text its slot 0 too.
+    const auto captionOf = [this](std::uint32_t desk, std::uint32_t entry) {
+        const Desk &d = desks_[desk];
+        const Summary &sum = d.sums[entry];
+        const std::uint32_t from = sum.start & ~kNoteBit;
+        return QStringView(d.text.constData() + from, sum.end[0] - from);
+    };
+    std::vector<Ranked> ranked;
+    ranked.reserve(matches.size());
+    for (const Level::Match &m : matches) {
+        // Four characters in order of their code, the first the most
+        // significant: comparing keys compares the beginnings as text would.
+        const QStringView caption = captionOf(m.desk, m.entry);
+        std::uint64_t key = 0;
+        for (qsizetype i = 0; i < 4; ++i)
+            key = (key << 16) | (i < caption.size() ? caption[i].unicode() : 0u);
+        ranked.push_back({key, m.key, m.desk, m.entry});
+    }
+    const auto before = [&](const Ranked &a, const Ranked &b) {
         if (a.key != b.key)
             return a.key < b.key;
-        if (const int c = captionOf(a).compare(captionOf(b)); c != 0)
+        if (a.caption != b.caption)
+            return a.caption < b.caption;
+        if (const int c = captionOf(a.desk, a.entry).compare(captionOf(b.desk, b.entry)); c != 0)
             return c < 0;
         if (a.desk != b.desk)
             return a.desk < b.desk;
         return a.entry < b.entry;
     };
-    const std::size_t k = std::min(limit, matches.size());
-    std::partial_sort(matches.begin(), matches.begin() + std::ptrdiff_t(k), matches.end(), before);
+    const std::size_t k = std::min(limit, ranked.size());
+    std::partial_sort(ranked.begin(), ranked.begin() + std::ptrdiff_t(k), ranked.end(), before);
 
     std::vector<SearchHit> hits;
     hits.reserve(k);
     for (std::size_t i = 0; i < k; ++i) {
-        const Level::Match &m = matches[i];
+        const Ranked &m = ranked[i];
         const Desk &desk = desks_[m.desk];
         const Entry &e = desk.entries[m.entry];
         SearchHit h;
@@ -486,7 +538,8 @@ std::size_t SearchIndex::memoryBytes() const
 {
     std::size_t bytes = desks_.capacity() * sizeof(Desk);
     for (const Desk &d : desks_) {
-        bytes += d.entries.capacity() * sizeof(Entry) + d.records.capacity() * sizeof(const void *);
+        bytes += d.entries.capacity() * sizeof(Entry) + d.sums.capacity() * sizeof(Summary)
+            + d.records.capacity() * sizeof(const void *);
         bytes += std::size_t(d.text.capacity()) * sizeof(QChar);
     }
     for (const Level &l : levels_)

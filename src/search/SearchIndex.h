@@ -91,6 +91,7 @@ public:
     std::size_t memoryBytes() const;
 
 private:
+    struct Summary;
     struct Entry;
     struct Desk;
     struct Level;
