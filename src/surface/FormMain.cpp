@@ -863,7 +863,9 @@ void TFormMain::noteTextChanged(TResizer &note) { search_->recordChanged(&note.n
 
 bool TFormMain::findMayOpen() const
 {
-    return !finished_ && ws_.activeDesktop() && !requests_.busy() && !QApplication::activeModalWidget();
+    // Rolled up into the compact strip, the page the field lies over is gone.
+    return !finished_ && ws_.activeDesktop() && normalMode() && !requests_.busy()
+        && !QApplication::activeModalWidget();
 }
 
 void TFormMain::mnuFindClick(const QString &typed)
