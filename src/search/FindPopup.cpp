@@ -39,6 +39,7 @@ FindPopup::FindPopup(SearchIndex &index, Actions actions, QWidget *page, QWidget
     layout->addWidget(field_);
     list_ = new QTreeWidget(this);
     list_->setObjectName(QStringLiteral("lstFound"));
+    list_->setAccessibleName(QStringLiteral("Found"));
     list_->setColumnCount(2);
     list_->setHeaderHidden(true);
     list_->setRootIsDecorated(false);
@@ -49,9 +50,9 @@ FindPopup::FindPopup(SearchIndex &index, Actions actions, QWidget *page, QWidget
     list_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     list_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     layout->addWidget(list_);
-    auto *count = new QLabel(this);
-    count->setObjectName(QStringLiteral("lblFound"));
-    layout->addWidget(count);
+    count_ = new QLabel(this);
+    count_->setObjectName(QStringLiteral("lblFound"));
+    layout->addWidget(count_);
 
     connect(field_, &QLineEdit::textChanged, this, [this] { refresh(); });
     connect(list_, &QTreeWidget::itemActivated, this, [this] { choose(false); });
@@ -154,15 +155,14 @@ void FindPopup::refresh()
     list_->addTopLevelItems(rows);
     if (current >= 0)
         list_->setCurrentItem(list_->topLevelItem(current));
-    auto *count = findChild<QLabel *>(QStringLiteral("lblFound"));
     if (field_->text().trimmed().isEmpty())
-        count->clear();
+        count_->clear();
     else if (total_ == 0)
-        count->setText(QStringLiteral("Nothing found"));
+        count_->setText(QStringLiteral("Nothing found"));
     else if (total_ > hits_.size())
-        count->setText(QStringLiteral("%1 of %2 found").arg(hits_.size()).arg(total_));
+        count_->setText(QStringLiteral("%1 of %2 found").arg(hits_.size()).arg(total_));
     else
-        count->setText(QStringLiteral("%1 found").arg(total_));
+        count_->setText(QStringLiteral("%1 found").arg(total_));
 }
 
 void FindPopup::moveCurrent(int by)

@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+class QLabel;
 class QLineEdit;
 class QPixmap;
 class QTreeWidget;
@@ -30,7 +31,8 @@ public:
         std::function<const QPixmap *(const SearchHit &)> picture;
     };
 
-    // Lies over the top of page, which must be a descendant of parent.
+    // Lies over the top of page, which must be a descendant of parent. The
+    // index must outlive the popup.
     FindPopup(SearchIndex &index, Actions actions, QWidget *page, QWidget *parent);
     ~FindPopup() override;
 
@@ -69,6 +71,7 @@ private:
     QWidget *page_;
     QLineEdit *field_ = nullptr;
     QTreeWidget *list_ = nullptr;
+    QLabel *count_ = nullptr;
     std::vector<SearchHit> hits_;
     std::size_t total_ = 0;
     bool refreshQueued_ = false;

@@ -193,7 +193,14 @@ TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, Q
     connect(saver_, &SaveController::saveStateChanged, status_, &StatusBarMain::setSaveState);
 }
 
-TFormMain::~TFormMain() { prompt_.setRequests(nullptr); }
+TFormMain::~TFormMain()
+{
+    // The field goes before the index it listens to: as a child widget it
+    // would otherwise outlive the members.
+    delete find_;
+    find_ = nullptr;
+    prompt_.setRequests(nullptr);
+}
 
 void TFormMain::buildUi()
 {
