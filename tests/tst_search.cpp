@@ -358,6 +358,7 @@ private slots:
         QVERIFY(controller);
         controller->popEditClick();
         QTest::keyClicks(controller->memo(), QStringLiteral(" xylophone"));
+        QVERIFY(!w.findPopup().isOpen()); // typing into a note is no search
         controller->flush();
         QVERIFY(note.Lines.join(' ').contains(QStringLiteral("xylophone")));
         expectCurrent(w, "note typed");
