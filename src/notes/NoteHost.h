@@ -23,6 +23,8 @@ public:
     // "Delete" was confirmed: the window takes the record out of its
     // desktop; the controller itself goes once its menu has returned.
     virtual void noteDeleted(TResizer &note) = 0;
+    // The note's record took the text typed into it.
+    virtual void noteTextChanged(TResizer &note) { (void)note; }
 };
 
 } // namespace vl

@@ -539,6 +539,7 @@ void TResizer::flush()
         return;
     note_->Lines = e->lines();
     e->document()->setModified(false);
+    d_->host.noteTextChanged(*this);
 }
 
 void TResizer::applyRecord()

@@ -19,6 +19,7 @@
 #include "surface/MainActions.h"
 #include "common/PictureLoader.h"
 #include "help/HelpSystem.h"
+#include "search/FindPopup.h"
 #include "platform/DesktopIcons.h"
 #include "shell/CompactStrip.h"
 #include "shell/DropURLTarget.h"
@@ -189,12 +190,17 @@ TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, Q
     help_ = std::make_unique<HelpSystem>();
     help_->setApplicationHelpFile(HelpSystem::defaultHelpFile());
     prompt_.setHelpRequest([this](int context) { help_->showContext(context); });
+    search_ = std::make_unique<SearchIndex>(ws_);
     buildUi();
     connect(saver_, &SaveController::saveStateChanged, status_, &StatusBarMain::setSaveState);
 }
 
 TFormMain::~TFormMain()
 {
+    // The field goes before the index it listens to: as a child widget it
+    // would otherwise outlive the members.
+    delete find_;
+    find_ = nullptr;
     prompt_.setRequests(nullptr);
     prompt_.setHelpRequest({});
 }
@@ -289,6 +295,7 @@ void TFormMain::buildUi()
     connect((*actions_)[ActionId::DesktopOptions], &QAction::triggered, this, &TFormMain::mnuDesktopOptionsClick);
     connect((*actions_)[ActionId::Help], &QAction::triggered, this, &TFormMain::mnuHelpClick);
     connect((*actions_)[ActionId::About], &QAction::triggered, this, &TFormMain::mnuAboutClick);
+    connect((*actions_)[ActionId::Find], &QAction::triggered, this, [this] { mnuFindClick(); });
     connect((*actions_)[ActionId::ItemDelete], &QAction::triggered, this,
             [this] { shortcutCmds_.mnuItemDeleteClick(); });
     connect((*actions_)[ActionId::ItemRename], &QAction::triggered, this,
@@ -314,6 +321,7 @@ void TFormMain::buildUi()
     popupMenuMain_->addAction((*actions_)[ActionId::DeleteDesktop]);
     popupMenuMain_->addSeparator();
     popupMenuMain_->addAction((*actions_)[ActionId::ItemPaste]);
+    popupMenuMain_->addAction((*actions_)[ActionId::Find]);
     QMenu *arrange = popupMenuMain_->addMenu(QStringLiteral("Arrange Shortcuts"));
     arrange->setObjectName(QStringLiteral("mnuArrange"));
     arrange->addAction((*actions_)[ActionId::ArrangeByGrid]);
@@ -360,6 +368,21 @@ void TFormMain::buildUi()
         popupMenuItem_->addAction((*actions_)[id]);
 
     connect(tabs_, &TabStrip::currentChanged, this, &TFormMain::onTabChanged);
+
+    FindPopup::Actions found;
+    found.visible = [this](const Desktop &d) { return gate_.unlocked(d); };
+    found.start = [this](const SearchHit &hit) { startFound(hit); };
+    found.show = [this](const SearchHit &hit) { showFound(hit); };
+    found.picture = [this](const SearchHit &hit) {
+        // Looked up by the texts the result carries: the record itself is
+        // read only once the result is acted on.
+        ShortcutItem look;
+        look.AttachedFile = hit.attachedFile;
+        look.Picture = hit.picture;
+        return pictures_.pictureFor(look);
+    };
+    find_ = new FindPopup(*search_, std::move(found), surface_, this);
+    find_->openOnTyping([this] { return findMayOpen(); });
     gestures_ = std::make_unique<SurfaceGestures>(ws_, selection_, *surface_, static_cast<GestureView &>(*this));
     notes_ = std::make_unique<NoteBoard>(surface_, static_cast<NoteHost &>(*this), prompt_);
     connect(surface_, &DesktopSurface::mousePressed, this, [this](const auto &m) { gestures_->press(m); });
@@ -491,6 +514,8 @@ void TFormMain::desktopsChanged()
         }
     }
     tabs_->setCurrentIndex(ws_.activeIndex(), false);
+    // Captions and order are read at every search; a list on show follows.
+    search_->desktopChanged(nullptr);
 }
 
 void TFormMain::showActiveDesktop()
@@ -525,6 +550,8 @@ void TFormMain::Modified() { saver_->Modified(); }
 
 void TFormMain::desktopRemoving(Desktop &d)
 {
+    search_->desktopRemoving(&d);
+    gate_.forget(&d);
     gestures_->cancel();
     notes_->forget(&d);
     clipboard_.forgetDesktop(&d);
@@ -559,6 +586,8 @@ void TFormMain::mnuSaveClick() { saver_->requestSave(); }
 
 void TFormMain::forgetAllDesktops()
 {
+    search_->clear();
+    gate_.forgetAll();
     gestures_->cancel();
     notes_->forgetAll();
     for (int i = 0; i < ws_.desktopCount(); ++i)
@@ -691,10 +720,16 @@ void TFormMain::RefreshAll()
     status_->GetDriveInfo();
 }
 
-void TFormMain::itemAdded(ShortcutItem &item) { surface_->itemAdded(item); }
+void TFormMain::itemAdded(ShortcutItem &item)
+{
+    // Shortcuts are only ever added to the active desktop.
+    search_->desktopChanged(ws_.activeDesktop());
+    surface_->itemAdded(item);
+}
 
 void TFormMain::itemChanged(ShortcutItem &item)
 {
+    search_->recordChanged(&item);
     pictures_.forget(item);
     surface_->itemChanged(item);
 }
@@ -703,6 +738,7 @@ void TFormMain::pictureDecoded(const QString &path, const QImage &picture) { pic
 
 void TFormMain::itemRemoving(ShortcutItem &item)
 {
+    search_->recordChanged(&item);
     gestures_->cancel();
     clipboard_.forget(&item);
     selection_.forget(&item);
@@ -750,6 +786,10 @@ void TFormMain::keyCommand(const std::function<void()> &command)
 
 bool TFormMain::runKey(KeyCommand command)
 {
+    // The search field keeps its keys: Enter, Escape and the editing keys
+    // are its own there, never commands on the current shortcut.
+    if (find_->owns(QApplication::focusWidget()))
+        return false;
     // The keys on the current shortcut are its commands only while there is
     // one; otherwise they belong to the focused widget (a note being edited
     // wants its Return, Delete and Ctrl+C).
@@ -801,6 +841,7 @@ void TFormMain::mnuNewNoteClick()
     note.Note_Font = defaultFont();
     note.Note_Color = clr::clWindow;
     notes_->add(note);
+    search_->desktopChanged(ws_.activeDesktop());
 }
 
 void TFormMain::CheckPasswordOnNoteMenuItem(TResizer &note, QPoint globalPos)
@@ -841,11 +882,70 @@ void TFormMain::noteDeleted(TResizer &note)
     Desktop *d = ws_.activeDesktop();
     if (ws_.work.CurrentElement.note == record)
         ws_.work.CurrentElement.clear();
+    search_->recordChanged(record);
     // The record goes now, so that no save can write it; the controller
     // goes once its menu has returned.
     notes_->remove(record);
     if (d)
         d->removeNote(record);
+}
+
+void TFormMain::noteTextChanged(TResizer &note) { search_->recordChanged(&note.note()); }
+
+bool TFormMain::findMayOpen() const
+{
+    // Rolled up into the compact strip, the page the field lies over is gone.
+    return !finished_ && ws_.activeDesktop() && normalMode() && !requests_.busy()
+        && !QApplication::activeModalWidget();
+}
+
+void TFormMain::mnuFindClick(const QString &typed)
+{
+    if (!findMayOpen())
+        return;
+    // Typed text of a note being edited reaches its record when the field
+    // takes the focus; the index hears of it then.
+    gestures_->cancel();
+    find_->open(typed);
+}
+
+void TFormMain::startFound(const SearchHit &hit)
+{
+    const SearchIndex::Resolved found = SearchIndex::resolve(ws_, hit);
+    if (!found || !found.item || !gate_.unlocked(*found.desktop))
+        return;
+    // As a double click does; the shortcut becomes the current element only
+    // where it can be seen, so that no key acts on a shortcut out of sight.
+    if (found.desktop == ws_.activeDesktop())
+        ws_.work.CurrentElement = {found.item, nullptr};
+    executeItem(*found.item);
+}
+
+void TFormMain::showFound(const SearchHit &hit)
+{
+    SearchIndex::Resolved found = SearchIndex::resolve(ws_, hit);
+    if (!found || !gate_.unlocked(*found.desktop))
+        return;
+    if (found.desktopIndex != ws_.activeIndex() || surface_->desktop() != found.desktop) {
+        // As a click on its tab: the strip moves, then the switching
+        // procedure with its password question.
+        tabs_->setCurrentIndex(found.desktopIndex, false);
+        onTabChanged(found.desktopIndex);
+    }
+    // The question may have been refused, or have outlived the element.
+    found = SearchIndex::resolve(ws_, hit);
+    if (!found || found.desktop != ws_.activeDesktop() || surface_->desktop() != found.desktop
+        || surface_->isLocked())
+        return;
+    if (found.item) {
+        selection_.UnFocused();
+        selection_.Focused(*found.item, false);
+        surface_->setFocus(Qt::OtherFocusReason);
+        RefreshAll();
+    } else if (TResizer *note = notes_->controllerOf(found.note)) {
+        if (QWidget *memo = note->memo())
+            memo->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void TFormMain::SourceToSender(ShortcutItem &target, ShortcutItem &dragged)

@@ -4,6 +4,7 @@
 #include "common/OutsideRequests.h"
 #include "model/Model.h"
 #include "notes/NoteHost.h"
+#include "search/SearchIndex.h"
 #include "storage/SettingsFile.h"
 #include "shortcuts/Launching.h"
 #include "shortcuts/ShortcutPictures.h"
@@ -29,6 +30,7 @@ namespace vl {
 
 class CompactStrip;
 class DesktopSurface;
+class FindPopup;
 struct DropData;
 class HelpSystem;
 class TDropURLTarget;
@@ -125,6 +127,7 @@ public:
     void noteMenuRequested(TResizer &note, QPoint globalPos) override;
     void noteProperties(TResizer &note) override;
     void noteDeleted(TResizer &note) override;
+    void noteTextChanged(TResizer &note) override;
     // The keyboard gate for commands on the current shortcut.
     bool CheckPasswordOnPopUpMenu();
 
@@ -180,6 +183,19 @@ public:
     void mnuAboutClick();
     HelpSystem &help() { return *help_; }
 
+    // "Find..." and Ctrl+F, or a letter typed on the page: the search field
+    // over the window, holding typed. Not while a question, a load or a
+    // save is open.
+    void mnuFindClick(const QString &typed = QString());
+    bool findMayOpen() const;
+    SearchIndex &searchIndex() { return *search_; }
+    FindPopup &findPopup() const { return *find_; }
+    // What a chosen result does: Enter starts a shortcut as a double click
+    // does; Alt+Enter (and any choice of a note) switches to its desktop,
+    // through the desktop's password question, and selects it there.
+    void startFound(const SearchHit &hit);
+    void showFound(const SearchHit &hit);
+
     static inline const QString ReloadQuestion = QStringLiteral("Are You Sure?");
 
 signals:
@@ -233,6 +249,8 @@ private:
     std::unique_ptr<CompactStrip> compact_;
     std::unique_ptr<TDropURLTarget> drop_;
     std::unique_ptr<HelpSystem> help_;
+    std::unique_ptr<SearchIndex> search_;
+    FindPopup *find_ = nullptr;
     TTrayIcon *tray_ = nullptr;
     TTitlebutn *titleButton_ = nullptr;
     QWidget *tabRow_ = nullptr;

@@ -46,6 +46,8 @@ MainActions::MainActions(QObject *parent) : QObject(parent)
         // F1 is the window's own key, taken at its release (see FormKeys).
         {ActionId::Help, "mnuHelp", "Help", {}, nullptr},
         {ActionId::About, "mnuAbout", "About", {}, nullptr},
+        {ActionId::Find, "mnuFind", "Find...", QKeySequence(Qt::CTRL | Qt::Key_F),
+         "Finds shortcuts and notes on every desktop"},
     };
     for (const ActionSpec &s : specs) {
         auto *a = new QAction(QString::fromLatin1(s.text), this);

@@ -34,6 +34,7 @@ enum class ActionId {
     DesktopOptions,
     Help,
     About,
+    Find,
     Count
 };
 

@@ -48,10 +48,20 @@ bool PasswordGate::askPassword(const Desktop &d, const QString &errorText)
     }
     if (!typed)
         return false;
-    if (storedPasswordText(*typed) == d.settings.Password)
+    if (storedPasswordText(*typed) == d.settings.Password) {
+        given_[&d] = d.settings.Password;
         return true;
+    }
     prompt_.ShowMessage(WrongPassword);
     return false;
+}
+
+bool PasswordGate::unlocked(const Desktop &d) const
+{
+    if (!hasPassword(d.settings))
+        return true;
+    const auto it = given_.find(&d);
+    return it != given_.end() && it->second == d.settings.Password;
 }
 
 bool PasswordGate::menuAllowed(const Desktop &d, const QString &errorText)

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <unordered_map>
 
 namespace vl {
 
@@ -34,12 +35,22 @@ public:
     // Asks for the desktop's password once; "You wrong" on a wrong one.
     bool askPassword(const Desktop &d, const QString &errorText);
 
+    // Whether the desktop's content may be shown outside its own page (in
+    // search results): it has no password, or its present password was
+    // given in this run. A password changed since asks anew.
+    bool unlocked(const Desktop &d) const;
+    // The desktop is about to be destroyed; every desktop is.
+    void forget(const Desktop *d) { given_.erase(d); }
+    void forgetAll() { given_.clear(); }
+
     static inline const QString WrongPassword = QStringLiteral("You wrong");
     static QString creationError(const char *where);
 
 private:
     Prompt &prompt_;
     WorkingValues &work_;
+    // Desktop -> the stored form of the password given for it.
+    std::unordered_map<const Desktop *, QString> given_;
 };
 
 // The logic of the dialog that sets, changes or removes a password.

@@ -1411,9 +1411,10 @@ scenario_common_options() {
                 sleep 0.2
                 # New Shortcut, New Url, New Note, New Desktop, Rename
                 # Desktop, Delete Desktop, (Paste Shortcut: disabled with
-                # nothing copied, so skipped), Arrange Shortcuts, Options.
-                # Right opens the submenu on its first entry, Common Options.
-                press Down Down Down Down Down Down Down Down Right
+                # nothing copied, so skipped), Find..., Arrange Shortcuts,
+                # Options. Right opens the submenu on its first entry,
+                # Common Options.
+                press Down Down Down Down Down Down Down Down Down Right
                 sleep 0.2
                 press Return
             else
