@@ -15,6 +15,7 @@
 #include "options/OptionsView.h"
 #include "storage/LegacyImport.h"
 #include "surface/HandOffPickup.h"
+#include "surface/HistoryRestore.h"
 #include "surface/MainActions.h"
 #include "common/PictureLoader.h"
 #include "help/HelpSystem.h"
@@ -95,6 +96,7 @@ public:
         w_.splash_ = nullptr;
     }
     void setSaveState(const QString &text) override { w_.status_->setSaveState(text); }
+    void statusMessage(const QString &text) override { w_.status_->showMessage(text); }
 
 private:
     TFormMain &w_;
@@ -187,6 +189,11 @@ TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, Q
     options_ = std::make_unique<Options>(*this);
     help_ = std::make_unique<HelpSystem>();
     help_->setApplicationHelpFile(HelpSystem::defaultHelpFile());
+    restore_ = std::make_unique<HistoryRestore>(file_, prompt_, [this] {
+        // The errors of the state that was replaced are no longer there.
+        ws_.work.ErrorsOccurred = false;
+        reloadAll();
+    });
     buildUi();
     connect(saver_, &SaveController::saveStateChanged, status_, &StatusBarMain::setSaveState);
 }
@@ -244,6 +251,7 @@ void TFormMain::buildUi()
             [this] { desktopCmds_.mnuDeleteTabSheetClick(); });
     connect((*actions_)[ActionId::SaveAll], &QAction::triggered, this, &TFormMain::mnuSaveClick);
     connect((*actions_)[ActionId::Reload], &QAction::triggered, this, &TFormMain::mnuReloadClick);
+    connect((*actions_)[ActionId::Restore], &QAction::triggered, this, &TFormMain::mnuRestoreClick);
     connect((*actions_)[ActionId::Exit], &QAction::triggered, this, &TFormMain::mnuExitClick);
     connect((*actions_)[ActionId::QuitWithoutSaving], &QAction::triggered, this, &TFormMain::quitWithoutSaving);
     connect((*actions_)[ActionId::NewShortcut], &QAction::triggered, this, [this] { shortcutCmds_.mnuNewItemClick(); });
@@ -298,6 +306,7 @@ void TFormMain::buildUi()
     popupMenuMain_->addSeparator();
     popupMenuMain_->addAction((*actions_)[ActionId::SaveAll]);
     popupMenuMain_->addAction((*actions_)[ActionId::Reload]);
+    popupMenuMain_->addAction((*actions_)[ActionId::Restore]);
     popupMenuMain_->addSeparator();
     popupMenuMain_->addAction((*actions_)[ActionId::Help]);
     popupMenuMain_->addAction((*actions_)[ActionId::About]);
@@ -544,6 +553,13 @@ void TFormMain::mnuReloadClick()
 {
     if (prompt_.MessageDlg(ReloadQuestion, MsgDlgType::Warning, mbOK | mbCancel, 0) != ModalResult::OK)
         return;
+    reloadAll();
+}
+
+void TFormMain::mnuRestoreClick() { restore_->run(); }
+
+void TFormMain::reloadAll()
+{
     forgetAllDesktops();
     file_.ReloadAll();
     desktopsChanged();
