@@ -110,10 +110,13 @@ std::vector<HistoryCopy> SettingsHistory::copies() const
         const QRegularExpressionMatch m = copyName().match(entry.fileName());
         if (!m.hasMatch())
             continue;
-        QDateTime time = QDateTime::fromString(m.captured(1), QStringLiteral("yyyyMMdd-HHmmss"));
+        // Read as UTC from the start: read as local time first, a name
+        // inside a daylight-saving gap would come out shifted or invalid.
+        const QString stamp = m.captured(1);
+        const QDateTime time(QDate::fromString(stamp.left(8), QStringLiteral("yyyyMMdd")),
+                             QTime::fromString(stamp.mid(9), QStringLiteral("HHmmss")), QTimeZone::utc());
         if (!time.isValid())
             continue;
-        time.setTimeZone(QTimeZone::utc());
         out.push_back({entry.filePath(), time, m.captured(2).toInt(), entry.size()});
     }
     std::sort(out.begin(), out.end(), [](const HistoryCopy &a, const HistoryCopy &b) {
@@ -189,6 +192,7 @@ bool SettingsHistory::keep(bool hourly, QString *error)
     const QFileInfo info(path_);
     if (!info.exists() || !info.isFile()) {
         // Nothing to keep yet: the first save of a new file.
+        hourDone_ = hour;
         return true;
     }
     std::vector<HistoryCopy> list = copies();
