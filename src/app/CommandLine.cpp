@@ -21,6 +21,10 @@ CommandLine::Action knownOption(const char *word)
         return CommandLine::Action::Resave;
     if (std::strcmp(word, "--import-registry") == 0 || std::strncmp(word, "--import-registry=", 18) == 0)
         return CommandLine::Action::ImportRegistry;
+    if (std::strcmp(word, "--list-history") == 0)
+        return CommandLine::Action::ListHistory;
+    if (std::strcmp(word, "--restore") == 0 || std::strncmp(word, "--restore=", 10) == 0)
+        return CommandLine::Action::RestoreHistory;
     return CommandLine::Action::UnknownOption;
 }
 
@@ -59,7 +63,7 @@ CommandLine parseCommandLine(int argc, const char *const argv[])
                 return line;
             }
             std::string file;
-            if (action == CommandLine::Action::ImportRegistry) {
+            if (action == CommandLine::Action::ImportRegistry || action == CommandLine::Action::RestoreHistory) {
                 const char *equals = std::strchr(word, '=');
                 if (equals) {
                     file = equals + 1;
@@ -72,7 +76,8 @@ CommandLine parseCommandLine(int argc, const char *const argv[])
                 }
                 if (file.empty()) {
                     line.action = CommandLine::Action::MissingArgument;
-                    line.unknownOption = "--import-registry";
+                    line.unknownOption =
+                        action == CommandLine::Action::ImportRegistry ? "--import-registry" : "--restore";
                     return line;
                 }
             }
@@ -92,6 +97,7 @@ const char *usageText()
     return R"(Usage: vorlane [--] [FILE]
        vorlane --dump-model | --resave
        vorlane --import-registry FILE
+       vorlane --list-history | --restore N
        vorlane --help | --version
 
 Vorlane shows several desktops of shortcuts and notes in one window. With FILE
@@ -110,17 +116,30 @@ Options:
                 HKEY_CURRENT_USER\Software\Quendry\Vorlane: load the settings
                 file, replace all its desktops by the imported ones, answer
                 every question No, and save once
+  --list-history
+                list the earlier versions of the settings kept in the history,
+                newest first: number, date, desktops and shortcuts of each
+  --restore N   make version N of --list-history the settings file: the
+                current file is kept in the history first; refused while
+                Vorlane runs
   --help        print this help and exit
   --version     print the version and exit
-The maintenance commands --dump-model, --resave and --import-registry need no
-display; their messages go to standard error.
+The maintenance commands --dump-model, --resave, --import-registry,
+--list-history and --restore need no display; their messages go to standard
+error.
 
 Files:
   vorlane.ini   the settings: $VORLANE_SETTINGS when set; otherwise beside the
                 program when that folder can be written (a portable copy);
                 otherwise $XDG_CONFIG_HOME/vorlane/vorlane.ini
                 (~/.config/vorlane/vorlane.ini). Each save keeps the previous
-                content as vorlane.ini.bak.
+                content as vorlane.ini.bak. A settings file that cannot be
+                read is kept as vorlane.ini.unreadable-DATE-TIME before
+                anything can replace it.
+  vorlane.history/
+                beside the settings file: earlier versions, the first of each
+                hour before a save replaces the file; of earlier days only the
+                newest of each day, at most 20 and 50 MB in all.
   registry.ini  holds the switch that lets several copies run (multiinstance=1
                 under [HKEY_LOCAL_MACHINE\Software\Quendry\Vorlane]):
                 $VORLANE_REGISTRY when set, otherwise
@@ -143,10 +162,12 @@ Exit status:
   1   --dump-model could not write its output, or --resave could not save;
       --import-registry could not read FILE, FILE is no registry export or
       holds no Vorlane settings (the settings file is untouched), or the
-      save failed
+      save failed; --restore: Vorlane runs, N is no version that can be read, or the
+      current file could not be kept (the settings file is untouched)
   2   --resave, --import-registry: errors of the load (or the import) made
       the save ask; it answered No and left the settings file untouched
-  64  an unknown option, or --import-registry without FILE
+  64  an unknown option, --import-registry without FILE or --restore
+      without N
 )";
 }
 

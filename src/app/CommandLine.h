@@ -11,14 +11,26 @@ namespace vl {
 // Words starting with "-" before a "--" are options; every other word, and every word after the
 // "--", is an operand (the file to add). An option not understood ends the reading. Of several
 // known options the first decides, and operands then count for nothing. "--import-registry" takes
-// the next word as its file, whatever it is ("--import-registry=FILE" works too).
+// the next word as its file, whatever it is ("--import-registry=FILE" works too); "--restore" takes
+// the next word as the number of the version to restore the same way.
 struct CommandLine {
-    enum class Action { Run, Help, Version, DumpModel, Resave, ImportRegistry, UnknownOption, MissingArgument };
+    enum class Action {
+        Run,
+        Help,
+        Version,
+        DumpModel,
+        Resave,
+        ImportRegistry,
+        ListHistory,
+        RestoreHistory,
+        UnknownOption,
+        MissingArgument
+    };
 
     Action action = Action::Run;
-    // UnknownOption: the word not understood. MissingArgument: the option without its file.
+    // UnknownOption: the word not understood. MissingArgument: the option without its argument.
     std::string unknownOption;
-    // ImportRegistry: the registry export to import.
+    // ImportRegistry: the registry export to import. RestoreHistory: the number, as given.
     std::string importFile;
     // Run: the argument list for the program with a window: the program name, then the
     // operands, without "--". Qt takes words starting with "-" for its own options (-reverse,

@@ -27,6 +27,7 @@ protected:
     bool commonOptionsDialog(CommonOptions &) override { return false; }
     bool desktopOptionsDialog(DesktopOptions &) override { return false; }
     std::optional<QString> passwordDialog(const QString &, const QString &) override { return std::nullopt; }
+    std::optional<int> chooseHistoryVersion(const QList<HistoryVersion> &) override { return std::nullopt; }
 
 private:
     std::FILE *out_;

@@ -1,12 +1,31 @@
 #include "app/Maintenance.h"
 
 #include "app/ConsolePrompt.h"
+#include "app/SingleInstance.h"
 #include "platform/RegistryFile.h"
 #include "storage/LegacyImport.h"
 #include "storage/ModelJson.h"
 #include "storage/SettingsFile.h"
+#include "storage/SettingsHistory.h"
 
 namespace vl {
+
+namespace {
+
+// Remarks meant for the status bar go to the console.
+class ConsoleHost : public SettingsHost {
+public:
+    explicit ConsoleHost(std::FILE *err = stderr) : err_(err) {}
+    void statusMessage(const QString &text) override
+    {
+        std::fprintf(err_, "vorlane: %s\n", text.toLocal8Bit().constData());
+    }
+
+private:
+    std::FILE *err_;
+};
+
+} // namespace
 
 int runDumpModel(const QString &settingsPath, std::FILE *out)
 {
@@ -44,7 +63,7 @@ int runResave(const QString &settingsPath)
 {
     Workspace ws;
     ConsolePrompt prompt;
-    SettingsHost host;
+    ConsoleHost host;
     SettingsFile file(ws, prompt, host, settingsPath);
     file.LoadAll(true);
     return saveStatus(file);
@@ -69,7 +88,7 @@ int runImportRegistry(const QString &settingsPath, const QString &registryPath, 
     }
     Workspace ws;
     ConsolePrompt prompt(err);
-    SettingsHost host;
+    ConsoleHost host(err);
     SettingsFile file(ws, prompt, host, settingsPath);
     file.LoadAll(true);
     // The import replaces the desktops, as "Load from Registry" does.
@@ -78,6 +97,62 @@ int runImportRegistry(const QString &settingsPath, const QString &registryPath, 
     LegacyImport import(ws, prompt, host);
     import.LoadFromRegistry(*registry);
     return saveStatus(file);
+}
+
+int runListHistory(const QString &settingsPath, std::FILE *out, std::FILE *err)
+{
+    const SettingsHistory history(settingsPath);
+    const std::vector<HistoryCopy> copies = history.copies();
+    if (copies.empty())
+        std::fprintf(err, "vorlane: no earlier versions are kept in %s\n", history.folder().toLocal8Bit().constData());
+    int number = 0;
+    for (const HistoryCopy &c : copies) {
+        const HistorySummary s = SettingsHistory::summarize(c.path);
+        const QByteArray time = SettingsHistory::displayTime(c.time).toLocal8Bit();
+        if (s.readable)
+            std::fprintf(out, "%d  %s  desktops %d  shortcuts %d\n", ++number, time.constData(), s.desktops,
+                         s.shortcuts);
+        else
+            std::fprintf(out, "%d  %s  cannot be read\n", ++number, time.constData());
+    }
+    return std::fflush(out) == 0 && !std::ferror(out) ? 0 : 1;
+}
+
+int runRestoreHistory(const QString &settingsPath, const QString &number, const QString &runtimeFolder,
+                      std::FILE *out, std::FILE *err)
+{
+    // Held until the file is replaced: no copy may start and load it
+    // meanwhile, and one that runs would write its own state over it.
+    TPBJustOne guard(runtimeFolder);
+    switch (guard.startWithoutWaking()) {
+    case TPBJustOne::Outcome::FirstInstance:
+        break;
+    case TPBJustOne::Outcome::HandedOver:
+        std::fprintf(err, "vorlane: Vorlane is running; end it before restoring an earlier version\n");
+        return 1;
+    case TPBJustOne::Outcome::Failed:
+        std::fprintf(err, "vorlane: cannot tell whether Vorlane is running: %s\n",
+                     guard.errorString().toLocal8Bit().constData());
+        return 1;
+    }
+    SettingsHistory history(settingsPath);
+    const std::vector<HistoryCopy> copies = history.copies();
+    bool isNumber = false;
+    const int n = number.toInt(&isNumber);
+    if (!isNumber || n < 1 || n > static_cast<int>(copies.size())) {
+        std::fprintf(err, "vorlane: %s is no version in the history (--list-history lists %d)\n",
+                     number.toLocal8Bit().constData(), static_cast<int>(copies.size()));
+        return 1;
+    }
+    const HistoryCopy &copy = copies.at(static_cast<std::size_t>(n - 1));
+    QString why;
+    const std::optional<QByteArray> content = SettingsHistory::take(copy, &why);
+    if (!content || !history.restore(*content, &why)) {
+        std::fprintf(err, "vorlane: version %d was not restored: %s\n", n, why.toLocal8Bit().constData());
+        return 1;
+    }
+    std::fprintf(out, "restored version %d of %s\n", n, SettingsHistory::displayTime(copy.time).toLocal8Bit().constData());
+    return 0;
 }
 
 } // namespace vl

@@ -25,4 +25,18 @@ int runResave(const QString &settingsPath);
 // go to `err`.
 int runImportRegistry(const QString &settingsPath, const QString &registryPath, std::FILE *err = stderr);
 
+// `vorlane --list-history`: one line per earlier version of the settings,
+// newest first: its number, date, desktops and shortcuts, or that it cannot
+// be read. Exit status 0 (1 when the list could not be written).
+int runListHistory(const QString &settingsPath, std::FILE *out = stdout, std::FILE *err = stderr);
+
+// `vorlane --restore N`: makes version N of the list the settings file,
+// keeping the current file in the history first. Refused (exit status 1,
+// the settings file untouched) while another copy of the program runs (its
+// lock is taken for the time of the restore; runtimeFolder as TPBJustOne
+// takes it), when N is no version that can be read, or when the current
+// file cannot be kept. Exit status 0 when restored.
+int runRestoreHistory(const QString &settingsPath, const QString &number, const QString &runtimeFolder = {},
+                      std::FILE *out = stdout, std::FILE *err = stderr);
+
 } // namespace vl

@@ -104,6 +104,11 @@ TPBJustOne::Outcome TPBJustOne::start()
                 continue;
         }
 
+        // The lock is held, and not by a dead process: a copy runs.
+        if (!m_wake) {
+            m_error = QStringLiteral("another copy holds %1").arg(lockFilePath());
+            return Outcome::HandedOver;
+        }
         QLocalSocket socket;
         socket.connectToServer(serverPath(), QIODevice::WriteOnly);
         if (socket.waitForConnected(ConnectTimeoutMs)) {
@@ -123,6 +128,14 @@ TPBJustOne::Outcome TPBJustOne::start()
         }
         QThread::msleep(RetryPauseMs);
     }
+}
+
+TPBJustOne::Outcome TPBJustOne::startWithoutWaking()
+{
+    m_wake = false;
+    const Outcome outcome = start();
+    m_wake = true;
+    return outcome;
 }
 
 TPBJustOne::Outcome TPBJustOne::becomeServer()

@@ -37,6 +37,10 @@ public:
     // trying for about two seconds, then returns HandedOver all the same:
     // better no second window than two copies writing one settings file.
     Outcome start();
+    // As start(), for a command that must not run beside a running copy:
+    // takes the lock when it is free, and otherwise returns HandedOver at
+    // once, without waking the running copy.
+    Outcome startWithoutWaking();
 
     // After HandedOver: whether the wake-up reached the other copy.
     bool delivered() const { return m_delivered; }
@@ -58,6 +62,7 @@ private:
     QString m_folder;
     QString m_error;
     bool m_delivered = false;
+    bool m_wake = true;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;
 };

@@ -7,6 +7,7 @@
 #include "options/TfrmCommonOptions.h"
 #include "options/TfrmDesktopOptions.h"
 #include "surface/Dialogs.h"
+#include "surface/HistoryDialog.h"
 #include "surface/ShortcutDialogs.h"
 
 #include <QApplication>
@@ -291,6 +292,14 @@ void WidgetPrompt::aboutBox()
 {
     TfrmAbout dialog(owner());
     run(dialog);
+}
+
+std::optional<int> WidgetPrompt::chooseHistoryVersion(const QList<HistoryVersion> &versions)
+{
+    TfrmHistory dialog(versions, main_, owner());
+    if (run(dialog) != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.chosen();
 }
 
 } // namespace vl

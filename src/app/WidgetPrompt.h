@@ -46,6 +46,7 @@ protected:
     bool desktopOptionsDialog(DesktopOptions &options) override;
     std::optional<QString> passwordDialog(const QString &desktopCaption, const QString &storedPassword) override;
     void aboutBox() override;
+    std::optional<int> chooseHistoryVersion(const QList<HistoryVersion> &versions) override;
     void cancelOpenQuestions() override;
 
 private:

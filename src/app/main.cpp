@@ -34,18 +34,24 @@ int main(int argc, char *argv[])
                      vl::usageText());
         return vl::kUsageExitCode;
     case Action::MissingArgument:
-        std::fprintf(stderr, "vorlane: option '%s' needs a FILE\n\n%s", command.unknownOption.c_str(),
-                     vl::usageText());
+        std::fprintf(stderr, "vorlane: option '%s' needs %s\n\n%s", command.unknownOption.c_str(),
+                     command.unknownOption == "--restore" ? "a number" : "a FILE", vl::usageText());
         return vl::kUsageExitCode;
     case Action::DumpModel:
     case Action::Resave:
-    case Action::ImportRegistry: {
+    case Action::ImportRegistry:
+    case Action::ListHistory:
+    case Action::RestoreHistory: {
         // The maintenance commands run without a display.
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("vorlane"));
         const QString path = vl::settingsFilePath();
         if (command.action == Action::ImportRegistry)
             return vl::runImportRegistry(path, QString::fromLocal8Bit(command.importFile));
+        if (command.action == Action::ListHistory)
+            return vl::runListHistory(path);
+        if (command.action == Action::RestoreHistory)
+            return vl::runRestoreHistory(path, QString::fromLocal8Bit(command.importFile));
         return command.action == Action::DumpModel ? vl::runDumpModel(path) : vl::runResave(path);
     }
     case Action::Run:

@@ -109,6 +109,16 @@ std::optional<QString> Prompt::PasswordDialog(const QString &desktopCaption, con
                                        [&] { return passwordDialog(desktopCaption, storedPassword); });
 }
 
+std::optional<int> Prompt::ChooseHistoryVersion(const QList<HistoryVersion> &versions)
+{
+    const std::optional<int> chosen =
+        ask<std::optional<int>>(std::nullopt, [&] { return chooseHistoryVersion(versions); });
+    // Whatever answered, only a version that can be read is a choice.
+    if (!chosen || *chosen < 0 || *chosen >= versions.size() || !versions.at(*chosen).readable)
+        return std::nullopt;
+    return chosen;
+}
+
 void Prompt::dismissQuestions()
 {
     if (dismissing_)

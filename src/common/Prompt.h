@@ -3,6 +3,7 @@
 #include "model/Colour.h"
 #include "model/FontSpec.h"
 
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -50,6 +51,14 @@ struct NoteLook {
     FontSpec font;
     Colour colour = 0;
     bool useParentColor = false;
+};
+
+// One earlier version of the settings as the restore chooser lists it.
+struct HistoryVersion {
+    QString time; // as shown: local date and time
+    int desktops = 0;
+    int shortcuts = 0;
+    bool readable = false; // an unreadable version is listed but cannot be chosen
 };
 
 // Every message box and question of the program goes through this service,
@@ -103,6 +112,9 @@ public:
     std::optional<QString> PasswordDialog(const QString &desktopCaption, const QString &storedPassword);
     // The About box.
     void AboutBox();
+    // The chooser of an earlier version of the settings, newest first: the
+    // index of the chosen one (always a readable one), or nullopt.
+    std::optional<int> ChooseHistoryVersion(const QList<HistoryVersion> &versions);
 
     // What a message's Help button shows: the topic of its help context.
     // The message stays open, as it does for a help button anywhere.
@@ -133,6 +145,7 @@ protected:
     virtual bool desktopOptionsDialog(DesktopOptions &options) = 0;
     virtual std::optional<QString> passwordDialog(const QString &desktopCaption, const QString &storedPassword) = 0;
     virtual void aboutBox() {}
+    virtual std::optional<int> chooseHistoryVersion(const QList<HistoryVersion> &versions) = 0;
     // Ends every question now on screen as cancelled; the calls above then
     // return as if the user had cancelled.
     virtual void cancelOpenQuestions() {}

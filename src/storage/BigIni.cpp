@@ -522,6 +522,8 @@ void TBigIniFile::UpdateFile()
         return;
     if (!fileName_.isEmpty()) {
         try {
+            if (beforeReplace_)
+                beforeReplace_();
             writeFileAtomically(fileName_, buildFileText(), keepBackup_);
         } catch (...) {
             failed_ = true;

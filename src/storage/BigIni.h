@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -126,6 +127,9 @@ public:
     // When set, a file that cannot be replaced keeps its previous content as
     // "<name>.bak" beside it, written just before the new content replaces it.
     void setKeepBackup(bool keep) { keepBackup_ = keep; }
+    // Runs just before new content replaces the file, while the file still
+    // holds its old content. It must not throw.
+    void setBeforeReplace(std::function<void()> hook) { beforeReplace_ = std::move(hook); }
 
 protected:
     // Finds or (when create is set) creates the section and makes it current.
@@ -145,6 +149,7 @@ protected:
     ReadInfo readInfo_;
     bool failed_ = false; // after a failed read or write nothing is written
     bool keepBackup_ = false;
+    std::function<void()> beforeReplace_;
     // The lines of the section last searched for a key.
     mutable const TSectionList::Section *cachedSection_ = nullptr;
     mutable std::vector<std::string_view> cachedLines_;

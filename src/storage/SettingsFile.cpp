@@ -6,6 +6,7 @@
 #include "storage/LoadSteps.h"
 #include "storage/SectionName.h"
 
+#include <QFileInfo>
 #include <QImageReader>
 
 #include <algorithm>
@@ -28,8 +29,7 @@ public:
 // would destroy whatever it is.
 void requireSettingsText(const TBigIniFile &ini)
 {
-    const auto &r = ini.lastRead();
-    if (r.existed && (r.hasNul || (ini.SectionCount() == 0 && !r.blank)))
+    if (!SettingsFile::holdsSettingsText(ini))
         throw NotSettingsFile("not a settings file");
 }
 
@@ -47,6 +47,12 @@ int boundedCount(int n, const TBigIniFile &ini, int missingLeft)
 }
 
 } // namespace
+
+bool SettingsFile::holdsSettingsText(const TBigIniFile &ini)
+{
+    const auto &r = ini.lastRead();
+    return !(r.existed && (r.hasNul || (ini.SectionCount() == 0 && !r.blank)));
+}
 
 bool SettingsHost::canShowPicture(const QString &path) { return pictureReadable(path); }
 
@@ -66,8 +72,25 @@ bool SettingsHost::loadShortcutPicture(ShortcutItem &item)
 }
 
 SettingsFile::SettingsFile(Workspace &ws, Prompt &prompt, SettingsHost &host, QString path)
-    : ws_(ws), prompt_(prompt), host_(host), path_(std::move(path))
+    : ws_(ws), prompt_(prompt), host_(host), path_(std::move(path)), history_(path_)
 {
+    history_.setReporter([this](const QString &text) { host_.statusMessage(text); });
+}
+
+void SettingsFile::prepareEngine(TAppIniFile &ini)
+{
+    ini.setKeepBackup(true);
+    ini.setBeforeReplace([this] { history_.keepBeforeReplace(); });
+}
+
+void SettingsFile::keepUnreadableFile()
+{
+    if (!QFileInfo::exists(path_))
+        return;
+    QString why;
+    const std::optional<QString> kept = SettingsHistory::keepUnreadable(path_, history_.now(), &why);
+    unreadableCopy_ = kept.value_or(QString());
+    unreadableUnkept_ = !kept;
 }
 
 SettingsFile::~SettingsFile() = default;
@@ -89,19 +112,25 @@ void SettingsFile::LoadAll(bool pictureMessages)
     const OutsideRequests::Busy busy(requests_);
     w.Loading = true;
     LoadSteps steps(ws_, prompt_, host_, pictureMessages);
+    unreadableCopy_.clear();
+    unreadableUnkept_ = false;
     std::unique_ptr<TAppIniFile> ini;
     try {
         ini = std::make_unique<TAppIniFile>(path_);
-        ini->setKeepBackup(true);
+        prepareEngine(*ini);
         requireSettingsText(*ini);
         loadBody(*ini, steps);
     } catch (const NotSettingsFile &) {
         ini->Abandon(); // never rewrite what we could not read
         w.ErrorsOccurred = true;
+        // Before the message: the question it leads to may be answered by
+        // a save that replaces the file.
+        keepUnreadableFile();
         prompt_.ShowMessage(LoadError);
     } catch (const std::exception &) {
         // Loading stops here; every desktop read so far stays.
         w.ErrorsOccurred = true;
+        keepUnreadableFile();
         prompt_.ShowMessage(LoadError);
     }
     closeLoadEngine(ini);
@@ -277,11 +306,20 @@ SettingsFile::SaveResult SettingsFile::SaveAll()
         if (answer != ModalResult::Yes)
             return SaveResult::Declined;
     }
+    // A file the load could not read is replaced only once it is kept.
+    if (unreadableUnkept_) {
+        keepUnreadableFile();
+        if (unreadableUnkept_) {
+            w.ErrorsOccurred = true;
+            prompt_.ShowMessage(SaveError);
+            return SaveResult::Failed;
+        }
+    }
 
     std::unique_ptr<TAppIniFile> ini;
     try {
         ini = std::make_unique<TAppIniFile>(path_);
-        ini->setKeepBackup(true);
+        prepareEngine(*ini);
         GlobalSettings &g = ws_.global;
         host_.captureWindowState(g);
 

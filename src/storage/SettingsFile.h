@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Model.h"
+#include "storage/SettingsHistory.h"
 
 #include <QHash>
 #include <QString>
@@ -14,6 +15,7 @@ class LoadSteps;
 class OutsideRequests;
 class Prompt;
 class TAppIniFile;
+class TBigIniFile;
 
 // What loading and saving need from the window around them. Every method has
 // a harmless default so that the maintenance commands and tests need none.
@@ -54,6 +56,9 @@ public:
     virtual void reloadFinished() {}
     // Text of the save-state panel ("Saved", "Unmodified").
     virtual void setSaveState(const QString &text) { (void)text; }
+    // A passing remark for the status bar, never a question (an earlier
+    // version that could not be kept).
+    virtual void statusMessage(const QString &text) { (void)text; }
 
 protected:
     friend class LoadSteps; // forgets the checks at the start of every load
@@ -77,6 +82,12 @@ public:
     SettingsFile &operator=(const SettingsFile &) = delete;
 
     const QString &path() const { return path_; }
+    // The earlier versions of the file; every replacement of the file
+    // first keeps the hour's copy there.
+    SettingsHistory &history() { return history_; }
+    // Where a file that could not be read was kept by the last load; empty
+    // when it read well (or nothing could be kept: saves then refuse).
+    const QString &unreadableCopy() const { return unreadableCopy_; }
 
     // Where loads, reloads and saves report themselves busy; null: nowhere.
     void setRequests(OutsideRequests *requests) { requests_ = requests; }
@@ -90,6 +101,10 @@ public:
     // the model is then incomplete or about to change.
     SaveResult SaveAll();
     void ReloadAll();
+
+    // Whether what the engine read can be a settings file: a file with text
+    // but not one section header, or with binary zeros, is something else.
+    static bool holdsSettingsText(const TBigIniFile &ini);
 
     static inline const QString SaveErrorsQuestion =
         QStringLiteral("There were errors,to continue saving current settings?");
@@ -113,12 +128,20 @@ private:
     // Flushes and closes an engine; a failed write is a load error.
     void closeLoadEngine(std::unique_ptr<TAppIniFile> &ini);
     Desktop &appendLoadedDefaultDesktop();
+    // The load failed: the file goes aside before any save can replace it.
+    void keepUnreadableFile();
+    void prepareEngine(TAppIniFile &ini);
 
     Workspace &ws_;
     Prompt &prompt_;
     SettingsHost &host_;
     QString path_;
     OutsideRequests *requests_ = nullptr;
+    SettingsHistory history_;
+    QString unreadableCopy_;
+    // The last load failed and its file could not be kept aside: no save
+    // may replace it until it is.
+    bool unreadableUnkept_ = false;
     int missingSectionsLeft_ = 0;
     int missingNoteLinesLeft_ = 0;
 };

@@ -16,6 +16,7 @@
 #include "options/OptionsView.h"
 #include "storage/LegacyImport.h"
 #include "surface/HandOffPickup.h"
+#include "surface/HistoryRestore.h"
 #include "surface/MainActions.h"
 #include "common/PictureLoader.h"
 #include "help/HelpSystem.h"
@@ -97,6 +98,7 @@ public:
         w_.splash_ = nullptr;
     }
     void setSaveState(const QString &text) override { w_.status_->setSaveState(text); }
+    void statusMessage(const QString &text) override { w_.status_->showMessage(text); }
 
 private:
     TFormMain &w_;
@@ -191,6 +193,11 @@ TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, Q
     help_->setApplicationHelpFile(HelpSystem::defaultHelpFile());
     prompt_.setHelpRequest([this](int context) { help_->showContext(context); });
     search_ = std::make_unique<SearchIndex>(ws_);
+    restore_ = std::make_unique<HistoryRestore>(file_, prompt_, [this] {
+        // The errors of the state that was replaced are no longer there.
+        ws_.work.ErrorsOccurred = false;
+        reloadAll();
+    });
     buildUi();
     connect(saver_, &SaveController::saveStateChanged, status_, &StatusBarMain::setSaveState);
 }
@@ -277,6 +284,7 @@ void TFormMain::buildUi()
             [this] { desktopCmds_.mnuDeleteTabSheetClick(); });
     connect((*actions_)[ActionId::SaveAll], &QAction::triggered, this, &TFormMain::mnuSaveClick);
     connect((*actions_)[ActionId::Reload], &QAction::triggered, this, &TFormMain::mnuReloadClick);
+    connect((*actions_)[ActionId::Restore], &QAction::triggered, this, &TFormMain::mnuRestoreClick);
     connect((*actions_)[ActionId::Exit], &QAction::triggered, this, &TFormMain::mnuExitClick);
     connect((*actions_)[ActionId::QuitWithoutSaving], &QAction::triggered, this, &TFormMain::quitWithoutSaving);
     connect((*actions_)[ActionId::NewShortcut], &QAction::triggered, this, [this] { shortcutCmds_.mnuNewItemClick(); });
@@ -333,6 +341,7 @@ void TFormMain::buildUi()
     popupMenuMain_->addSeparator();
     popupMenuMain_->addAction((*actions_)[ActionId::SaveAll]);
     popupMenuMain_->addAction((*actions_)[ActionId::Reload]);
+    popupMenuMain_->addAction((*actions_)[ActionId::Restore]);
     popupMenuMain_->addSeparator();
     popupMenuMain_->addAction((*actions_)[ActionId::Help]);
     popupMenuMain_->addAction((*actions_)[ActionId::About]);
@@ -600,6 +609,13 @@ void TFormMain::mnuReloadClick()
 {
     if (prompt_.MessageDlg(ReloadQuestion, MsgDlgType::Warning, mbOK | mbCancel, 0) != ModalResult::OK)
         return;
+    reloadAll();
+}
+
+void TFormMain::mnuRestoreClick() { restore_->run(); }
+
+void TFormMain::reloadAll()
+{
     forgetAllDesktops();
     file_.ReloadAll();
     desktopsChanged();

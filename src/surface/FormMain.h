@@ -39,6 +39,7 @@ class TTrayIcon;
 class LegacyImport;
 class NoteBoard;
 class HandOff;
+class HistoryRestore;
 class MainActions;
 class Platform;
 class Prompt;
@@ -102,6 +103,8 @@ public:
     // Commands of the desktop menu and the keyboard.
     void mnuSaveClick();
     void mnuReloadClick();
+    // "Restore...": an earlier version of the settings from the history.
+    void mnuRestoreClick();
     void mnuExitClick();
     void quitWithoutSaving();
     // The end of the desktop session or a termination signal: open
@@ -222,6 +225,8 @@ private:
     // Everything the window keeps about the desktops goes: they are about
     // to be destroyed all together (a reload, an import).
     void forgetAllDesktops();
+    // Everything again from the settings file, as it is now.
+    void reloadAll();
     QPoint visibleNewPosition() const;
     void applyWindowState(const GlobalSettings &g);
     void captureWindowState(GlobalSettings &g) const;
@@ -251,6 +256,7 @@ private:
     std::unique_ptr<HelpSystem> help_;
     std::unique_ptr<SearchIndex> search_;
     FindPopup *find_ = nullptr;
+    std::unique_ptr<HistoryRestore> restore_;
     TTrayIcon *tray_ = nullptr;
     TTitlebutn *titleButton_ = nullptr;
     QWidget *tabRow_ = nullptr;

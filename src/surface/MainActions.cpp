@@ -24,6 +24,7 @@ MainActions::MainActions(QObject *parent) : QObject(parent)
          "Immediately saves condition Vorlane"},
         {ActionId::Reload, "mnuReload", "Reload", QKeySequence(Qt::CTRL | Qt::Key_F5),
          "Restores last preserved condition"},
+        {ActionId::Restore, "mnuRestore", "Restore...", {}, "Restores an earlier version of the settings"},
         {ActionId::Exit, "mnuExit", "Exit", {}, nullptr},
         {ActionId::QuitWithoutSaving, "actQuitWithoutSaving", "Quit without saving", QKeySequence(Qt::ALT | Qt::Key_Q),
          nullptr},

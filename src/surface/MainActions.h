@@ -14,6 +14,7 @@ enum class ActionId {
     DeleteDesktop,
     SaveAll,
     Reload,
+    Restore,
     Exit,
     QuitWithoutSaving,
     NewShortcut,

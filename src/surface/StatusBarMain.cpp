@@ -18,7 +18,13 @@ StatusBarMain::StatusBarMain(Platform &platform, QWidget *parent) : QFrame(paren
     row_->setSpacing(2);
     addPanel(75);
     addPanel(50);
-    row_->addStretch(1);
+    // Not a panel: panels are counted from the drives.
+    message_ = new QLabel(this);
+    message_->setObjectName(QStringLiteral("StatusMessage"));
+    message_->setTextFormat(Qt::PlainText);
+    message_->setMinimumWidth(0);
+    message_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    row_->addWidget(message_, 1);
     grip_ = new QSizeGrip(this);
     row_->addWidget(grip_, 0, Qt::AlignBottom | Qt::AlignRight);
 }
@@ -40,6 +46,15 @@ QLabel *StatusBarMain::addPanel(int width)
 void StatusBarMain::setSaveState(const QString &text) { panels_[0]->setText(text); }
 
 QString StatusBarMain::saveState() const { return panels_[0]->text(); }
+
+void StatusBarMain::showMessage(const QString &text)
+{
+    message_->setText(text);
+    // Cut off when the bar is narrow; the whole text stays at hand.
+    message_->setToolTip(text);
+}
+
+QString StatusBarMain::message() const { return message_->text(); }
 
 void StatusBarMain::setSizeGripEnabled(bool on) { grip_->setVisible(on); }
 

@@ -20,6 +20,10 @@ public:
 
     void setSaveState(const QString &text);
     QString saveState() const;
+    // A passing remark after the panels (empty: none). Its text stays until
+    // the next remark.
+    void showMessage(const QString &text);
+    QString message() const;
     void setSizeGripEnabled(bool on);
     void GetDriveInfo();
 
@@ -32,6 +36,7 @@ private:
     Platform &platform_;
     QHBoxLayout *row_;
     QList<QLabel *> panels_;
+    QLabel *message_;
     QSizeGrip *grip_;
 };
 

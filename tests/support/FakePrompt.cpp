@@ -120,6 +120,15 @@ std::optional<QString> FakePrompt::passwordDialog(const QString &desktopCaption,
     return passwordDialogAnswers.isEmpty() ? std::nullopt : passwordDialogAnswers.takeFirst();
 }
 
+std::optional<int> FakePrompt::chooseHistoryVersion(const QList<HistoryVersion> &versions)
+{
+    calls.append({Call::HistoryChooser, QStringLiteral("Restore")});
+    historyLists.append(versions);
+    if (onDialog)
+        onDialog(QStringLiteral("Restore"));
+    return historyAnswers.isEmpty() ? std::nullopt : historyAnswers.takeFirst();
+}
+
 QStringList FakePrompt::texts() const
 {
     QStringList out;

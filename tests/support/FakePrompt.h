@@ -16,7 +16,7 @@ public:
     struct Call {
         enum Kind {
             Message, Dialog, Rename, Password, File, Url, Attributes, NoteProps, FontChoice, ColourChoice,
-            CommonOptionsForm, DesktopOptionsForm, PasswordChange, About
+            CommonOptionsForm, DesktopOptionsForm, PasswordChange, About, HistoryChooser
         } kind;
         QString text;
         MsgDlgType type = MsgDlgType::Custom;
@@ -49,6 +49,10 @@ public:
     // The password dialog: the new stored form, nullopt for Cancel.
     QList<std::optional<QString>> passwordDialogAnswers;
     QStringList passwordDialogStored; // the stored form each was opened with
+    // The history chooser: the index to choose, nullopt for Cancel; each
+    // list it was shown.
+    QList<std::optional<int>> historyAnswers;
+    QList<QList<HistoryVersion>> historyLists;
 
     // Scripted results of the rename dialog and the password prompt;
     // nullopt stands for Cancel, and an empty script cancels.
@@ -86,6 +90,7 @@ protected:
     bool commonOptionsDialog(CommonOptions &options) override;
     bool desktopOptionsDialog(DesktopOptions &options) override;
     std::optional<QString> passwordDialog(const QString &desktopCaption, const QString &storedPassword) override;
+    std::optional<int> chooseHistoryVersion(const QList<HistoryVersion> &versions) override;
     void cancelOpenQuestions() override { ++cancelledByDismissal; }
 
 private:

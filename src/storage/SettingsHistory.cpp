@@ -1,0 +1,304 @@
+#include "storage/SettingsHistory.h"
+
+#include "storage/AtomicWrite.h"
+#include "storage/BigIni.h"
+#include "storage/SectionName.h"
+#include "storage/SettingsFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTimeZone>
+
+#include <algorithm>
+#include <limits>
+
+namespace vl {
+
+namespace {
+
+const QString CopyPrefix = QStringLiteral("vorlane-");
+
+// The copies' names: vorlane-20261207-152500Z.ini, vorlane-20261207-152500Z-1.ini.
+const QRegularExpression &copyName()
+{
+    static const QRegularExpression re(QStringLiteral("^vorlane-(\\d{8}-\\d{6})Z(?:-(\\d{1,6}))?\\.ini$"));
+    return re;
+}
+
+QString nameFor(const QDateTime &utc, int sequence)
+{
+    QString name = CopyPrefix + utc.toString(QStringLiteral("yyyyMMdd-HHmmss")) + QLatin1Char('Z');
+    if (sequence > 0)
+        name += QLatin1Char('-') + QString::number(sequence);
+    return name + QStringLiteral(".ini");
+}
+
+qint64 localHour(const QDateTime &time)
+{
+    const QDateTime local = time.toLocalTime();
+    return local.date().toJulianDay() * 24 + local.time().hour();
+}
+
+std::optional<QByteArray> readWhole(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    return data;
+}
+
+bool sameContent(const QString &path, const QByteArray &data)
+{
+    if (QFileInfo(path).size() != data.size())
+        return false;
+    const std::optional<QByteArray> other = readWhole(path, nullptr);
+    return other && *other == data;
+}
+
+bool writeCopy(const QString &path, const QByteArray &data, QString *error, bool keepBackup = false)
+{
+    try {
+        writeFileAtomically(path, std::string_view(data.constData(), static_cast<std::size_t>(data.size())),
+                            keepBackup);
+        return true;
+    } catch (const std::exception &e) {
+        if (error)
+            *error = QString::fromLocal8Bit(e.what());
+        return false;
+    }
+}
+
+} // namespace
+
+SettingsHistory::SettingsHistory(QString settingsPath) : path_(std::move(settingsPath)) {}
+
+QDateTime SettingsHistory::now() const
+{
+    return (clock_ ? clock_() : QDateTime::currentDateTimeUtc()).toUTC();
+}
+
+QString SettingsHistory::folder() const
+{
+    const QFileInfo info(path_);
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".history"));
+}
+
+QString SettingsHistory::displayTime(const QDateTime &time)
+{
+    return time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+std::vector<HistoryCopy> SettingsHistory::copies() const
+{
+    std::vector<HistoryCopy> out;
+    const QDir dir(folder());
+    const QFileInfoList entries =
+        dir.entryInfoList({CopyPrefix + QStringLiteral("*.ini")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo &entry : entries) {
+        const QRegularExpressionMatch m = copyName().match(entry.fileName());
+        if (!m.hasMatch())
+            continue;
+        // Read as UTC from the start: read as local time first, a name
+        // inside a daylight-saving gap would come out shifted or invalid.
+        const QString stamp = m.captured(1);
+        const QDateTime time(QDate::fromString(stamp.left(8), QStringLiteral("yyyyMMdd")),
+                             QTime::fromString(stamp.mid(9), QStringLiteral("HHmmss")), QTimeZone::utc());
+        if (!time.isValid())
+            continue;
+        out.push_back({entry.filePath(), time, m.captured(2).toInt(), entry.size()});
+    }
+    std::sort(out.begin(), out.end(), [](const HistoryCopy &a, const HistoryCopy &b) {
+        return a.time != b.time ? a.time > b.time : a.sequence > b.sequence;
+    });
+    return out;
+}
+
+HistorySummary SettingsHistory::summarize(const QString &path)
+{
+    HistorySummary s;
+    try {
+        TBigIniFile ini(path);
+        // Reading drops duplicate sections, which the engine would write
+        // back on the way out; a copy is only ever looked at.
+        ini.Abandon();
+        if (!ini.lastRead().existed || !SettingsFile::holdsSettingsText(ini))
+            return s;
+        // The counts a load would act on, bounded as a load bounds them.
+        const int limit = ini.SectionCount() + SettingsFile::MissingSectionAllowance;
+        const int pages = std::clamp(ini.ReadInteger("General", "Page_Count", 1), 0, limit);
+        SectionName name;
+        qint64 shortcuts = 0;
+        for (int p = 0; p < pages; ++p)
+            shortcuts += std::clamp(ini.ReadInteger(name.page(p), "Item_CountTrue", 0), 0, limit);
+        s.desktops = std::max(pages, 1); // a load always ends with a desktop
+        s.shortcuts = static_cast<int>(std::min<qint64>(shortcuts, std::numeric_limits<int>::max()));
+        s.readable = true;
+    } catch (const std::exception &) {
+        s = {};
+    }
+    return s;
+}
+
+void SettingsHistory::keepBeforeReplace() noexcept
+{
+    try {
+        QString why;
+        if (!keep(true, &why))
+            reportFailure(why);
+    } catch (...) {
+        reportFailure(QStringLiteral("unexpected error"));
+    }
+}
+
+bool SettingsHistory::keepNow(QString *error)
+{
+    QString why;
+    const bool kept = keep(false, &why);
+    if (!kept) {
+        reportFailure(why);
+        if (error)
+            *error = why;
+    }
+    return kept;
+}
+
+void SettingsHistory::reportFailure(const QString &why)
+{
+    if (failureReported_)
+        return;
+    failureReported_ = true;
+    if (report_)
+        report_(QStringLiteral("Earlier version not kept: %1").arg(why));
+}
+
+bool SettingsHistory::keep(bool hourly, QString *error)
+{
+    const QDateTime t = now();
+    const qint64 hour = localHour(t);
+    if (hourly && hourDone_ == hour)
+        return true;
+    const QFileInfo info(path_);
+    if (!info.exists() || !info.isFile()) {
+        // Nothing to keep yet: the first save of a new file.
+        hourDone_ = hour;
+        return true;
+    }
+    std::vector<HistoryCopy> list = copies();
+    if (hourly && !list.empty() && localHour(list.front().time) == hour) {
+        hourDone_ = hour;
+        return true;
+    }
+    const std::optional<QByteArray> data = readWhole(path_, error);
+    if (!data)
+        return false;
+    if (list.empty() || !sameContent(list.front().path, *data)) {
+        const QString dir = folder();
+        if (!QDir().mkpath(dir)) {
+            if (error)
+                *error = QStringLiteral("cannot create the folder %1").arg(dir);
+            return false;
+        }
+        const QDateTime second = t.addMSecs(-t.time().msec());
+        int sequence = 0;
+        for (const HistoryCopy &c : list) {
+            if (c.time == second)
+                sequence = std::max(sequence, c.sequence + 1);
+        }
+        if (!writeCopy(QDir(dir).filePath(nameFor(second, sequence)), *data, error))
+            return false;
+        thin(t);
+    }
+    // The content is kept (now, or already as the newest copy).
+    hourDone_ = hour;
+    failureReported_ = false;
+    return true;
+}
+
+void SettingsHistory::thin(const QDateTime &now)
+{
+    const std::vector<HistoryCopy> list = copies();
+    const QDate today = now.toLocalTime().date();
+    std::vector<const HistoryCopy *> kept;
+    std::vector<const HistoryCopy *> dropped;
+    QSet<qint64> daysSeen;
+    for (const HistoryCopy &c : list) {
+        const QDate day = c.time.toLocalTime().date();
+        // Newest first: the first copy met of an earlier day is its newest.
+        if (day < today && daysSeen.contains(day.toJulianDay()))
+            dropped.push_back(&c);
+        else {
+            daysSeen.insert(day.toJulianDay());
+            kept.push_back(&c);
+        }
+    }
+    qint64 total = 0;
+    for (const HistoryCopy *c : kept)
+        total += c->size;
+    const auto maxCopies = static_cast<std::size_t>(std::max(maxCopies_, 1));
+    while (kept.size() > maxCopies || (kept.size() > 1 && total > maxBytes_)) {
+        total -= kept.back()->size;
+        dropped.push_back(kept.back());
+        kept.pop_back();
+    }
+    for (const HistoryCopy *c : dropped)
+        QFile::remove(c->path); // a copy that will not go is simply still there next time
+}
+
+std::optional<QByteArray> SettingsHistory::take(const HistoryCopy &copy, QString *error)
+{
+    if (!summarize(copy.path).readable) {
+        if (error)
+            *error = QStringLiteral("%1 cannot be read as settings").arg(copy.path);
+        return std::nullopt;
+    }
+    return readWhole(copy.path, error);
+}
+
+bool SettingsHistory::restore(const QByteArray &content, QString *error)
+{
+    QString why;
+    if (!keepNow(&why)) {
+        if (error)
+            *error = QStringLiteral("the current settings could not be kept: %1").arg(why);
+        return false;
+    }
+    // The same atomic write as a save's, with the same backup.
+    return writeCopy(path_, content, error, true);
+}
+
+std::optional<QString> SettingsHistory::keepUnreadable(const QString &settingsPath, const QDateTime &now,
+                                                       QString *error)
+{
+    const std::optional<QByteArray> data = readWhole(settingsPath, error);
+    if (!data)
+        return std::nullopt;
+    const QFileInfo info(settingsPath);
+    const QString stem = info.fileName() + QStringLiteral(".unreadable-");
+    // A file that stays unreadable is met again at every load and reload.
+    const QFileInfoList earlier = info.dir().entryInfoList({stem + QLatin1Char('*')}, QDir::Files | QDir::Hidden);
+    for (const QFileInfo &e : earlier) {
+        if (sameContent(e.filePath(), *data))
+            return e.filePath();
+    }
+    const QString base = info.dir().filePath(stem + now.toLocalTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    QString target = base;
+    for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
+        target = base + QLatin1Char('-') + QString::number(n);
+    if (!writeCopy(target, *data, error))
+        return std::nullopt;
+    return target;
+}
+
+} // namespace vl

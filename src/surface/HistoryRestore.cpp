@@ -1,0 +1,60 @@
+#include "surface/HistoryRestore.h"
+
+#include "common/Prompt.h"
+#include "storage/SettingsFile.h"
+#include "storage/SettingsHistory.h"
+
+namespace vl {
+
+HistoryRestore::HistoryRestore(SettingsFile &file, Prompt &prompt, std::function<void()> reload)
+    : file_(file), prompt_(prompt), reload_(std::move(reload))
+{
+}
+
+void HistoryRestore::run()
+{
+    SettingsHistory &history = file_.history();
+    const std::vector<HistoryCopy> copies = history.copies();
+    if (copies.empty()) {
+        prompt_.ShowMessage(NoVersionsMessage);
+        return;
+    }
+    QList<HistoryVersion> versions;
+    for (const HistoryCopy &c : copies) {
+        const HistorySummary s = SettingsHistory::summarize(c.path);
+        versions.append({SettingsHistory::displayTime(c.time), s.desktops, s.shortcuts, s.readable});
+    }
+    const std::optional<int> chosen = prompt_.ChooseHistoryVersion(versions);
+    if (!chosen)
+        return;
+    if (prompt_.MessageDlg(Question, MsgDlgType::Warning, mbOK | mbCancel, 0) != ModalResult::OK)
+        return;
+
+    // Read before the save below: the copy it keeps may thin the chosen one away.
+    QString why;
+    const std::optional<QByteArray> content = SettingsHistory::take(copies.at(static_cast<std::size_t>(*chosen)), &why);
+    if (!content) {
+        prompt_.ShowMessage(FailedMessage.arg(why));
+        return;
+    }
+    // The state on screen goes into the file, and with it into the history.
+    // A save that did not happen (it failed, or an empty caption ended it
+    // early) would lose that state: nothing is restored. One declined after
+    // errors at load leaves the file as it was, which is kept all the same.
+    switch (file_.SaveAll()) {
+    case SettingsFile::SaveResult::Saved:
+    case SettingsFile::SaveResult::Declined:
+        break;
+    case SettingsFile::SaveResult::Busy:
+    case SettingsFile::SaveResult::Incomplete:
+    case SettingsFile::SaveResult::Failed:
+        return;
+    }
+    if (!history.restore(*content, &why)) {
+        prompt_.ShowMessage(FailedMessage.arg(why));
+        return;
+    }
+    reload_();
+}
+
+} // namespace vl

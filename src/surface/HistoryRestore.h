@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace vl {
+
+class Prompt;
+class SettingsFile;
+
+// "Restore...": an earlier version of the settings in place of the current
+// one. The list is read first, then asked about; only the version chosen is
+// acted on. Before it replaces anything, the current state is saved and the
+// file kept in the history, so a restore can itself be undone.
+class HistoryRestore {
+public:
+    // reload: the window's reload path, run once the chosen version is the
+    // settings file.
+    HistoryRestore(SettingsFile &file, Prompt &prompt, std::function<void()> reload);
+
+    void run();
+
+    static inline const QString Question = QStringLiteral("Are You Sure?");
+    static inline const QString NoVersionsMessage = QStringLiteral("No earlier versions of the settings are kept.");
+    static inline const QString FailedMessage = QStringLiteral("The chosen version was not restored: %1");
+
+private:
+    SettingsFile &file_;
+    Prompt &prompt_;
+    std::function<void()> reload_;
+};
+
+} // namespace vl
