@@ -125,6 +125,21 @@ ls -ln "$root/home/tester/.config/vorlane/"
 # Nothing may land beside the installed program (a "portable" settings file).
 [ ! -e "$root/usr/bin/vorlane.ini" ] || fail "settings written to /usr/bin"
 
+step "as root, the settings go to ~/.config/vorlane too, never beside the program"
+root_config_existed=0
+[ -e "$root/root/.config" ] && root_config_existed=1
+in_root env HOME=/root vorlane --resave 2>"$root/tmp/resave.log" \
+    || { cat "$root/tmp/resave.log" >&2; fail "vorlane --resave as root"; }
+[ -s "$root/root/.config/vorlane/vorlane.ini" ] || fail "no /root/.config/vorlane/vorlane.ini"
+[ ! -e "$root/usr/bin/vorlane.ini" ] || fail "root's settings written to /usr/bin"
+echo "/root/.config/vorlane/vorlane.ini"
+# The snapshot holds no root settings; they are the user's, like the tester's.
+if [ "$root_config_existed" = 1 ]; then
+    rm -rf "$root/root/.config/vorlane"
+else
+    rm -rf "$root/root/.config"
+fi
+
 step "apt-get purge vorlane"
 files=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | sed -e 's|^\./|/|' -e 's|/$||' | grep -v '^/*$')
 in_root apt-get purge -y -q vorlane >"$root/tmp/purge.log" 2>&1 \
