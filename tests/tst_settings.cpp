@@ -934,22 +934,31 @@ private slots:
     {
         QTest::addColumn<QString>("programDir"); // relative names are inside the test folder
         QTest::addColumn<QString>("env");
+        QTest::addColumn<QString>("installedDir");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("environment wins") << u"prog"_s << u"@custom/my.ini"_s << u"@custom/my.ini"_s;
-        QTest::newRow("writable program folder") << u"prog"_s << QString() << u"@prog/vorlane.ini"_s;
-        QTest::newRow("missing program folder") << u"gone"_s << QString() << u"@cfg/vorlane/vorlane.ini"_s;
-        QTest::newRow("program path is a file") << u"plain"_s << QString() << u"@cfg/vorlane/vorlane.ini"_s;
-        QTest::newRow("no program folder") << QString() << QString() << u"@cfg/vorlane/vorlane.ini"_s;
+        QTest::newRow("environment wins") << u"prog"_s << u"@custom/my.ini"_s << QString() << u"@custom/my.ini"_s;
+        QTest::newRow("writable program folder") << u"prog"_s << QString() << QString() << u"@prog/vorlane.ini"_s;
+        QTest::newRow("missing program folder") << u"gone"_s << QString() << QString() << u"@cfg/vorlane/vorlane.ini"_s;
+        QTest::newRow("program path is a file") << u"plain"_s << QString() << QString() << u"@cfg/vorlane/vorlane.ini"_s;
+        QTest::newRow("no program folder") << QString() << QString() << QString() << u"@cfg/vorlane/vorlane.ini"_s;
+        // Root can write /usr/bin; the installed program is no portable copy.
+        QTest::newRow("installed folder") << u"prog"_s << QString() << u"@prog"_s << u"@cfg/vorlane/vorlane.ini"_s;
+        QTest::newRow("installed folder by another name")
+            << u"prog"_s << QString() << u"@prog/../prog/"_s << u"@cfg/vorlane/vorlane.ini"_s;
+        QTest::newRow("a copy elsewhere") << u"prog"_s << QString() << u"@cfg"_s << u"@prog/vorlane.ini"_s;
+        QTest::newRow("installed folder, environment wins")
+            << u"prog"_s << u"@custom/my.ini"_s << u"@prog"_s << u"@custom/my.ini"_s;
     }
     void settingsLocation()
     {
         QFETCH(QString, programDir);
         QFETCH(QString, env);
+        QFETCH(QString, installedDir);
         QFETCH(QString, expected);
         const auto resolve = [&](const QString &p) { return p.startsWith(u'@') ? at(p.mid(1)) : p; };
         QVERIFY(QDir().mkdir(at(u"prog"_s)) && writeAll(at(u"plain"_s), "x"));
         const QString program = programDir.isEmpty() ? QString() : at(programDir);
-        QCOMPARE(settingsFilePath(program, resolve(env), at(u"cfg"_s)), resolve(expected));
+        QCOMPARE(settingsFilePath(program, resolve(env), at(u"cfg"_s), resolve(installedDir)), resolve(expected));
         // Only the configuration fallback creates its folder.
         QCOMPARE(QFileInfo(at(u"cfg/vorlane"_s)).isDir(), expected.startsWith(u"@cfg"_s));
     }

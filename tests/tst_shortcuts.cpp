@@ -463,6 +463,136 @@ private slots:
         QCOMPARE(platform.iconRequests.size(), requests + 1);
     }
 
+    // High-resolution screens: a file's icon is drawn for the device pixels
+    // of the painted square, once per icon and ratio; the pictures handed
+    // out stay valid however many more icons are looked up afterwards.
+    void picturesAtDevicePixelSize()
+    {
+        // Every file has an icon of its own, red at 32 px and blue at 64.
+        struct IconPerFile : FakePlatform {
+            QHash<QString, QIcon> icons;
+            QIcon fileIcon(const QString &path) override
+            {
+                FakePlatform::fileIcon(path);
+                QIcon &icon = icons[path];
+                if (icon.isNull()) {
+                    QPixmap small(32, 32), large(64, 64);
+                    small.fill(Qt::red);
+                    large.fill(Qt::blue);
+                    icon.addPixmap(small);
+                    icon.addPixmap(large);
+                }
+                return icon;
+            }
+        } platform;
+        ShortcutPictures pictures(platform);
+        const auto itemFor = [&](int i) {
+            ShortcutItem item;
+            item.AttachedFile = file(QStringLiteral("hidpi/%1.txt").arg(i));
+            return item;
+        };
+        const ShortcutItem first = itemFor(0);
+        const QPixmap *at1 = pictures.pictureFor(first, 1.0);
+        const QPixmap *at2 = pictures.pictureFor(first, 2.0);
+        const QPixmap *at15 = pictures.pictureFor(first, 1.5);
+        QVERIFY(at1 && at2 && at15);
+        QCOMPARE(at1->size(), QSize(32, 32));
+        QCOMPARE(at1->toImage().pixelColor(16, 16), QColor(Qt::red));
+        // At ratio 2 the 64 px picture itself, not the 32 px one scaled up.
+        QCOMPARE(at2->size(), QSize(64, 64));
+        QCOMPARE(at2->devicePixelRatio(), 2.0);
+        QCOMPARE(at2->toImage().pixelColor(32, 32), QColor(Qt::blue));
+        QCOMPARE(at15->size(), QSize(48, 48));
+        QCOMPARE(at15->devicePixelRatio(), 1.5);
+        // Painted at every ratio, each covers the same 32 logical pixels.
+        for (const QPixmap *shown : {at1, at2, at15})
+            QCOMPARE(shown->deviceIndependentSize(), QSizeF(32, 32));
+
+        for (int i = 1; i <= 300; ++i) {
+            pictures.pictureFor(itemFor(i), 1.0);
+            pictures.pictureFor(itemFor(i), 2.0);
+        }
+        const int requests = int(platform.iconRequests.size());
+        QCOMPARE(pictures.pictureFor(first, 1.0), at1);
+        QCOMPARE(pictures.pictureFor(first, 2.0), at2);
+        QCOMPARE(platform.iconRequests.size(), requests);
+        QCOMPARE(at1->size(), QSize(32, 32));
+        QCOMPARE(at1->toImage().pixelColor(5, 5), QColor(Qt::red));
+        QCOMPARE(at2->toImage().pixelColor(60, 60), QColor(Qt::blue));
+
+        // A picture forgotten is looked up again at every ratio.
+        pictures.forget(first);
+        pictures.pictureFor(first, 1.0);
+        pictures.pictureFor(first, 2.0);
+        QCOMPARE(platform.iconRequests.size(), requests + 2);
+    }
+
+    // The raised frame of a selected caption at scales 1, 1.5 and 2, also
+    // where the painter is moved by one logical pixel (half a device pixel
+    // at 1.5): each side is as wide as the others, and nothing of the page
+    // shows between the frame and the caption's highlight.
+    void selectedFrameInWholeDevicePixels_data()
+    {
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("line");
+        QTest::newRow("1") << 1.0 << 0 << 1;
+        QTest::newRow("1.5") << 1.5 << 0 << 1;
+        QTest::newRow("1.5 moved") << 1.5 << 1 << 1;
+        QTest::newRow("2") << 2.0 << 0 << 2;
+        QTest::newRow("2 moved") << 2.0 << 1 << 2;
+    }
+    void selectedFrameInWholeDevicePixels()
+    {
+        QFETCH(qreal, ratio);
+        QFETCH(int, offset);
+        QFETCH(int, line);
+        const QColor page(0, 255, 0), highlight(0, 0, 255), light(255, 255, 255), dark(64, 64, 64);
+        ShortcutItem item;
+        item.Label_Caption = QStringLiteral("i");
+        item.Item_Left = 61; // the caption reaches 28 px to either side
+        item.Item_Top = 7;
+        item.Selected = true;
+        CaptionStyle style;
+        style.font = QFont(QStringLiteral("DejaVu Sans"), 9);
+        style.text = style.highlightText = highlight; // no text pixels of their own
+        style.highlight = highlight;
+        style.version = 1;
+        TImageLabel label(item);
+
+        QImage image((QSizeF(160, 120) * ratio).toSize(), QImage::Format_RGB32);
+        image.setDevicePixelRatio(ratio);
+        image.fill(page);
+        {
+            QPainter p(&image);
+            p.translate(offset, offset);
+            label.Paint(p, style, nullptr);
+        }
+        // Runs of one colour along a line through the middle of the caption.
+        const auto runs = [&](bool across) {
+            const QRect cap = label.captionRect(style).translated(offset, offset);
+            const QPoint mid = (QPointF(cap.center()) * ratio).toPoint();
+            QList<std::pair<QColor, int>> out;
+            const int end = across ? image.width() : image.height();
+            for (int t = 0; t < end; ++t) {
+                const QColor c = across ? image.pixelColor(t, mid.y()) : image.pixelColor(mid.x(), t);
+                if (out.isEmpty() || out.last().first != c)
+                    out.append({c, 0});
+                ++out.last().second;
+            }
+            return out;
+        };
+        for (const bool across : {true, false}) {
+            const auto r = runs(across);
+            QCOMPARE(r.size(), 5);
+            QCOMPARE(r[0].first, page);
+            QCOMPARE(r[1], std::pair(light, line));
+            QCOMPARE(r[2].first, highlight);
+            QCOMPARE(r[3], std::pair(dark, line));
+            QCOMPARE(r[4].first, page);
+        }
+    }
+
     void handOffPickup()
     {
         QTemporaryDir runtime;

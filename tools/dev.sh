@@ -2,6 +2,7 @@
 # Sets up a Debian 12 machine for Vorlane and builds it.
 #   tools/dev.sh run    install what is missing, build, start the program
 #   tools/dev.sh test   install what is missing, build, run every test
+#   tools/dev.sh deb    install what is missing, build the Debian package in build-deb/
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,7 +13,8 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools
                 libglib2.0-dev liblnk-dev libbfio-dev libcanberra-dev libchm-dev shared-mime-info
                 qt6-image-formats-plugins adwaita-icon-theme fonts-dejavu-core)
 test_packages=(xvfb openbox xdotool x11-utils dbus-daemon at-spi2-core gir1.2-atspi-2.0 python3-gi
-               fp-utils)
+               fp-utils desktop-file-utils appstream groff-base man-db dpkg-dev file)
+package_packages=(dpkg-dev file)
 
 install_missing() {
     local missing=()
@@ -44,8 +46,18 @@ test)
     cd "$build"
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error -j 2
     ;;
+deb)
+    install_missing "${build_packages[@]}" "${package_packages[@]}"
+    # The package installs under /usr, and the program looks for its manual
+    # where it was configured to be installed.
+    build="${VORLANE_BUILD_DIR:-$here/build-deb}"
+    configure_and_build -DCMAKE_INSTALL_PREFIX=/usr -DVORLANE_BUILD_TESTS=OFF -DVORLANE_BUILD_BENCH=OFF
+    cd "$build"
+    cpack
+    ls -l "$build"/vorlane_*.deb
+    ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|deb" >&2
     exit 64
     ;;
 esac

@@ -130,8 +130,9 @@ error.
 
 Files:
   vorlane.ini   the settings: $VORLANE_SETTINGS when set; otherwise beside the
-                program when that folder can be written (a portable copy);
-                otherwise $XDG_CONFIG_HOME/vorlane/vorlane.ini
+                program when that folder can be written and is not the one
+                it was installed to (a portable copy); otherwise
+                $XDG_CONFIG_HOME/vorlane/vorlane.ini
                 (~/.config/vorlane/vorlane.ini). Each save keeps the previous
                 content as vorlane.ini.bak. A settings file that cannot be
                 read is kept as vorlane.ini.unreadable-DATE-TIME before

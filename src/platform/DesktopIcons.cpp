@@ -103,9 +103,13 @@ QIcon programIcon()
         return true;
     }();
     (void)registered;
+    // The theme's sizes up to 128, so that places of up to 64 px at scale 2
+    // (the tray, the About box) are filled from a picture at least as large
+    // instead of one scaled up. The X11 window icon carries every size given
+    // here, so the largest theme size is left out.
     QIcon icon;
-    icon.addFile(QStringLiteral(":/vorlane/icons/vorlane-32.png"), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/vorlane/icons/vorlane-64.png"), QSize(64, 64));
+    for (const int side : {16, 22, 24, 32, 48, 64, 128})
+        icon.addFile(QStringLiteral(":/vorlane/icons/vorlane-%1.png").arg(side), QSize(side, side));
     return icon;
 }
 

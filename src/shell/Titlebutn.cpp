@@ -5,6 +5,7 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <cmath>
 
 namespace vl {
 
@@ -99,8 +100,19 @@ void TTitlebutn::SetEnabled(bool enabled)
 void TTitlebutn::BuildFaces()
 {
     const QSize s = size().isEmpty() ? sizeHint() : size();
-    faceUp_ = buildFace(stUp, s, palette(), glyphUp_);
-    faceDown_ = buildFace(stDown, s, palette(), glyphDown_);
+    // A face built in logical pixels is stretched by the device pixel ratio
+    // without smoothing. At a whole ratio every pixel repeats evenly; at 1.5
+    // some bevel lines would come out one device pixel wide and others two,
+    // so there the face is built in device pixels.
+    const qreal ratio = devicePixelRatioF();
+    const qreal faceRatio = std::abs(ratio - std::round(ratio)) > 0.01 ? ratio : 1.0;
+    const QSize pixels = (QSizeF(s) * faceRatio).toSize();
+    faceUp_ = buildFace(stUp, pixels, palette(), glyphUp_);
+    faceDown_ = buildFace(stDown, pixels, palette(), glyphDown_);
+    faceUp_.setDevicePixelRatio(faceRatio);
+    faceDown_.setDevicePixelRatio(faceRatio);
+    facesSize_ = size();
+    facesRatio_ = ratio;
     update();
 }
 
@@ -178,7 +190,7 @@ void TTitlebutn::showForm()
 
 void TTitlebutn::paintEvent(QPaintEvent *)
 {
-    if (faceUp_.size() != size())
+    if (facesSize_ != size() || facesRatio_ != devicePixelRatioF())
         BuildFaces();
     QPainter(this).drawImage(0, 0, state_ == stUp ? faceUp_ : faceDown_);
 }

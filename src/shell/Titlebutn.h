@@ -38,7 +38,8 @@ public:
     void setGlyphUp(const QImage &glyph) { glyphUp_ = glyph; }
     void setGlyphDown(const QImage &glyph) { glyphDown_ = glyph; }
     // Builds both faces from the palette and the glyphs; run it after the
-    // glyphs are set and when the palette changes.
+    // glyphs are set and when the palette changes. At a fractional device
+    // pixel ratio they are built in device pixels.
     void BuildFaces();
     // A face of the given size: the bevel of the state, a small square
     // symbol near the bottom centre, which sits one pixel lower and further
@@ -65,6 +66,9 @@ private:
     QWidget *form_;
     QImage glyphUp_, glyphDown_;
     QImage faceUp_, faceDown_;
+    // What the faces were built for: they are built again when either changes.
+    QSize facesSize_;
+    qreal facesRatio_ = 0;
     TState state_ = stUp;
     bool enabled_ = true;
     bool visible_ = false;

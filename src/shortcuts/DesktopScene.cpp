@@ -17,6 +17,7 @@ TImageLabel &DesktopScene::label(ShortcutItem &item)
 void DesktopScene::paint(QPainter &p, const QRect &exposed, const CaptionStyle &style, ShortcutPictures &pictures)
 {
     const int reach = TImageLabel::maxSideReach(style);
+    const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
     for (const auto &owned : desktop_.items) {
         ShortcutItem &item = *owned;
         // Cheap rejections before any text is laid out: the caption never
@@ -28,7 +29,7 @@ void DesktopScene::paint(QPainter &p, const QRect &exposed, const CaptionStyle &
         TImageLabel &l = label(item);
         if (!l.boundingRect(style).intersects(exposed))
             continue;
-        l.Paint(p, style, pictures.pictureFor(item));
+        l.Paint(p, style, pictures.pictureFor(item, ratio));
     }
 }
 

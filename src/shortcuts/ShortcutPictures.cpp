@@ -21,17 +21,25 @@ ShortcutPictures::AutoKind ShortcutPictures::autoKind(const QString &attachedFil
     return exists ? AutoKind::File : AutoKind::Default;
 }
 
-const QPixmap *ShortcutPictures::iconPixmap(const QIcon &icon)
+int ShortcutPictures::ratioKey(qreal devicePixelRatio)
+{
+    return devicePixelRatio > 0 ? qRound(devicePixelRatio * 1000) : 1000;
+}
+
+const QPixmap *ShortcutPictures::iconPixmap(const QIcon &icon, qreal devicePixelRatio)
 {
     if (icon.isNull())
         return nullptr;
-    auto it = byIcon_.find(icon.cacheKey());
-    if (it == byIcon_.end())
-        it = byIcon_.insert(icon.cacheKey(), icon.pixmap(TImageLabel::PictureSize, TImageLabel::PictureSize));
-    return it->isNull() ? nullptr : &*it;
+    const int ratio = ratioKey(devicePixelRatio);
+    auto it = byIcon_.find({icon.cacheKey(), ratio});
+    if (it == byIcon_.end()) {
+        const int side = TImageLabel::PictureSize;
+        it = byIcon_.emplace(std::pair(icon.cacheKey(), ratio), icon.pixmap(QSize(side, side), ratio / 1000.0)).first;
+    }
+    return it->second.isNull() ? nullptr : &it->second;
 }
 
-const QPixmap *ShortcutPictures::pictureFor(const ShortcutItem &item)
+const QPixmap *ShortcutPictures::pictureFor(const ShortcutItem &item, qreal devicePixelRatio)
 {
     if (item.Picture == ShortcutItem::NoPicture)
         return nullptr;
@@ -41,26 +49,27 @@ const QPixmap *ShortcutPictures::pictureFor(const ShortcutItem &item)
             it = custom_.insert(item.Picture, shownPart(loadPicture(item.Picture)));
         return it->isNull() ? nullptr : &*it;
     }
+    AtRatio &at = byRatio_[ratioKey(devicePixelRatio)];
     // The standard picture is made only when a shortcut needs it.
-    const auto standard = [this] {
-        if (!default_)
-            default_ = iconPixmap(platform_.applicationIcon());
-        return default_;
+    const auto standard = [&] {
+        if (!at.standard)
+            at.standard = iconPixmap(platform_.applicationIcon(), devicePixelRatio);
+        return at.standard;
     };
-    const auto known = byPath_.constFind(item.AttachedFile);
-    if (known != byPath_.cend())
+    const auto known = at.byPath.constFind(item.AttachedFile);
+    if (known != at.byPath.cend())
         return *known;
     const QPixmap *picture = nullptr;
     switch (autoKind(item.AttachedFile)) {
     case AutoKind::Web:
         // A platform with neither a browser nor a generic web icon gives
         // none, and the shortcut shows none rather than a misleading one.
-        if (!web_)
-            web_ = iconPixmap(platform_.webIcon());
-        picture = *web_;
+        if (!at.web)
+            at.web = iconPixmap(platform_.webIcon(), devicePixelRatio);
+        picture = *at.web;
         break;
     case AutoKind::File:
-        picture = iconPixmap(platform_.fileIcon(item.AttachedFile));
+        picture = iconPixmap(platform_.fileIcon(item.AttachedFile), devicePixelRatio);
         if (!picture)
             picture = standard();
         break;
@@ -68,7 +77,7 @@ const QPixmap *ShortcutPictures::pictureFor(const ShortcutItem &item)
         picture = standard();
         break;
     }
-    byPath_.insert(item.AttachedFile, picture);
+    at.byPath.insert(item.AttachedFile, picture);
     return picture;
 }
 
@@ -92,16 +101,15 @@ void ShortcutPictures::adopt(const QString &path, const QImage &image)
 
 void ShortcutPictures::forget(const ShortcutItem &item)
 {
-    byPath_.remove(item.AttachedFile);
+    for (auto &entry : byRatio_)
+        entry.second.byPath.remove(item.AttachedFile);
     custom_.remove(item.Picture);
 }
 
 void ShortcutPictures::clear()
 {
-    byPath_.clear();
+    byRatio_.clear();
     custom_.clear();
-    web_.reset();
-    default_ = nullptr;
     byIcon_.clear();
 }
 

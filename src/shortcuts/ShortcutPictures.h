@@ -5,20 +5,28 @@
 #include <QHash>
 #include <QPixmap>
 
+#include <map>
 #include <optional>
+#include <utility>
 
 namespace vl {
 
 class Platform;
 
 // The pictures shortcuts show, looked up when a shortcut is first painted
-// and kept: one pixmap per distinct icon, however many shortcuts share it.
+// and kept: one pixmap per distinct icon and device pixel ratio, however many
+// shortcuts share it.
 class ShortcutPictures {
 public:
     explicit ShortcutPictures(Platform &platform) : platform_(platform) {}
 
-    // What the shortcut shows, or nullptr for no picture at all.
-    const QPixmap *pictureFor(const ShortcutItem &item);
+    // What the shortcut shows, or nullptr for no picture at all. Icons are
+    // drawn for `devicePixelRatio` (the painted widget's): a 32 px square
+    // holds 64 device pixels at ratio 2, and an icon scaled up from 32 would
+    // be blurred. Pictures of the shortcut's own are shown pixel for pixel at
+    // their natural size, whatever the ratio. The pointer stays valid until
+    // clear() or forget().
+    const QPixmap *pictureFor(const ShortcutItem &item, qreal devicePixelRatio = 1.0);
     // Takes a picture file's content decoded elsewhere (a command that had
     // to decode it anyway; null when it could not), so it is not decoded
     // again for painting.
@@ -36,17 +44,28 @@ public:
     static AutoKind autoKind(const QString &attachedFile);
 
 private:
-    const QPixmap *iconPixmap(const QIcon &icon);
+    const QPixmap *iconPixmap(const QIcon &icon, qreal devicePixelRatio);
     // A shortcut shows its picture at its own size from the top-left corner,
     // cut to the picture square; only that part is kept.
     static QPixmap shownPart(const QImage &image);
 
+    // Ratios as whole thousandths, so that equal ratios compare equal.
+    static int ratioKey(qreal devicePixelRatio);
+
+    // The automatic pictures chosen at one device pixel ratio; they point
+    // into byIcon_.
+    struct AtRatio {
+        QHash<QString, const QPixmap *> byPath; // attached file -> its automatic picture
+        std::optional<const QPixmap *> web;
+        const QPixmap *standard = nullptr;
+    };
+
     Platform &platform_;
-    QHash<qint64, QPixmap> byIcon_;          // icon cache key -> 32 px pixmap
-    QHash<QString, const QPixmap *> byPath_; // attached file -> its automatic picture
-    QHash<QString, QPixmap> custom_;         // picture file -> its picture (null: unreadable)
-    std::optional<const QPixmap *> web_;
-    const QPixmap *default_ = nullptr;
+    // Node-based on purpose: AtRatio keeps pointers to these pixmaps, and a
+    // QHash moves its values when it grows.
+    std::map<std::pair<qint64, int>, QPixmap> byIcon_; // (icon cache key, ratio) -> 32 px square
+    std::map<int, AtRatio> byRatio_;
+    QHash<QString, QPixmap> custom_; // picture file -> its picture (null: unreadable)
 };
 
 } // namespace vl

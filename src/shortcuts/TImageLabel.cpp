@@ -1,5 +1,7 @@
 #include "shortcuts/TImageLabel.h"
 
+#include "common/DevicePixels.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPixmap>
@@ -59,23 +61,43 @@ void TImageLabel::Paint(QPainter &p, const CaptionStyle &style, const QPixmap *p
     }
     const QRect cap = captionRect(style);
     const bool selected = item_->Selected;
-    if (selected)
-        p.fillRect(cap, style.highlight);
-    else if (!style.transparent)
+    const QColor light(255, 255, 255);
+    const QColor dark(64, 64, 64);
+    if (selected) {
+        // The whole frame area first, so that no line of the background
+        // shows between the frame and the caption at any scale.
+        DevicePixels device(p);
+        if (device.usable())
+            p.fillRect(device.map(frameRect(style)), style.highlight);
+        else
+            p.fillRect(cap, style.highlight);
+    } else if (!style.transparent) {
         p.fillRect(cap, style.background);
+    }
     p.setFont(style.font);
     p.setPen(!ItemEnabled ? style.disabledText : selected ? style.highlightText : style.text);
     p.drawStaticText(cap.topLeft(), text_);
-    if (selected) {
-        // A raised one-pixel frame round the caption.
-        const QRect f = frameRect(style);
-        p.setPen(QColor(255, 255, 255));
-        p.drawLine(f.topLeft(), f.topRight());
-        p.drawLine(f.topLeft(), f.bottomLeft());
-        p.setPen(QColor(64, 64, 64));
-        p.drawLine(f.bottomLeft(), f.bottomRight());
-        p.drawLine(f.topRight(), f.bottomRight());
+    if (!selected)
+        return;
+    // A raised one-pixel frame round the caption, each side equally wide in
+    // device pixels.
+    const QRect f = frameRect(style);
+    DevicePixels device(p);
+    if (device.usable()) {
+        const QRect d = device.map(f);
+        const int w = device.line();
+        p.fillRect(QRect(d.left(), d.top(), d.width(), w), light);
+        p.fillRect(QRect(d.left(), d.top(), w, d.height()), light);
+        p.fillRect(QRect(d.left(), d.bottom() - w + 1, d.width(), w), dark);
+        p.fillRect(QRect(d.right() - w + 1, d.top(), w, d.height()), dark);
+        return;
     }
+    p.setPen(light);
+    p.drawLine(f.topLeft(), f.topRight());
+    p.drawLine(f.topLeft(), f.bottomLeft());
+    p.setPen(dark);
+    p.drawLine(f.bottomLeft(), f.bottomRight());
+    p.drawLine(f.topRight(), f.bottomRight());
 }
 
 } // namespace vl

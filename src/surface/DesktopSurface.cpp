@@ -1,6 +1,7 @@
 #include "surface/DesktopSurface.h"
 
 #include "shortcuts/ShortcutPictures.h"
+#include "common/DevicePixels.h"
 #include "common/ColourConv.h"
 #include "common/PictureLoader.h"
 
@@ -209,7 +210,8 @@ const DesktopSurface::Background &DesktopSurface::background()
     const bool samePicture = bg.path == s.Background_Picture && bg.stretch == s.Background_Stretch;
     // A picture that failed is not tried again at every paint: a hostile
     // file can take a second to be refused, whatever the size.
-    const bool sizeOk = !bg.stretch || bg.failed || bg.decodedFor == size();
+    const qreal ratio = devicePixelRatioF();
+    const bool sizeOk = !bg.stretch || bg.failed || (bg.decodedFor == size() && bg.decodedRatio == ratio);
     if (samePicture && sizeOk && (bg.failed || !bg.pixmap.isNull() || bg.path.isEmpty()))
         return bg;
     bg = Background{};
@@ -217,16 +219,20 @@ const DesktopSurface::Background &DesktopSurface::background()
     bg.stretch = s.Background_Stretch;
     if (bg.path.isEmpty())
         return bg;
-    // A stretched picture is decoded straight to the page size; the others
-    // are shown at their own size.
-    const QImage image = loadPicture(bg.path, bg.stretch ? size() : QSize());
+    // A stretched picture is decoded straight to the page size in device
+    // pixels (scaled up from logical pixels it would look coarse on a
+    // high-resolution screen); the others are shown at their own size.
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    const QImage image = loadPicture(bg.path, bg.stretch ? pixels : QSize());
     if (image.isNull()) {
         bg.failed = true;
         return bg;
     }
     if (bg.stretch) {
         bg.decodedFor = size();
-        bg.pixmap = QPixmap::fromImage(image.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        bg.decodedRatio = ratio;
+        bg.pixmap = QPixmap::fromImage(image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        bg.pixmap.setDevicePixelRatio(ratio);
     } else {
         bg.pixmap = QPixmap::fromImage(image);
     }
@@ -245,7 +251,8 @@ void DesktopSurface::paintEvent(QPaintEvent *event)
     p.fillRect(event->rect(), toQColor(s.BG_Color));
     const Background &bg = background();
     if (!bg.pixmap.isNull()) {
-        const QRect target = pictureRect(bg.pixmap.size(), size(), s.Background_Center, s.Background_Stretch);
+        const QSize shown = bg.pixmap.deviceIndependentSize().toSize();
+        const QRect target = pictureRect(shown, size(), s.Background_Center, s.Background_Stretch);
         p.drawPixmap(target.topLeft(), bg.pixmap);
     }
     sceneFor(*desktop_).paint(p, event->rect(), captionStyle(), pictures_);
@@ -253,9 +260,22 @@ void DesktopSurface::paintEvent(QPaintEvent *event)
         // A dotted outline that inverts what lies beneath, so it shows on
         // any background and over the shortcuts.
         p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        p.setPen(QPen(Qt::white, 1, Qt::DotLine));
         p.setBrush(Qt::NoBrush);
-        p.drawRect(band_.normalized());
+        DevicePixels device(p);
+        if (device.usable()) {
+            // In device pixels, the stroke inside the band's edge pixels:
+            // as wide on every side at any scale, and one path, so no
+            // corner is inverted twice.
+            const QRectF d = device.map(band_.normalized());
+            const qreal w = device.line();
+            QPen pen(Qt::white, w, Qt::DotLine);
+            pen.setCosmetic(true);
+            p.setPen(pen);
+            p.drawRect(d.adjusted(w / 2, w / 2, -w / 2, -w / 2));
+        } else {
+            p.setPen(QPen(Qt::white, 1, Qt::DotLine));
+            p.drawRect(band_.normalized());
+        }
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
     emit painted();

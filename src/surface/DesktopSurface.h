@@ -106,6 +106,7 @@ private:
         QString path;
         bool stretch = false;
         QSize decodedFor; // the page size a stretched picture was made for
+        qreal decodedRatio = 0; // and the device pixel ratio
         QPixmap pixmap;
         bool failed = false;
     };
