@@ -47,7 +47,10 @@ void CompactStrip::enter()
     window_.setWindowFlags(window_.windowFlags() | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     window_.setWindowState(Qt::WindowNoState);
     window_.setFixedSize(strip.size());
-    window_.move(strip.topLeft());
+    // The place of the window itself, not of its frame: move() would add
+    // the margins of the frame the window had a moment ago, and the strip
+    // would hang a title bar's height below the top of the screen.
+    window_.setGeometry(strip);
     window_.show();
     window_.raise();
 }
