@@ -181,6 +181,47 @@ private slots:
         QVERIFY(items().empty());
     }
 
+    // On X11 a browser's link reaches the window as a bare address in a
+    // file list; the title is then asked of the drag's source itself, for
+    // the link format alone and only when the drag hides it.
+    void linkTitleAskedOfTheSourceWhenTheListHidesIt()
+    {
+        TFormMain &w = start();
+        QStringList asked;
+        std::optional<QByteArray> answer = utf16(QStringLiteral("https://qt.io/page\nQt Page \u2013 notes"));
+        w.dropTarget().ForeignData = [&](const QByteArray &format) {
+            asked << QString::fromLatin1(format);
+            return answer;
+        };
+        QMimeData folded;
+        folded.setData(QStringLiteral("text/uri-list"), "https://qt.io/page\r\n");
+        folded.setData(QStringLiteral("text/plain"), "https://qt.io/page");
+        QVERIFY(dropOn(w, folded, onPage({40, 40})));
+        QTRY_COMPARE(items().size(), std::size_t(1));
+        QCOMPARE(asked, QStringList{QStringLiteral("text/x-moz-url")});
+        QCOMPARE(items()[0]->AttachedFile, QStringLiteral("https://qt.io/page"));
+        QCOMPARE(items()[0]->Label_Caption, QStringLiteral("Qt Page \u2013 notes"));
+
+        // A real file list: the source refuses the link format, the file wins.
+        answer.reset();
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile(QStringLiteral("/home/u/a b.txt"))});
+        QVERIFY(dropOn(w, files, onPage({140, 40})));
+        QTRY_COMPARE(items().size(), std::size_t(2));
+        QCOMPARE(items()[1]->AttachedFile, QStringLiteral("/home/u/a b.txt"));
+        QCOMPARE(items()[1]->Label_Caption, QStringLiteral("a b.txt"));
+
+        // A link the drag shows as it is is read from the drag, not asked for.
+        asked.clear();
+        QMimeData link;
+        link.setData(QStringLiteral("text/uri-list"), "https://a.example/\r\n");
+        link.setData(QStringLiteral("text/x-moz-url"), utf16(QStringLiteral("https://a.example/\nShown")));
+        QVERIFY(dropOn(w, link, onPage({240, 40})));
+        QTRY_COMPARE(items().size(), std::size_t(3));
+        QVERIFY(asked.isEmpty());
+        QCOMPARE(items()[2]->Label_Caption, QStringLiteral("Shown"));
+    }
+
     void droppedLinkFileBecomesItsTarget()
     {
         TFormMain &w = start();

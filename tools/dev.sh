@@ -8,7 +8,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build="${VORLANE_BUILD_DIR:-$here/build}"
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
-                libjpeg62-turbo-dev
+                libjpeg62-turbo-dev libxcb1-dev
                 libglib2.0-dev liblnk-dev libbfio-dev libcanberra-dev libchm-dev shared-mime-info
                 qt6-image-formats-plugins adwaita-icon-theme fonts-dejavu-core)
 test_packages=(xvfb openbox xdotool x11-utils)

@@ -1,5 +1,7 @@
 #include "shell/DropURLTarget.h"
 
+#include "platform/XdndData.h"
+
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -49,18 +51,24 @@ QStringList textLines(QString text)
 }
 
 // A web link: its address on the first line, its title on the second.
-bool readLink(const QMimeData &data, DropData &out)
+bool readLinkText(const QByteArray &bytes, DropData &out)
 {
-    for (const QString &format : {MozUrl, NetscapeUrl}) {
-        if (!data.hasFormat(format))
-            continue;
-        const QStringList lines = textLines(decodeLinkText(data.data(format)));
-        const QString address = lines.value(0).trimmed();
-        if (address.isEmpty())
-            continue;
-        out.URL = address;
-        out.Title = lines.value(1).trimmed();
+    const QStringList lines = textLines(decodeLinkText(bytes));
+    const QString address = lines.value(0).trimmed();
+    if (address.isEmpty())
+        return false;
+    out.URL = address;
+    out.Title = lines.value(1).trimmed();
+    return true;
+}
+
+bool readLink(const QMimeData &data, const QByteArray &hiddenLink, DropData &out)
+{
+    if (!hiddenLink.isEmpty() && readLinkText(hiddenLink, out))
         return true;
+    for (const QString &format : {MozUrl, NetscapeUrl}) {
+        if (data.hasFormat(format) && readLinkText(data.data(format), out))
+            return true;
     }
     return false;
 }
@@ -151,10 +159,10 @@ bool HasValidFormats(const QMimeData &data)
     return data.hasFormat(MozUrl) || data.hasFormat(NetscapeUrl) || hasPlainText(data) || data.hasFormat(UriList);
 }
 
-DropData DoGetData(const QMimeData &data)
+DropData DoGetData(const QMimeData &data, const QByteArray &hiddenLink)
 {
     DropData out;
-    if (readLink(data, out)) {
+    if (readLink(data, hiddenLink, out)) {
         if (out.Title.isEmpty())
             out.Title = out.URL;
         out.fetched = true;
@@ -195,7 +203,10 @@ QPoint dropPosition(QPoint P, QPoint O, int clientHeight)
     return {P.x() - O.x() - 16, top};
 }
 
-TDropURLTarget::TDropURLTarget(QObject *parent) : QObject(parent) {}
+TDropURLTarget::TDropURLTarget(QObject *parent) : QObject(parent)
+{
+    ForeignData = [](const QByteArray &format) { return readDragTarget(format); };
+}
 
 TDropURLTarget::~TDropURLTarget() { Unregister(); }
 
@@ -209,6 +220,19 @@ void TDropURLTarget::setTargetControl(QWidget *control)
         target_->setAcceptDrops(true);
         target_->installEventFilter(this);
     }
+}
+
+DropData TDropURLTarget::read(const QDropEvent &event) const
+{
+    const QMimeData *data = event.mimeData();
+    if (!data)
+        return {};
+    QByteArray hiddenLink;
+    // Only a drag from another program can have lost a link's title on
+    // the way; one of our own shows its formats as they are.
+    if (ForeignData && !event.source() && data->hasFormat(UriList) && !data->hasFormat(MozUrl))
+        hiddenLink = ForeignData(MozUrl.toLatin1()).value_or(QByteArray());
+    return DoGetData(*data, hiddenLink);
 }
 
 void TDropURLTarget::Unregister()
@@ -237,7 +261,7 @@ bool TDropURLTarget::eventFilter(QObject *watched, QEvent *event)
         }
         holding_ = true;
         if (GetDataOnEnter)
-            data_ = DoGetData(*e->mimeData());
+            data_ = read(*e);
         const Qt::DropAction effect = GetValidDropEffect(e->modifiers(), e->possibleActions(), Dragtypes);
         e->setDropAction(effect);
         e->setAccepted(effect != Qt::IgnoreAction);
@@ -267,8 +291,8 @@ bool TDropURLTarget::eventFilter(QObject *watched, QEvent *event)
         // What a source could not yet give when the pointer entered is
         // asked for once more now.
         DropData data = data_;
-        if ((!GetDataOnEnter || !data.fetched) && e->mimeData())
-            data = DoGetData(*e->mimeData());
+        if (!GetDataOnEnter || !data.fetched)
+            data = read(*e);
         data_ = {};
         if (effect == Qt::IgnoreAction || !data.fetched) {
             e->setDropAction(Qt::IgnoreAction);
