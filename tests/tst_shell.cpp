@@ -279,6 +279,26 @@ private slots:
         QCOMPARE(GetValidDropEffect(Qt::NoModifier, Qt::LinkAction, dtCopy), Qt::IgnoreAction);
     }
 
+    // A drag that offers nothing but a move is refused at once: Qt would
+    // turn the copy answered into a move, and the source would delete the
+    // file the shortcut points at. With Ctrl too it offers a copy again.
+    void moveOnlyDragIsRefused()
+    {
+        TFormMain &w = start();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QStringLiteral("/home/u/keep.txt"))});
+        const QPoint at = onPage({30, 30});
+        QDragEnterEvent enter(at, Qt::MoveAction, &data, Qt::LeftButton, Qt::ShiftModifier);
+        QApplication::sendEvent(&w, &enter);
+        QVERIFY(!enter.isAccepted());
+        QVERIFY(!dropOn(w, data, at, Qt::MoveAction, Qt::ShiftModifier));
+        QTest::qWait(20);
+        QVERIFY(items().empty());
+
+        QVERIFY(dropOn(w, data, at, Qt::CopyAction | Qt::MoveAction, Qt::ShiftModifier));
+        QTRY_COMPARE(items().size(), std::size_t(1));
+    }
+
     // A drop that arrives while a question is open waits for its answer,
     // and a drop that fails says so.
     void dropWaitsForAnOpenQuestionAndReportsFailure()

@@ -122,6 +122,16 @@ void readFile(const QString &path, DropData &out)
     out.Title = fileTitle(path);
 }
 
+// Qt lets a drop answer only an effect its source offers and turns any
+// other into the source's own choice: a copy answered to a drag that offers
+// nothing but a move (a file manager's with Shift held) would reach the
+// source as a move, and it would delete the file the new shortcut points
+// at. Such a drag is refused instead.
+Qt::DropAction answerable(Qt::DropAction effect, Qt::DropActions possible)
+{
+    return (effect & possible) ? effect : Qt::IgnoreAction;
+}
+
 // Qt counts a file list as text too; only real text counts here.
 bool hasPlainText(const QMimeData &data)
 {
@@ -262,7 +272,8 @@ bool TDropURLTarget::eventFilter(QObject *watched, QEvent *event)
         holding_ = true;
         if (GetDataOnEnter)
             data_ = read(*e);
-        const Qt::DropAction effect = GetValidDropEffect(e->modifiers(), e->possibleActions(), Dragtypes);
+        const Qt::DropAction effect =
+            answerable(GetValidDropEffect(e->modifiers(), e->possibleActions(), Dragtypes), e->possibleActions());
         e->setDropAction(effect);
         e->setAccepted(effect != Qt::IgnoreAction);
         return true;
@@ -270,7 +281,9 @@ bool TDropURLTarget::eventFilter(QObject *watched, QEvent *event)
     case QEvent::DragMove: {
         auto *e = static_cast<QDragMoveEvent *>(event);
         const Qt::DropAction effect =
-            holding_ ? GetValidDropEffect(e->modifiers(), e->possibleActions(), Dragtypes) : Qt::IgnoreAction;
+            holding_ ? answerable(GetValidDropEffect(e->modifiers(), e->possibleActions(), Dragtypes),
+                                  e->possibleActions())
+                     : Qt::IgnoreAction;
         e->setDropAction(effect);
         e->setAccepted(effect != Qt::IgnoreAction);
         return true;
@@ -287,7 +300,8 @@ bool TDropURLTarget::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         holding_ = false;
-        const Qt::DropAction effect = GetValidDropEffect(e->modifiers(), e->possibleActions(), Dragtypes);
+        const Qt::DropAction effect =
+            answerable(GetValidDropEffect(e->modifiers(), e->possibleActions(), Dragtypes), e->possibleActions());
         // What a source could not yet give when the pointer entered is
         // asked for once more now.
         DropData data = data_;
