@@ -681,6 +681,26 @@ find_shown_window() {
 frame_extents() { xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/^.*= *//p' | tr -d ' '; }
 wm_states() { xprop -id "$1" _NET_WM_STATE 2>/dev/null; }
 
+# A click on the button at the right end of the tab row of window $1, $2
+# pixels down; then the window in its other form (framed or not, as $3
+# says) is shown. Sets win.
+click_caption_button() {
+    local width
+    width=$(window_info "$1" | sed -n 's/^ *Width: *//p')
+    [ -n "$width" ] || return 1
+    xdotool mousemove --window "$1" $((width - 6)) "$2"
+    sleep 0.2
+    xdotool click 1
+    sleep 0.5
+    if [ "$3" = strip ]; then
+        wait_for 10 eval 'find_shown_window "$pid" && [ "$(frame_extents "$win")" = 0,0,0,0 ]'
+    else
+        wait_for 10 eval 'find_shown_window "$pid" && [ "$(frame_extents "$win")" != 0,0,0,0 ]'
+    fi
+}
+maximised() { wm_states "$1" | grep -q _NET_WM_STATE_MAXIMIZED_VERT && wm_states "$1" | grep -q _NET_WM_STATE_MAXIMIZED_HORZ; }
+geometry_is() { [ "$(geometry_of "$1")" = "$2" ]; }
+
 scenario_compact_strip() {
     begin_scenario compact-strip
     write_settings "300 200 700 500"
@@ -696,46 +716,51 @@ scenario_compact_strip() {
         end_scenario
         return
     fi
-    local before width height frames
+    local before frames
     before=$(geometry_of "$w")
     frames=$(frame_extents "$w")
-    read -r _ _ width height <<<"$before"
     echo "    (window at $before, frame $frames, tabs $page_y pixels high)"
-    # The button sits at the right end of the tab row, which the page
-    # follows.
-    local bx=$((width - 6)) by=$((page_y / 2))
-    xdotool mousemove --window "$w" "$bx" "$by"
-    sleep 0.2
-    xdotool click 1
-    sleep 0.5
-    local strip=
-    wait_for 10 eval 'find_shown_window "$pid" && [ "$(frame_extents "$win")" = 0,0,0,0 ]' && strip=$win
-    local x y sw sh
+    # The tab row ends in the button; the page follows the row.
+    local by=$((page_y / 2))
+    if ! click_caption_button "$w" "$by" strip; then
+        fail "no strip after a click on the button at the tab row's end"
+        end_scenario
+        return
+    fi
+    local strip=$win x y sw sh
     read -r x y sw sh <<<"$(geometry_of "$strip")"
-    echo "    (the strip: ${x:-?} ${y:-?} ${sw:-?} ${sh:-?})"
-    if [ -n "$strip" ] && [ -n "$sh" ]; then
-        check "the strip touches the top of the screen" test "$y" = 0
-        # Four button widths in from either side, as wide as the rest.
-        check "it is centred, four button widths in from either side" \
-            test "$x" -gt 0 -a $((x % 4)) = 0 -a "$sw" = $((screen_w - 2 * x + 2))
-        check "it is low: one row of tabs" test "$sh" -ge 10 -a "$sh" -lt 80
-        check "it has no frame" test "$(frame_extents "$strip")" = "0,0,0,0"
-        check "it stays above other windows" eval 'wm_states "$strip" | grep -q _NET_WM_STATE_ABOVE'
-        check "the program keeps running" is_running "$pid"
+    echo "    (the strip: $x $y $sw $sh)"
+    check "the strip touches the top of the screen" test "$y" = 0
+    # Four button widths in from either side, as wide as the rest.
+    check "it is centred, four button widths in from either side" \
+        test "$x" -gt 0 -a $((x % 4)) = 0 -a "$sw" = $((screen_w - 2 * x + 2))
+    check "it is low: one row of tabs" test "$sh" -ge 10 -a "$sh" -lt 80
+    check "it stays above other windows" eval 'wm_states "$strip" | grep -q _NET_WM_STATE_ABOVE'
+    check "the program keeps running" is_running "$pid"
 
-        xdotool mousemove --window "$strip" $((sw - 6)) "$by"
-        sleep 0.2
-        xdotool click 1
-        sleep 0.5
-        local back=
-        wait_for 10 eval 'find_shown_window "$pid" && [ "$(frame_extents "$win")" != 0,0,0,0 ]' && back=$win
-        local after=
-        [ -n "$back" ] && wait_for 5 eval 'after=$(geometry_of "$back"); [ "$after" = "$before" ]'
-        check "a second click restores the window exactly ($before, now ${after:-nothing})" test "$after" = "$before"
+    if click_caption_button "$strip" "$by" window; then
+        local back=$win
+        check "a second click restores the window exactly ($before)" wait_for 5 geometry_is "$back" "$before"
         check "... with its frame ($frames)" test "$(frame_extents "$back")" = "$frames"
         check "... no longer above other windows" eval '! wm_states "$back" | grep -q _NET_WM_STATE_ABOVE'
+
+        # Rolled up while maximised: out again maximised, and restored
+        # from that to where it was before.
+        wmctrl -i -r "$(printf '0x%x' "$back")" -b add,maximized_vert,maximized_horz
+        if wait_for 10 maximised "$back" && sleep 0.3 && click_caption_button "$back" "$by" strip \
+            && click_caption_button "$win" "$by" window; then
+            back=$win
+            check "a window rolled up while maximised comes back maximised" wait_for 5 maximised "$back"
+            wmctrl -i -r "$(printf '0x%x' "$back")" -b remove,maximized_vert,maximized_horz
+            check "... and restores to its place before ($before)" wait_for 5 geometry_is "$back" "$before"
+        else
+            fail "the maximised window does not roll up and out again"
+        fi
     else
-        fail "no strip after a click on the button at the tab row's end"
+        fail "no window after a click on the strip's button"
+    fi
+    if ((failed > scene_failed_before)); then
+        find_shown_window "$pid" && echo "    (now: $(geometry_of "$win"), frame $(frame_extents "$win"); $(wm_states "$win"))"
     fi
     end_scenario
 }
