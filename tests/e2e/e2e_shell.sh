@@ -289,6 +289,7 @@ item_section_of() {
 holds_line() { grep -qxF -- "$2" <<<"$1"; }
 # Section text $1 places its element at $2 $3.
 places_at() { holds_line "$1" "Item_Left=$2" && holds_line "$1" "Item_Top=$3"; }
+no_command() { ! grep -q '^CommandString=.' <<<"$1"; }
 
 # Absolute geometry of window $1 as "x y width height".
 geometry_of() {
@@ -465,6 +466,7 @@ scenario_drops() {
     if [ -n "$section" ]; then
         pass "a shortcut holds the dropped file, blank and all"
         check "its caption is the file's name without .desktop" holds_line "$section" "Label_Caption=Team Notes"
+        check "it has no command string" no_command "$section"
         check "it sits 16 pixels left of the drop point, at its height (284,150)" places_at "$section" 284 150
     else
         fail "no shortcut with AttachedFile=$file"
@@ -474,6 +476,7 @@ scenario_drops() {
     if [ -n "$section" ]; then
         pass "a shortcut holds the link's address"
         check "its caption is the link's title ($title)" holds_line "$section" "Label_Caption=$title"
+        check "it has no command string" no_command "$section"
         check "it sits 16 pixels left of the drop point, at its height (504,330)" places_at "$section" 504 330
     else
         fail "no shortcut with AttachedFile=$address"
