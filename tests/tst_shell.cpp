@@ -181,6 +181,47 @@ private slots:
         QVERIFY(items().empty());
     }
 
+    // On X11 a browser's link reaches the window as a bare address in a
+    // file list; the title is then asked of the drag's source itself, for
+    // the link format alone and only when the drag hides it.
+    void linkTitleAskedOfTheSourceWhenTheListHidesIt()
+    {
+        TFormMain &w = start();
+        QStringList asked;
+        std::optional<QByteArray> answer = utf16(QStringLiteral("https://qt.io/page\nQt Page \u2013 notes"));
+        w.dropTarget().ForeignData = [&](const QByteArray &format) {
+            asked << QString::fromLatin1(format);
+            return answer;
+        };
+        QMimeData folded;
+        folded.setData(QStringLiteral("text/uri-list"), "https://qt.io/page\r\n");
+        folded.setData(QStringLiteral("text/plain"), "https://qt.io/page");
+        QVERIFY(dropOn(w, folded, onPage({40, 40})));
+        QTRY_COMPARE(items().size(), std::size_t(1));
+        QCOMPARE(asked, QStringList{QStringLiteral("text/x-moz-url")});
+        QCOMPARE(items()[0]->AttachedFile, QStringLiteral("https://qt.io/page"));
+        QCOMPARE(items()[0]->Label_Caption, QStringLiteral("Qt Page \u2013 notes"));
+
+        // A real file list: the source refuses the link format, the file wins.
+        answer.reset();
+        QMimeData files;
+        files.setUrls({QUrl::fromLocalFile(QStringLiteral("/home/u/a b.txt"))});
+        QVERIFY(dropOn(w, files, onPage({140, 40})));
+        QTRY_COMPARE(items().size(), std::size_t(2));
+        QCOMPARE(items()[1]->AttachedFile, QStringLiteral("/home/u/a b.txt"));
+        QCOMPARE(items()[1]->Label_Caption, QStringLiteral("a b.txt"));
+
+        // A link the drag shows as it is is read from the drag, not asked for.
+        asked.clear();
+        QMimeData link;
+        link.setData(QStringLiteral("text/uri-list"), "https://a.example/\r\n");
+        link.setData(QStringLiteral("text/x-moz-url"), utf16(QStringLiteral("https://a.example/\nShown")));
+        QVERIFY(dropOn(w, link, onPage({240, 40})));
+        QTRY_COMPARE(items().size(), std::size_t(3));
+        QVERIFY(asked.isEmpty());
+        QCOMPARE(items()[2]->Label_Caption, QStringLiteral("Shown"));
+    }
+
     void droppedLinkFileBecomesItsTarget()
     {
         TFormMain &w = start();
@@ -236,6 +277,26 @@ private slots:
         QCOMPARE(GetValidDropEffect(Qt::NoModifier, Qt::MoveAction, any), Qt::CopyAction);
         QCOMPARE(GetValidDropEffect(both, all, dtCopy), Qt::CopyAction);
         QCOMPARE(GetValidDropEffect(Qt::NoModifier, Qt::LinkAction, dtCopy), Qt::IgnoreAction);
+    }
+
+    // A drag that offers nothing but a move is refused at once: Qt would
+    // turn the copy answered into a move, and the source would delete the
+    // file the shortcut points at. With Ctrl too it offers a copy again.
+    void moveOnlyDragIsRefused()
+    {
+        TFormMain &w = start();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QStringLiteral("/home/u/keep.txt"))});
+        const QPoint at = onPage({30, 30});
+        QDragEnterEvent enter(at, Qt::MoveAction, &data, Qt::LeftButton, Qt::ShiftModifier);
+        QApplication::sendEvent(&w, &enter);
+        QVERIFY(!enter.isAccepted());
+        QVERIFY(!dropOn(w, data, at, Qt::MoveAction, Qt::ShiftModifier));
+        QTest::qWait(20);
+        QVERIFY(items().empty());
+
+        QVERIFY(dropOn(w, data, at, Qt::CopyAction | Qt::MoveAction, Qt::ShiftModifier));
+        QTRY_COMPARE(items().size(), std::size_t(1));
     }
 
     // A drop that arrives while a question is open waits for its answer,

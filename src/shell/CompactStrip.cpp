@@ -32,6 +32,7 @@ void CompactStrip::enter()
     const QRect normal = window_.isMaximized() || window_.isMinimized() ? window_.normalGeometry() : window_.geometry();
     pos_ = window_.isMaximized() || window_.isMinimized() ? normal.topLeft() : window_.pos();
     size_ = normal.size();
+    geometry_ = normal;
     minimum_ = window_.minimumSize();
     maximum_ = window_.maximumSize();
     flags_ = window_.windowFlags().toInt();
@@ -47,7 +48,10 @@ void CompactStrip::enter()
     window_.setWindowFlags(window_.windowFlags() | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     window_.setWindowState(Qt::WindowNoState);
     window_.setFixedSize(strip.size());
-    window_.move(strip.topLeft());
+    // The place of the window itself, not of its frame: move() would add
+    // the margins of the frame the window had a moment ago, and the strip
+    // would hang a title bar's height below the top of the screen.
+    window_.setGeometry(strip);
     window_.show();
     window_.raise();
 }
@@ -60,8 +64,10 @@ void CompactStrip::leave()
     window_.setMinimumSize(minimum_);
     window_.setMaximumSize(maximum_);
     window_.setWindowFlags(Qt::WindowFlags::fromInt(flags_));
-    window_.resize(size_);
-    window_.move(pos_);
+    // The window's own rectangle, never its frame's: the normal geometry of
+    // a maximised window has no frame position, and one taken for the other
+    // would shift the window by its frame when it is restored later.
+    window_.setGeometry(geometry_);
     view_.compactLook(false);
     if (maximized_)
         window_.showMaximized();

@@ -48,6 +48,8 @@ private:
     bool normal_ = true;
     QPoint pos_;
     QSize size_;
+    // The window itself, without its frame, where it rolls out to.
+    QRect geometry_;
     bool maximized_ = false;
     QSize minimum_, maximum_;
     unsigned flags_ = 0;

@@ -1,5 +1,7 @@
 #include "shell/DropURLTarget.h"
 
+#include "platform/XdndData.h"
+
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -49,18 +51,24 @@ QStringList textLines(QString text)
 }
 
 // A web link: its address on the first line, its title on the second.
-bool readLink(const QMimeData &data, DropData &out)
+bool readLinkText(const QByteArray &bytes, DropData &out)
 {
-    for (const QString &format : {MozUrl, NetscapeUrl}) {
-        if (!data.hasFormat(format))
-            continue;
-        const QStringList lines = textLines(decodeLinkText(data.data(format)));
-        const QString address = lines.value(0).trimmed();
-        if (address.isEmpty())
-            continue;
-        out.URL = address;
-        out.Title = lines.value(1).trimmed();
+    const QStringList lines = textLines(decodeLinkText(bytes));
+    const QString address = lines.value(0).trimmed();
+    if (address.isEmpty())
+        return false;
+    out.URL = address;
+    out.Title = lines.value(1).trimmed();
+    return true;
+}
+
+bool readLink(const QMimeData &data, const QByteArray &hiddenLink, DropData &out)
+{
+    if (!hiddenLink.isEmpty() && readLinkText(hiddenLink, out))
         return true;
+    for (const QString &format : {MozUrl, NetscapeUrl}) {
+        if (data.hasFormat(format) && readLinkText(data.data(format), out))
+            return true;
     }
     return false;
 }
@@ -114,6 +122,16 @@ void readFile(const QString &path, DropData &out)
     out.Title = fileTitle(path);
 }
 
+// Qt lets a drop answer only an effect its source offers and turns any
+// other into the source's own choice: a copy answered to a drag that offers
+// nothing but a move (a file manager's with Shift held) would reach the
+// source as a move, and it would delete the file the new shortcut points
+// at. Such a drag is refused instead.
+Qt::DropAction answerable(Qt::DropAction effect, Qt::DropActions possible)
+{
+    return (effect & possible) ? effect : Qt::IgnoreAction;
+}
+
 // Qt counts a file list as text too; only real text counts here.
 bool hasPlainText(const QMimeData &data)
 {
@@ -151,10 +169,10 @@ bool HasValidFormats(const QMimeData &data)
     return data.hasFormat(MozUrl) || data.hasFormat(NetscapeUrl) || hasPlainText(data) || data.hasFormat(UriList);
 }
 
-DropData DoGetData(const QMimeData &data)
+DropData DoGetData(const QMimeData &data, const QByteArray &hiddenLink)
 {
     DropData out;
-    if (readLink(data, out)) {
+    if (readLink(data, hiddenLink, out)) {
         if (out.Title.isEmpty())
             out.Title = out.URL;
         out.fetched = true;
@@ -195,7 +213,10 @@ QPoint dropPosition(QPoint P, QPoint O, int clientHeight)
     return {P.x() - O.x() - 16, top};
 }
 
-TDropURLTarget::TDropURLTarget(QObject *parent) : QObject(parent) {}
+TDropURLTarget::TDropURLTarget(QObject *parent) : QObject(parent)
+{
+    ForeignData = [](const QByteArray &format) { return readDragTarget(format); };
+}
 
 TDropURLTarget::~TDropURLTarget() { Unregister(); }
 
@@ -209,6 +230,19 @@ void TDropURLTarget::setTargetControl(QWidget *control)
         target_->setAcceptDrops(true);
         target_->installEventFilter(this);
     }
+}
+
+DropData TDropURLTarget::read(const QDropEvent &event) const
+{
+    const QMimeData *data = event.mimeData();
+    if (!data)
+        return {};
+    QByteArray hiddenLink;
+    // Only a drag from another program can have lost a link's title on
+    // the way; one of our own shows its formats as they are.
+    if (ForeignData && !event.source() && data->hasFormat(UriList) && !data->hasFormat(MozUrl))
+        hiddenLink = ForeignData(MozUrl.toLatin1()).value_or(QByteArray());
+    return DoGetData(*data, hiddenLink);
 }
 
 void TDropURLTarget::Unregister()
@@ -237,8 +271,9 @@ bool TDropURLTarget::eventFilter(QObject *watched, QEvent *event)
         }
         holding_ = true;
         if (GetDataOnEnter)
-            data_ = DoGetData(*e->mimeData());
-        const Qt::DropAction effect = GetValidDropEffect(e->modifiers(), e->possibleActions(), Dragtypes);
+            data_ = read(*e);
+        const Qt::DropAction effect =
+            answerable(GetValidDropEffect(e->modifiers(), e->possibleActions(), Dragtypes), e->possibleActions());
         e->setDropAction(effect);
         e->setAccepted(effect != Qt::IgnoreAction);
         return true;
@@ -246,7 +281,9 @@ bool TDropURLTarget::eventFilter(QObject *watched, QEvent *event)
     case QEvent::DragMove: {
         auto *e = static_cast<QDragMoveEvent *>(event);
         const Qt::DropAction effect =
-            holding_ ? GetValidDropEffect(e->modifiers(), e->possibleActions(), Dragtypes) : Qt::IgnoreAction;
+            holding_ ? answerable(GetValidDropEffect(e->modifiers(), e->possibleActions(), Dragtypes),
+                                  e->possibleActions())
+                     : Qt::IgnoreAction;
         e->setDropAction(effect);
         e->setAccepted(effect != Qt::IgnoreAction);
         return true;
@@ -263,12 +300,13 @@ bool TDropURLTarget::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         holding_ = false;
-        const Qt::DropAction effect = GetValidDropEffect(e->modifiers(), e->possibleActions(), Dragtypes);
+        const Qt::DropAction effect =
+            answerable(GetValidDropEffect(e->modifiers(), e->possibleActions(), Dragtypes), e->possibleActions());
         // What a source could not yet give when the pointer entered is
         // asked for once more now.
         DropData data = data_;
-        if ((!GetDataOnEnter || !data.fetched) && e->mimeData())
-            data = DoGetData(*e->mimeData());
+        if (!GetDataOnEnter || !data.fetched)
+            data = read(*e);
         data_ = {};
         if (effect == Qt::IgnoreAction || !data.fetched) {
             e->setDropAction(Qt::IgnoreAction);

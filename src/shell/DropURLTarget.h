@@ -6,7 +6,9 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
+class QDropEvent;
 class QMimeData;
 class QWidget;
 
@@ -45,8 +47,10 @@ struct DropData {
 // True when the data offers a format a drop understands.
 bool HasValidFormats(const QMimeData &data);
 // Reads a drop. Every field starts empty, so a drop that fails to read
-// never takes a file from the drop before it.
-DropData DoGetData(const QMimeData &data);
+// never takes a file from the drop before it. hiddenLink: the source's
+// "text/x-moz-url" as it sent it, where the toolkit shows that format only
+// as a file list (see ForeignData); it counts as that format.
+DropData DoGetData(const QMimeData &data, const QByteArray &hiddenLink = {});
 
 // Where a dropped shortcut goes: 16 pixels left of the pointer P, at its
 // height, with the top kept on the desktop: 0 above it, and 10 pixels above
@@ -66,6 +70,12 @@ public:
     TDragTypes Dragtypes = dtCopy | dtMove | dtLink;
     bool GetDataOnEnter = true;
 
+    // Reads one format of a drag from another program straight from its
+    // source; asked for "text/x-moz-url" when the drag shows a file list
+    // and no link, since X11's toolkit folds a link into a list and drops
+    // its title. Reads the X11 drag selection unless replaced.
+    std::function<std::optional<QByteArray>(const QByteArray &format)> ForeignData;
+
     // Called once per drop, from inside the drop event, with what the drop
     // carried, the pointer's screen position and the effect granted. The
     // drag's source waits until it returns: a handler that may ask a
@@ -80,6 +90,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    DropData read(const QDropEvent &event) const;
+
     QPointer<QWidget> target_;
     bool holding_ = false;
     DropData data_;
