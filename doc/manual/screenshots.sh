@@ -53,6 +53,8 @@ printf '%%PDF-1.4\n%%\xe2\xe3\xcf\xd3\n1 0 obj <<>> endobj\ntrailer <<>>\n%%%%EO
 printf 'name,amount\nrent,700\n' >"$docs/Budget 2026.csv"
 printf '<html><body>Plans</body></html>\n' >"$docs/Plans.html"
 printf '#!/bin/sh\necho backup\n' >"$docs/backup.sh"
+printf 'Ideas for the next release\n' >"$docs/Backlog.txt"
+printf 'not a real database\n' >"$docs/Database.odb"
 chmod +x "$docs/backup.sh"
 
 # Colours are stored as 0x00BBGGRR numbers.
@@ -74,17 +76,34 @@ item() { # page number left top caption file [command]
     item 0 5 108 106 'Backup' "$docs/backup.sh" '--quiet'
     item 0 6 200 106 'Project site' 'https://example.org/project'
     printf '[Page0\\Note1]\nCount=4\n1=Call the printer shop\n2=before Friday.\n3=\n4=Backup: every evening\nNote_Left=330\nNote_Top=30\nNote_Width=190\nNote_Height=96\nNote_Color=0080FFFF\nUseParentColor=0\n\n'
-    printf '[Page1]\nDesktop_Caption=Web\nItem_CountTrue=2\nNote_CountTrue=0\nBG_Color=%s\n\n' "$(bgr 226 236 214)"
+    printf '[Page1]\nDesktop_Caption=Web\nItem_CountTrue=3\nNote_CountTrue=0\nBG_Color=%s\n\n' "$(bgr 226 236 214)"
     item 1 1 16 12 'Search' 'https://duckduckgo.com/'
     item 1 2 108 12 'News' 'https://example.com/news'
-    printf '[Page2]\nDesktop_Caption=Projects\nItem_CountTrue=1\nNote_CountTrue=0\nBG_Color=%s\n\n' "$(bgr 236 226 214)"
+    item 1 3 200 12 'Bank' 'https://bank.example.com/'
+    printf '[Page2]\nDesktop_Caption=Projects\nItem_CountTrue=3\nNote_CountTrue=0\nBG_Color=%s\n\n' "$(bgr 236 226 214)"
     item 2 1 16 12 'Plans.html' "$docs/Plans.html"
+    item 2 2 108 12 'Backlog.txt' "$docs/Backlog.txt"
+    item 2 3 200 12 'Database.odb' "$docs/Database.odb"
     printf '[Page3]\nDesktop_Caption=Private\nItem_CountTrue=0\nNote_CountTrue=0\nBG_Color=%s\n\n' "$(bgr 220 220 220)"
 } >"$ini"
 
+# Earlier versions for the Restore window: three that can be read, one that
+# cannot. The names carry the time in UTC; TZ below shows them as such.
+history=$home/.config/vorlane/vorlane.history
+mkdir -p "$history"
+version() { # name pages items-on-page0
+    { printf '[General]\nPage_Count=%s\nActive_Page=0\n\n' "$2"
+      printf '[Page0]\nDesktop_Caption=Work\nItem_CountTrue=%s\n\n' "$3"
+    } >"$history/$1"
+}
+version vorlane-20261207-142510Z.ini 4 10
+version vorlane-20261207-091544Z.ini 3 8
+version vorlane-20261206-173002Z.ini 3 6
+head -c 600 /dev/urandom >"$history/vorlane-20261205-120000Z.ini"
+
 export HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share XDG_RUNTIME_DIR=$tmp/run
 export VORLANE_SETTINGS=$ini VORLANE_REGISTRY=$home/.config/vorlane/registry.ini
-export QT_QPA_PLATFORM=xcb QT_STYLE_OVERRIDE=Fusion
+export QT_QPA_PLATFORM=xcb QT_STYLE_OVERRIDE=Fusion TZ=UTC
 unset VORLANE_REPORT_FIRST_PAINT SESSION_MANAGER
 
 "$bin" >"$tmp/vorlane.log" 2>&1 &
@@ -146,13 +165,15 @@ page 400 300
 sleep 0.3
 shot_window "$win" main-window
 
-# The desktop menu with its Options submenu.
+# The desktop menu with its Options submenu. Walking it with Down skips
+# the disabled Paste Shortcut: Options is the 9th entry, Restore... the
+# 12th, About the 14th.
 page 300 124 click 3
 sleep 0.5
-downs 8
+downs 9
 key Right
 sleep 0.5
-shot_area desktop-menu "$fx" "$fy" $((300 + 218 + 160 + 2)) $((tabrow + 124 + 318 + 24))
+shot_area desktop-menu "$fx" "$fy" $((300 + 218 + 160 + 2)) $((tabrow + 124 + 370 + 24))
 
 # Common Options, every page.
 key Return
@@ -169,7 +190,7 @@ sleep 0.4
 # Desktop Options, both pages.
 page 300 124 click 3
 sleep 0.5
-downs 8
+downs 9
 key Right Down Return
 dopt=$(dialog 'Desktop Options')
 shot_window "$dopt" desktop-options-background
@@ -216,6 +237,25 @@ shot_window "$note" note-properties
 key Escape
 sleep 0.4
 
+# Find: typing on an empty spot of the page opens the search field.
+page 300 300 click 1
+sleep 0.3
+xdotool type --delay 200 ba
+sleep 0.8
+shot_window "$win" find
+key Escape
+sleep 0.3
+
+# The Restore window with the versions prepared above.
+page 300 300 click 3
+sleep 0.5
+downs 12
+key Return
+restore=$(dialog '^Restore')
+shot_window "$restore" restore
+key Escape
+sleep 0.4
+
 # The tray icon's menu.
 tray=$(xdotool search --onlyvisible --classname vorlane 2>/dev/null | while read -r w; do
     geometry "$w" 2>/dev/null || continue
@@ -248,7 +288,7 @@ win=$(xdotool search --onlyvisible --name '^Vorlane' | head -1)
 # About.
 page 300 300 click 3
 sleep 0.5
-downs 12
+downs 14
 key Return
 about=$(dialog '^About')
 shot_window "$about" about

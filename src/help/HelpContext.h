@@ -27,6 +27,11 @@ inline constexpr int LogonAndSendTo = 1160; // logon-and-sendto.html
 inline constexpr int SettingsFile = 1170; // settings-file.html
 inline constexpr int About = 1180; // about.html
 inline constexpr int Menus = 1190; // menus.html
+inline constexpr int Find = 1200; // find.html
+inline constexpr int History = 1210; // history.html
+inline constexpr int Accessibility = 1220; // accessibility.html
+inline constexpr int Installing = 1230; // installing.html
+inline constexpr int Scaling = 1240; // appendix-scaling.html
 
 // Every number above, for the check.
 inline constexpr int All[] = {
@@ -51,6 +56,11 @@ inline constexpr int All[] = {
     SettingsFile,
     About,
     Menus,
+    Find,
+    History,
+    Accessibility,
+    Installing,
+    Scaling,
 };
 
 } // namespace vl::HelpContext
