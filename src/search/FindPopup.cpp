@@ -74,7 +74,7 @@ bool FindPopup::owns(const QWidget *widget) const { return widget && (widget == 
 
 void FindPopup::open(const QString &typed)
 {
-    if (!!isHidden()) {
+    if (isHidden()) {
         place();
         show();
         raise();
@@ -92,7 +92,7 @@ void FindPopup::open(const QString &typed)
 
 void FindPopup::close()
 {
-    if (!!isHidden())
+    if (isHidden())
         return;
     const bool hadFocus = owns(QApplication::focusWidget());
     hide();
@@ -118,7 +118,7 @@ void FindPopup::place()
 
 void FindPopup::refreshLater()
 {
-    if (!!isHidden() || refreshQueued_)
+    if (isHidden() || refreshQueued_)
         return;
     refreshQueued_ = true;
     QTimer::singleShot(0, this, [this] {
