@@ -4,6 +4,7 @@
 #include "app/SingleInstance.h"
 #include "storage/BigIni.h"
 #include "storage/SettingsFile.h"
+#include "platform/RunningCopies.h"
 #include "storage/SettingsHistory.h"
 #include "support/FakePlatform.h"
 #include "support/FakePrompt.h"
@@ -352,6 +353,15 @@ private slots:
             QVERIFY2(r.err.contains("running"), r.err.constData());
             QTest::qWait(50);
             QCOMPARE(woken.count(), 0);
+        }
+        {
+            // A window of a setup that allows several copies holds no
+            // single-copy lock, and is running all the same.
+            RunningCopies window(runtime.path());
+            QVERIFY(window.markRunning());
+            r = run({u"--restore"_s, u"2"_s}, runtime.path());
+            QCOMPARE(r.exitCode, 1);
+            QVERIFY2(r.err.contains("running"), r.err.constData());
         }
         for (const QString &n : {u"0"_s, u"21"_s, u"x"_s, u"1"_s}) {
             r = run({u"--restore=%1"_s.arg(n)}, runtime.path());

@@ -3,6 +3,7 @@
 #include "app/ConsolePrompt.h"
 #include "app/SingleInstance.h"
 #include "platform/RegistryFile.h"
+#include "platform/RunningCopies.h"
 #include "storage/LegacyImport.h"
 #include "storage/ModelJson.h"
 #include "storage/SettingsFile.h"
@@ -133,6 +134,20 @@ int runRestoreHistory(const QString &settingsPath, const QString &number, const 
     case TPBJustOne::Outcome::Failed:
         std::fprintf(err, "vorlane: cannot tell whether Vorlane is running: %s\n",
                      guard.errorString().toLocal8Bit().constData());
+        return 1;
+    }
+    // Copies allowed to run side by side hold no single-copy lock; each
+    // window marks itself running all the same.
+    RunningCopies windows(runtimeFolder);
+    switch (windows.othersRunning()) {
+    case RunningCopies::Others::None:
+        break;
+    case RunningCopies::Others::Running:
+        std::fprintf(err, "vorlane: Vorlane is running; end it before restoring an earlier version\n");
+        return 1;
+    case RunningCopies::Others::Unknown:
+        std::fprintf(err, "vorlane: cannot tell whether Vorlane is running: %s\n",
+                     windows.errorString().toLocal8Bit().constData());
         return 1;
     }
     SettingsHistory history(settingsPath);

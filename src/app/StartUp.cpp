@@ -7,6 +7,7 @@
 #include "app/SplashWindow.h"
 #include "platform/DesktopIcons.h"
 #include "platform/LinuxPlatform.h"
+#include "platform/RunningCopies.h"
 #include "platform/SignalWatcher.h"
 #include "common/ColourConv.h"
 #include "surface/DesktopSurface.h"
@@ -109,6 +110,10 @@ int runProgram(int argc, char *argv[])
     }
     if (terminateRequested)
         return 0;
+    // Several copies may be allowed; commands that replace the settings file
+    // still learn that a window runs.
+    RunningCopies running;
+    running.markRunning();
 
     TFormMain form(prompt, platform, settingsFilePath());
     prompt.setMainWindow(&form);

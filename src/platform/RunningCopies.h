@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+namespace vl {
+
+// Tells commands that replace the settings file whether any window of the
+// program runs, also when several copies are allowed and none of them holds
+// the single-copy lock. Every running window holds a shared lock on one file
+// in the private runtime folder for its whole life; a command asks for the
+// same lock exclusively and keeps it until it is destroyed, so no window can
+// start and load the file in the middle of its work.
+class RunningCopies {
+public:
+    enum class Others { None, Running, Unknown };
+
+    // An empty folder means privateRuntimeFolder() (see HandOff.h).
+    explicit RunningCopies(QString runtimeFolder = {});
+    ~RunningCopies();
+    RunningCopies(const RunningCopies &) = delete;
+    RunningCopies &operator=(const RunningCopies &) = delete;
+
+    // For a window: counts itself as running until destruction. False when
+    // the mark could not be set (then commands see Unknown or None).
+    bool markRunning();
+    // For a command: None when no window runs (and none can start until
+    // destruction), Running when one does, Unknown when it cannot be told.
+    Others othersRunning();
+
+    QString errorString() const { return error_; }
+    QString filePath() const;
+
+private:
+    bool open();
+
+    QString folder_;
+    QString error_;
+    int fd_ = -1;
+};
+
+} // namespace vl
