@@ -22,6 +22,7 @@
 // cores are shared, the CPU time is what the keystroke costs.
 // The platform is the one Qt picks (offscreen without a display).
 
+#include "ProcStatus.h"
 #include "SettingsGen.h"
 
 #include "platform/DesktopIcons.h"
@@ -46,6 +47,7 @@
 namespace {
 
 using vl::bench::SilentPrompt;
+using vl::bench::statusKiB;
 
 double median(std::vector<double> v)
 {
@@ -53,19 +55,6 @@ double median(std::vector<double> v)
         return -1;
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
-}
-
-long statusKiB(const char *field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
 }
 
 double msSince(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }

@@ -23,6 +23,7 @@
 // all numbers are for a warm page cache, which is what a user's start-up and
 // every save see after the first.
 
+#include "ProcStatus.h"
 #include "SettingsGen.h"
 
 #include "storage/BigIni.h"
@@ -55,6 +56,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using vl::bench::SilentPrompt;
+using vl::bench::statusKiB;
 
 double msSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
 
@@ -137,19 +139,6 @@ Counts countsOf(const vl::Workspace &ws)
 }
 
 // ------------------------------------------------------------ memory child
-
-long statusKiB(const char *field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
 
 // Runs in a process of its own so that the peak belongs to this one load.
 // The parent starts these children before it has loaded anything itself:

@@ -4,6 +4,7 @@
 #include "support/FakePlatform.h"
 #include "support/FakePrompt.h"
 #include "support/TempDir.h"
+#include "support/WindowFixture.h"
 #include "surface/Accessibility.h"
 #include "surface/DesktopSurface.h"
 #include "surface/FormMain.h"
@@ -29,12 +30,7 @@ namespace {
 // Desktops with the given captions; the extra text goes into every page.
 QByteArray settingsWith(const QStringList &captions, int active, const QList<QByteArray> &perPage = {})
 {
-    QByteArray text = "[General]\r\nPage_Count=" + QByteArray::number(captions.size()) + "\r\nActive_Page="
-        + QByteArray::number(active) + "\r\nWave_File=/sounds/start.wav\r\n\r\n";
-    for (int p = 0; p < captions.size(); ++p)
-        text += "[Page" + QByteArray::number(p) + "]\r\nDesktop_Caption=" + captions[p].toUtf8() + "\r\n"
-            + perPage.value(p) + "\r\n";
-    return text;
+    return vl::test::desktopsSettings(captions, active, "Wave_File=/sounds/start.wav\r\n", perPage);
 }
 
 // n shortcuts S0, S1, ... on page p, each attached to file(i), in a grid.
@@ -70,20 +66,12 @@ void press(QAccessibleInterface *iface)
 
 } // namespace
 
-class AccessibilityTest : public QObject {
+class AccessibilityTest : public QObject, vl::test::WindowFixture {
     Q_OBJECT
-
-    QTemporaryDir dir_;
-    QString path_;
-    FakePrompt prompt_;
-    FakePlatform platform_;
-    std::unique_ptr<TFormMain> form_;
 
     TFormMain &start(const QByteArray &settings)
     {
-        vl::test::writeAll(path_, settings);
-        form_ = std::make_unique<TFormMain>(prompt_, platform_, path_);
-        form_->FormCreate();
+        WindowFixture::start(settings);
         form_->resize(700, 500);
         form_->show();
         QApplication::setActiveWindow(form_.get());
@@ -101,10 +89,9 @@ class AccessibilityTest : public QObject {
 private slots:
     void init()
     {
-        prompt_ = FakePrompt();
+        resetWindowFixture();
         platform_.launches.clear();
         platform_.sounds.clear();
-        path_ = dir_.filePath(QStringLiteral("vorlane.ini"));
     }
     void cleanup()
     {

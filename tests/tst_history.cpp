@@ -9,6 +9,7 @@
 #include "support/FakePlatform.h"
 #include "support/FakePrompt.h"
 #include "support/TempDir.h"
+#include "support/WindowFixture.h"
 #include "surface/FormMain.h"
 #include "surface/HistoryDialog.h"
 #include "surface/HistoryRestore.h"
@@ -38,13 +39,10 @@ namespace {
 
 QByteArray settingsWith(const QStringList &captions, int shortcutsOnFirst = 0)
 {
-    QByteArray text = "[General]\r\nPage_Count=" + QByteArray::number(captions.size()) + "\r\nActive_Page=0\r\n\r\n";
-    for (int p = 0; p < captions.size(); ++p) {
-        text += "[Page" + QByteArray::number(p) + "]\r\nDesktop_Caption=" + captions[p].toUtf8() + "\r\n";
-        if (p == 0 && shortcutsOnFirst > 0)
-            text += "Item_CountTrue=" + QByteArray::number(shortcutsOnFirst) + "\r\n";
-        text += "\r\n";
-    }
+    QList<QByteArray> first;
+    if (shortcutsOnFirst > 0)
+        first.append("Item_CountTrue=" + QByteArray::number(shortcutsOnFirst) + "\r\n");
+    QByteArray text = vl::test::desktopsSettings(captions, 0, {}, first);
     for (int i = 1; i <= shortcutsOnFirst; ++i)
         text += "[Item0_" + QByteArray::number(i) + "]\r\nLabel_Caption=s" + QByteArray::number(i) + "\r\n\r\n";
     return text;
@@ -109,23 +107,16 @@ struct Settings {
 
 } // namespace
 
-class HistoryTest : public QObject {
+class HistoryTest : public QObject, vl::test::WindowFixture {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QString path_;
-    FakePrompt prompt_;
-    FakePlatform platform_;
-    std::unique_ptr<TFormMain> form_;
     QDateTime now_;
 
     QString historyFolder() const { return dir_.filePath(u"vorlane.history"_s); }
 
     TFormMain &start(const QByteArray &settings)
     {
-        writeAll(path_, settings);
-        form_ = std::make_unique<TFormMain>(prompt_, platform_, path_);
-        form_->settingsFile().history().setClock([this] { return now_; });
+        build(settings).settingsFile().history().setClock([this] { return now_; });
         form_->FormCreate();
         return *form_;
     }
@@ -168,8 +159,7 @@ private slots:
     void init()
     {
         QVERIFY(dir_.isValid());
-        prompt_ = FakePrompt();
-        path_ = dir_.filePath(u"vorlane.ini"_s);
+        resetWindowFixture();
         QDir(historyFolder()).removeRecursively();
         QFile::remove(historyFolder());
         for (const QString &name : QDir(dir_.path()).entryList(QDir::Files))

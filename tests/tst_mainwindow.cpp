@@ -5,6 +5,7 @@
 #include "support/FakePlatform.h"
 #include "support/FakePrompt.h"
 #include "support/TempDir.h"
+#include "support/WindowFixture.h"
 #include "surface/DesktopCommands.h"
 #include "surface/DesktopSurface.h"
 #include "surface/Dialogs.h"
@@ -42,15 +43,11 @@ using vl::test::FakePrompt;
 
 namespace {
 
+// perPage goes into every page.
 QByteArray settingsWith(const QStringList &captions, int active, const QByteArray &extraGeneral = {},
                         const QByteArray &perPage = {})
 {
-    QByteArray text = "[General]\r\nPage_Count=" + QByteArray::number(captions.size()) + "\r\nActive_Page="
-        + QByteArray::number(active) + "\r\n" + extraGeneral + "\r\n";
-    for (int p = 0; p < captions.size(); ++p)
-        text += "[Page" + QByteArray::number(p) + "]\r\nDesktop_Caption=" + captions[p].toUtf8() + "\r\n" + perPage
-            + "\r\n";
-    return text;
+    return vl::test::desktopsSettings(captions, active, extraGeneral, QList<QByteArray>(captions.size(), perPage));
 }
 
 QStringList captionsOf(Workspace &ws)
@@ -69,31 +66,16 @@ protected:
 
 } // namespace
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public QObject, vl::test::WindowFixture {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QString path_;
-    FakePrompt prompt_;
-    FakePlatform platform_;
-    std::unique_ptr<TFormMain> form_;
-
-    TFormMain &start(const QByteArray &settings)
-    {
-        vl::test::writeAll(path_, settings);
-        form_ = std::make_unique<TFormMain>(prompt_, platform_, path_);
-        form_->FormCreate();
-        return *form_;
-    }
     QString status() const { return form_->StatusBar()->saveState(); }
 
 private slots:
     void init()
     {
-        prompt_ = FakePrompt();
+        resetWindowFixture();
         platform_.drives.clear();
-        path_ = dir_.filePath(QStringLiteral("vorlane.ini"));
-        QFile::remove(path_);
     }
     void cleanup() { form_.reset(); }
 

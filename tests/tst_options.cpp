@@ -15,6 +15,7 @@
 #include "support/FakePlatform.h"
 #include "support/FakePrompt.h"
 #include "support/TempDir.h"
+#include "support/WindowFixture.h"
 #include "surface/FormMain.h"
 #include "surface/MainActions.h"
 #include "surface/StatusBarMain.h"
@@ -46,11 +47,7 @@ namespace {
 
 QByteArray settingsWith(const QStringList &captions, int active, const QByteArray &extraGeneral = {})
 {
-    QByteArray text = "[General]\r\nPage_Count=" + QByteArray::number(captions.size()) + "\r\nActive_Page="
-        + QByteArray::number(active) + "\r\n" + extraGeneral + "\r\n";
-    for (int p = 0; p < captions.size(); ++p)
-        text += "[Page" + QByteArray::number(p) + "]\r\nDesktop_Caption=" + captions[p].toUtf8() + "\r\n\r\n";
-    return text;
+    return vl::test::desktopsSettings(captions, active, extraGeneral);
 }
 
 QStringList captionsOf(const Workspace &ws)
@@ -113,22 +110,9 @@ protected:
 
 } // namespace
 
-class OptionsTest : public QObject {
+class OptionsTest : public QObject, vl::test::WindowFixture {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    QString path_;
-    FakePrompt prompt_;
-    FakePlatform platform_;
-    std::unique_ptr<TFormMain> form_;
-
-    TFormMain &start(const QByteArray &settings, Prompt *prompt = nullptr)
-    {
-        vl::test::writeAll(path_, settings);
-        form_ = std::make_unique<TFormMain>(prompt ? *prompt : prompt_, platform_, path_);
-        form_->FormCreate();
-        return *form_;
-    }
     QString status() const { return form_->StatusBar()->saveState(); }
     void commonOptions() { form_->actions()[ActionId::CommonOptions]->trigger(); }
     void desktopOptions() { form_->actions()[ActionId::DesktopOptions]->trigger(); }
@@ -151,14 +135,12 @@ private slots:
 
     void init()
     {
-        prompt_ = FakePrompt();
+        resetWindowFixture();
         platform_.fakeRegistry = vl::test::FakeRegistry();
         platform_.realRegistry = nullptr;
         platform_.sounds.clear();
         platform_.sendToPrograms.clear();
         platform_.sendToResult = FakePlatform().sendToResult;
-        path_ = dir_.filePath(QStringLiteral("vorlane.ini"));
-        QFile::remove(path_);
     }
     void cleanup() { form_.reset(); }
 
@@ -192,8 +174,8 @@ private slots:
     {
         QFETCH(bool, common);
         QFETCH(QString, message);
-        BrokenOptionsPrompt broken;
-        TFormMain &w = start(settingsWith({"A"}, 0), &broken);
+        BrokenOptionsPrompt &broken = usePrompt<BrokenOptionsPrompt>();
+        TFormMain &w = start(settingsWith({"A"}, 0));
         if (common)
             commonOptions();
         else
@@ -201,7 +183,6 @@ private slots:
         QCOMPARE(broken.count(message), 1);
         QVERIFY(w.workspace().work.ErrorsOccurred);
         QCOMPARE(status(), QStringLiteral("Unmodified"));
-        form_.reset(); // the window goes before the prompt it was given
     }
 
     // ---------------------------------------------------------------- common options

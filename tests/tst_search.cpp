@@ -7,6 +7,7 @@
 #include "support/FakePlatform.h"
 #include "support/FakePrompt.h"
 #include "support/TempDir.h"
+#include "support/WindowFixture.h"
 #include "notes/NoteBoard.h"
 #include "notes/TResizer.h"
 #include "surface/DesktopCommands.h"
@@ -123,20 +124,12 @@ QByteArray passwordLines(const QString &password, int mode)
 
 } // namespace
 
-class SearchTest : public QObject {
+class SearchTest : public QObject, vl::test::WindowFixture {
     Q_OBJECT
-
-    QTemporaryDir dir_;
-    QString path_;
-    FakePrompt prompt_;
-    FakePlatform platform_;
-    std::unique_ptr<TFormMain> form_;
 
     TFormMain &start(const QByteArray &settings, bool shown = false)
     {
-        vl::test::writeAll(path_, settings);
-        form_ = std::make_unique<TFormMain>(prompt_, platform_, path_);
-        form_->FormCreate();
+        WindowFixture::start(settings);
         if (shown) {
             form_->resize(800, 600);
             form_->show();
@@ -167,12 +160,10 @@ class SearchTest : public QObject {
 private slots:
     void init()
     {
-        prompt_ = FakePrompt();
+        resetWindowFixture();
         platform_.launches.clear();
         platform_.sounds.clear();
         platform_.webPicture = QIcon();
-        path_ = dir_.filePath(QStringLiteral("vorlane.ini"));
-        QFile::remove(path_);
     }
     void cleanup() { form_.reset(); }
 

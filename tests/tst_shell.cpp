@@ -10,6 +10,7 @@
 #include "support/FakePlatform.h"
 #include "support/FakePrompt.h"
 #include "support/TempDir.h"
+#include "support/WindowFixture.h"
 #include "surface/DesktopSurface.h"
 #include "surface/FormMain.h"
 #include "surface/Selection.h"
@@ -32,8 +33,7 @@ namespace {
 
 QByteArray settingsWith(const QByteArray &general = {}, const QByteArray &page = {})
 {
-    return "[General]\r\nPage_Count=1\r\nActive_Page=0\r\n" + general + "\r\n[Page0]\r\nDesktop_Caption=Home\r\n"
-        + page + "\r\n";
+    return vl::test::desktopsSettings({QStringLiteral("Home")}, 0, general, {page});
 }
 
 QByteArray utf16(const QString &text)
@@ -71,20 +71,12 @@ QRect pixelsOf(const QImage &image, QRgb colour)
 
 } // namespace
 
-class ShellTest : public QObject {
+class ShellTest : public QObject, vl::test::WindowFixture {
     Q_OBJECT
-
-    QTemporaryDir dir_;
-    QString path_;
-    FakePrompt prompt_;
-    FakePlatform platform_;
-    std::unique_ptr<TFormMain> form_;
 
     TFormMain &start(const QByteArray &settings = settingsWith())
     {
-        vl::test::writeAll(path_, settings);
-        form_ = std::make_unique<TFormMain>(prompt_, platform_, path_);
-        form_->FormCreate();
+        WindowFixture::start(settings);
         form_->resize(600, 400);
         form_->show();
         if (!QTest::qWaitForWindowExposed(form_.get()))
@@ -97,10 +89,8 @@ class ShellTest : public QObject {
 private slots:
     void init()
     {
-        prompt_ = FakePrompt();
+        resetWindowFixture();
         platform_.links.clear();
-        path_ = dir_.filePath(QStringLiteral("vorlane.ini"));
-        QFile::remove(path_);
     }
     void cleanup() { form_.reset(); }
 

@@ -20,6 +20,17 @@ QWindow *windowOf(const QWidget *w)
     return w ? w->window()->windowHandle() : nullptr;
 }
 
+// Where the state of a tab or a shortcut starts: invalid once it is gone,
+// otherwise selectable and focusable.
+QAccessible::State pickableState(bool valid)
+{
+    QAccessible::State s;
+    s.invalid = !valid;
+    s.selectable = valid;
+    s.focusable = valid;
+    return s;
+}
+
 QRect toScreen(const QWidget *w, const QRect &r)
 {
     return QRect(w->mapToGlobal(r.topLeft()), r.size());
@@ -117,13 +128,9 @@ public:
     QAccessible::Role role() const override { return QAccessible::PageTab; }
     QAccessible::State state() const override
     {
-        QAccessible::State s;
-        if (!isValid()) {
-            s.invalid = true;
+        QAccessible::State s = pickableState(isValid());
+        if (s.invalid)
             return s;
-        }
-        s.selectable = true;
-        s.focusable = true;
         const bool current = strip_->currentIndex() == index_;
         s.selected = current;
         s.focused = current && strip_->hasFocus();
@@ -219,13 +226,9 @@ public:
     QAccessible::Role role() const override { return QAccessible::ListItem; }
     QAccessible::State state() const override
     {
-        QAccessible::State s;
-        if (!isValid()) {
-            s.invalid = true;
+        QAccessible::State s = pickableState(isValid());
+        if (s.invalid)
             return s;
-        }
-        s.selectable = true;
-        s.focusable = true;
         s.selected = item_->Selected;
         s.focused = surface_->hasFocus() && surface_->currentItem && surface_->currentItem() == item_;
         s.disabled = !surface_->isEnabled();

@@ -711,19 +711,26 @@ QPoint TFormMain::visibleNewPosition() const
     return {x, y};
 }
 
+// A new shortcut at `position` for `file`, its picture taken from the
+// file, the only one selected. Throws what creating it throws.
+void TFormMain::addFileShortcut(QPoint position, const QString &file, const QString &caption)
+{
+    selection_.UnFocused();
+    ws_.work.NewElementPosition = position;
+    ShortcutItem &item = shortcutCmds_.CreateNewItem();
+    AttachFile(item, file, platform_);
+    item.Picture.clear();
+    item.Label_Caption = caption;
+    itemAdded(item);
+    selection_.Focused(item, false);
+    Modified();
+    RefreshAll();
+}
+
 void TFormMain::FromSendTo(const QString &caption, const QString &path)
 {
     try {
-        selection_.UnFocused();
-        ws_.work.NewElementPosition = visibleNewPosition();
-        ShortcutItem &item = shortcutCmds_.CreateNewItem();
-        AttachFile(item, path, platform_);
-        item.Picture.clear();
-        item.Label_Caption = caption;
-        itemAdded(item);
-        selection_.Focused(item, false);
-        Modified();
-        RefreshAll();
+        addFileShortcut(visibleNewPosition(), path, caption);
     } catch (const std::exception &) {
         ws_.work.ErrorsOccurred = true;
         prompt_.ShowMessage(QStringLiteral("Error in TFormMain.FromSendTo"));
@@ -1051,17 +1058,8 @@ void TFormMain::DragDropFileDrop(const DropData &data, QPoint screenPos)
     if (finished_ || !ws_.activeDesktop())
         return;
     try {
-        selection_.UnFocused();
         const QPoint origin = surface_->mapToGlobal(QPoint(0, 0));
-        ws_.work.NewElementPosition = dropPosition(screenPos, origin, surface_->height());
-        ShortcutItem &item = shortcutCmds_.CreateNewItem();
-        AttachFile(item, data.file(), platform_);
-        item.Picture.clear();
-        item.Label_Caption = data.Title;
-        itemAdded(item);
-        selection_.Focused(item, false);
-        Modified();
-        RefreshAll();
+        addFileShortcut(dropPosition(screenPos, origin, surface_->height()), data.file(), data.Title);
     } catch (const std::exception &) {
         ws_.work.ErrorsOccurred = true;
         prompt_.ShowMessage(QStringLiteral("Error in TFormMain.DragDrop1FileDrop"));

@@ -228,6 +228,7 @@ private:
     // Everything again from the settings file, as it is now.
     void reloadAll();
     QPoint visibleNewPosition() const;
+    void addFileShortcut(QPoint position, const QString &file, const QString &caption);
     void applyWindowState(const GlobalSettings &g);
     void captureWindowState(GlobalSettings &g) const;
 

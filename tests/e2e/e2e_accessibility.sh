@@ -7,131 +7,48 @@
 #
 #   usage: e2e_accessibility.sh path/to/vorlane
 #
-# Needs Xvfb, openbox, dbus-daemon, at-spi2-core, python3-gi and
-# gir1.2-atspi-2.0 (tools/dev.sh test installs them). Every process it
-# starts is stopped by PID, with the services its buses started; nothing
-# outside its own temporary folder is touched. E2E_DISPLAY picks the display
-# number; otherwise a free one is found.
+# Needs Xvfb, openbox, xdotool, x11-utils, dbus-daemon, at-spi2-core,
+# python3-gi and gir1.2-atspi-2.0 (tools/dev.sh test installs them). Every
+# process it starts is stopped by PID, with the services its buses started;
+# nothing outside its own temporary folder is touched. E2E_DISPLAY picks the
+# display number; otherwise a free one is found.
 set -u
 
-bin=${1:-}
-if [ -z "$bin" ] || [ ! -x "$bin" ]; then
-    echo "FAIL: usage: $0 path/to/vorlane (got '${bin}')"
-    exit 1
-fi
-case $bin in /*) ;; *) bin=$PWD/$bin ;; esac
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/lib.sh"
 python=/usr/bin/python3
-for tool in Xvfb openbox dbus-daemon xdpyinfo "$python" /usr/libexec/at-spi-bus-launcher; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "FAIL: $tool is missing (tools/dev.sh test installs it)"
-        exit 1
-    fi
-done
+e2e_prepare vorlane-a11y "${1:-}" Xvfb openbox xdotool xprop xdpyinfo dbus-daemon dbus-send \
+    /usr/libexec/at-spi-bus-launcher "$python"
 if ! "$python" -c 'import gi; gi.require_version("Atspi", "2.0"); from gi.repository import Atspi' 2>/dev/null; then
-    echo "FAIL: python3-gi with gir1.2-atspi-2.0 is missing (tools/dev.sh test installs it)"
-    exit 1
+    e2e_abort "python3-gi with gir1.2-atspi-2.0 is missing (tools/dev.sh test installs it)"
 fi
-
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/vorlane-a11y.XXXXXX") || exit 1
-chmod 700 "$tmp"
-started=() # PIDs of what this script started, in order
-
-# Every descendant of a PID, deepest last: the buses start their services
-# (the registry daemon, the accessibility bus's own daemon) as children.
-descendants() {
-    local kid
-    for kid in $(ps -o pid= --ppid "$1" 2>/dev/null); do
-        echo "$kid"
-        descendants "$kid"
-    done
-}
-
-stop_tree() {
-    local pid kid
-    pid=$1
-    for kid in $(descendants "$pid" | tac); do kill -TERM "$kid" 2>/dev/null; done
-    kill -TERM "$pid" 2>/dev/null
-    for _ in $(seq 30); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-}
-
-cleanup() {
-    local i
-    for ((i = ${#started[@]} - 1; i >= 0; i--)); do stop_tree "${started[i]}"; done
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-
-# --- display and window manager -------------------------------------------
-
-display_up() { xdpyinfo -display ":$1" >/dev/null 2>&1; }
-start_xvfb() {
-    local n tries
-    local candidates=${E2E_DISPLAY:-$(seq 120 199 | shuf | head -n 20)}
-    for n in $candidates; do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp -noreset >"$tmp/xvfb.log" 2>&1 </dev/null &
-        started+=($!)
-        for tries in $(seq 100); do
-            display_up "$n" && [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$!" ] && break
-            sleep 0.1
-        done
-        if display_up "$n"; then
-            export DISPLAY=":$n"
-            return 0
-        fi
-    done
-    return 1
-}
-start_xvfb || { echo "FAIL: no display"; exit 1; }
-openbox --sm-disable >"$tmp/openbox.log" 2>&1 </dev/null &
-started+=($!)
-
-# --- buses -------------------------------------------------------------------
-
-mkdir -p "$tmp/home/.config" "$tmp/home/.local/share" "$tmp/home/.cache"
-mkdir -m 700 "$tmp/run"
-export HOME="$tmp/home" XDG_RUNTIME_DIR="$tmp/run"
-export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache"
-export VORLANE_REGISTRY="$HOME/registry.ini" VORLANE_SETTINGS="$tmp/vorlane.ini"
-export QT_QPA_PLATFORM=xcb
-unset SESSION_MANAGER AT_SPI_BUS_ADDRESS
-
-coproc BUS { exec dbus-daemon --session --nofork --print-address=1 2>"$tmp/bus.log"; }
-started+=($BUS_PID)
-read -r -t 10 address <&"${BUS[0]}" || { echo "FAIL: no session bus"; exit 1; }
-export DBUS_SESSION_BUS_ADDRESS=$address
-# --a11y=1 makes the bus report accessibility as enabled.
-/usr/libexec/at-spi-bus-launcher --launch-immediately --a11y=1 >"$tmp/atspi.log" 2>&1 </dev/null &
-started+=($!)
+e2e_start_display
+begin_scenario screen-reader
+start_a11y_bus || e2e_abort "no accessibility bus"
 
 # --- the desktops ------------------------------------------------------------
 
-cat >"$tmp/mark.sh" <<EOF
+cat >"$scene/mark.sh" <<EOF
 #!/bin/sh
-echo started >>"$tmp/marker"
+echo started >>"$scene/marker"
 EOF
-chmod +x "$tmp/mark.sh"
-echo "notes" >"$tmp/notes.txt"
+chmod +x "$scene/mark.sh"
+echo "notes" >"$scene/notes.txt"
 printf '%s\r\n' '[General]' 'Page_Count=3' 'Active_Page=1' '' \
     '[Page0]' 'Desktop_Caption=Home' '' \
     '[Page1]' 'Desktop_Caption=Work & Play' 'Item_CountTrue=2' '' \
-    '[Page1\Item1]' "AttachedFile=$tmp/notes.txt" 'Label_Caption=Notes' 'Item_Left=20' 'Item_Top=20' '' \
-    '[Page1\Item2]' "AttachedFile=$tmp/mark.sh" 'Label_Caption=Leave a mark' 'Item_Left=140' 'Item_Top=20' '' \
+    '[Page1\Item1]' "AttachedFile=$scene/notes.txt" 'Label_Caption=Notes' 'Item_Left=20' 'Item_Top=20' '' \
+    '[Page1\Item2]' "AttachedFile=$scene/mark.sh" 'Label_Caption=Leave a mark' 'Item_Left=140' 'Item_Top=20' '' \
     '[Page2]' 'Desktop_Caption=Spare' '' >"$VORLANE_SETTINGS"
 
 # Qt exposes its tree whatever the bus says about screen readers; it finds
 # the accessibility bus through the session bus, never by AT_SPI_BUS_ADDRESS.
-QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 NO_AT_BRIDGE=1 "$bin" >"$tmp/vorlane.log" 2>&1 </dev/null &
-program=$!
-started+=($program)
+QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 NO_AT_BRIDGE=1 start_copy
+program=$last_pid
 
 # --- the client ----------------------------------------------------------------
 
-"$python" - "$program" "$tmp/marker" <<'EOF'
+"$python" - "$program" "$scene/marker" <<'EOF'
 import os, sys, time, warnings
 import gi
 gi.require_version("Atspi", "2.0")
@@ -294,8 +211,7 @@ print("%d passed, %d failed" % (passed, failed))
 sys.exit(1 if failed else 0)
 EOF
 status=$?
-if [ $status -ne 0 ] && [ -s "$tmp/vorlane.log" ]; then
-    echo "    program output:"
-    tail -n 30 "$tmp/vorlane.log" | sed 's/^/    | /'
-fi
+# The client keeps its own tally; a failure there shows the logs here.
+((status == 0)) || failed=$((failed + 1))
+end_scenario
 exit $status

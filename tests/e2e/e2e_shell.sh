@@ -20,185 +20,19 @@
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
-bin=${1:-}
-if [ -z "$bin" ] || [ ! -x "$bin" ]; then
-    echo "FAIL: usage: $0 path/to/vorlane (got '${bin}')"
-    echo "0 passed, 1 failed"
-    exit 1
-fi
-case $bin in /*) ;; *) bin=$PWD/$bin ;; esac
+. "$here/lib.sh"
 # GTK comes with Debian's python, not with whatever python3 is first on
 # the PATH.
 python=/usr/bin/python3
-for tool in Xvfb openbox xdotool xprop xwininfo xdpyinfo wmctrl trayer dbus-daemon dbus-send \
-    /usr/libexec/at-spi-bus-launcher "$python"; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "FAIL: $tool is missing (tools/dev.sh test installs it)"
-        echo "0 passed, 1 failed"
-        exit 1
-    fi
-done
+e2e_prepare vorlane-e2e-shell "${1:-}" Xvfb openbox xdotool xprop xwininfo xdpyinfo wmctrl trayer \
+    dbus-daemon dbus-send /usr/libexec/at-spi-bus-launcher "$python"
 if ! "$python" -c 'import gi; gi.require_version("Gtk", "3.0"); gi.require_version("Atspi", "2.0"); from gi.repository import Gtk, Atspi' 2>/dev/null; then
-    echo "FAIL: GTK 3 or AT-SPI for $python is missing (python3-gi, gir1.2-gtk-3.0, gir1.2-atspi-2.0)"
-    echo "0 passed, 1 failed"
-    exit 1
+    e2e_abort "GTK 3 or AT-SPI for $python is missing (python3-gi, gir1.2-gtk-3.0, gir1.2-atspi-2.0)"
 fi
-
-passed=0
-failed=0
-pass() { echo "PASS: $*"; passed=$((passed + 1)); }
-fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
-check() {
-    local what=$1
-    shift
-    if "$@"; then pass "$what"; else fail "$what"; fi
-}
-
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/vorlane-e2e-shell.XXXXXX") || exit 1
-chmod 700 "$tmp"
-xvfb_pid=
-wm_pid=
-helpers=() # every process a scenario started: program copies, drag sources, the tray host
-
-# Polls "$@" every 0.1 s for at most $1 seconds.
-wait_for() {
-    local steps=$(($1 * 10))
-    shift
-    until "$@"; do
-        ((steps-- > 0)) || return 1
-        sleep 0.1
-    done
-}
-
-# Alive, not a zombie, and still our own child: a PID alone could have been
-# reused by someone else's process once ours was reaped.
-is_running() {
-    local stat state ppid
-    stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
-    read -r state ppid _ <<<"${stat##*)}"
-    [ "$state" != Z ] && [ "$ppid" = "$$" ]
-}
-is_gone() { ! is_running "$1"; }
-since() { awk -v a="$1" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }'; }
-status_of() { wait "$1" 2>/dev/null; }
-
-stop_pid() {
-    local pid=$1
-    is_running "$pid" || return 0
-    kill -TERM "$pid" 2>/dev/null
-    wait_for 10 is_gone "$pid" || kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-    return 0
-}
-
-stop_helpers() {
-    local i
-    for ((i = ${#helpers[@]} - 1; i >= 0; i--)); do stop_pid "${helpers[i]}"; done
-    helpers=()
-}
-
-cleanup() {
-    stop_helpers
-    [ -n "$wm_pid" ] && stop_pid "$wm_pid"
-    [ -n "$xvfb_pid" ] && stop_pid "$xvfb_pid"
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-trap 'exit 129' HUP
-
-# --- the display ----------------------------------------------------------
-
-xvfb_up() {
-    local n=$1
-    # The lock names the server that owns the display; a racing run that
-    # took the number first would answer xdpyinfo too.
-    [ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X$n-lock")" = "$xvfb_pid" ] \
-        && xdpyinfo -display ":$n" >/dev/null 2>&1
-}
-
-# Xvfb keeps its framebuffer in an XWD file here.
-fb_dir="$tmp/fb"
-mkdir -p "$fb_dir"
-screen_w=1920
-screen_h=1080
-
-start_xvfb() {
-    local i n attempts=0 steps
-    local first=$((RANDOM % 110))
-    for ((i = 0; i < 110 && attempts < 8; i++)); do
-        n=$((90 + (first + i) % 110))
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        attempts=$((attempts + 1))
-        Xvfb ":$n" -screen 0 "${screen_w}x${screen_h}x24" -nolisten tcp -noreset -fbdir "$fb_dir" \
-            >"$tmp/xvfb.log" 2>&1 </dev/null &
-        xvfb_pid=$!
-        steps=150
-        until xvfb_up "$n"; do
-            is_running "$xvfb_pid" && ((steps-- > 0)) || break
-            sleep 0.1
-        done
-        if xvfb_up "$n"; then
-            export DISPLAY=":$n"
-            return 0
-        fi
-        stop_pid "$xvfb_pid"
-        xvfb_pid=
-    done
-    return 1
-}
-
-wm_up() {
-    is_running "$wm_pid" && xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
-}
-
-start_openbox() {
-    openbox --sm-disable >"$tmp/openbox.log" 2>&1 </dev/null &
-    wm_pid=$!
-    wait_for 15 wm_up
-}
-
-# --- one copy of the program ----------------------------------------------
-
-mkdir -p "$tmp/home" "$tmp/home/.config" "$tmp/home/.local/share" "$tmp/home/.cache"
-export HOME="$tmp/home"
-export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache"
-export VORLANE_REGISTRY="$HOME/registry.ini"
-export QT_QPA_PLATFORM=xcb
-unset SESSION_MANAGER
 # No session bus: the tray icon is then the embedded window of the
 # notification-area protocol, which the test can find and click, on every
 # machine alike.
 unset DBUS_SESSION_BUS_ADDRESS
-# Qt 6.4 given this connects to the accessibility bus but never registers;
-# it must find the bus through the session bus.
-unset AT_SPI_BUS_ADDRESS
-
-scene=
-begin_scenario() {
-    scene="$tmp/$1"
-    mkdir -p "$scene"
-    mkdir -m 700 "$scene/run"
-    export XDG_RUNTIME_DIR="$scene/run"
-    export VORLANE_SETTINGS="$scene/vorlane.ini"
-    echo "--- $1"
-    scene_failed_before=$failed
-    scene_started=$EPOCHREALTIME
-}
-
-end_scenario() {
-    stop_helpers
-    if ((failed > scene_failed_before)); then
-        local log
-        for log in "$scene"/*.log; do
-            [ -s "$log" ] || continue
-            echo "    ${log##*/}:"
-            sed 's/^/    | /' "$log" | tail -n 30
-        done
-    fi
-    echo "    ($(since "$scene_started") s)"
-}
 
 # A desktop painted pure red, the window where $1 (left top width height)
 # puts it, tabs on top.
@@ -207,57 +41,6 @@ write_settings() {
     read -r left top width height <<<"$1"
     printf '[General]\r\nPage_Count=1\r\nActive_Page=0\r\nTab_Position=1\r\nFormMaximized_Key=0\r\nFormLeft_Key=%d\r\nFormTop_Key=%d\r\nFormWidth_Key=%d\r\nFormHeight_Key=%d\r\n\r\n[Page0]\r\nDesktop_Caption=Work\r\nBG_Color=255\r\n' \
         "$left" "$top" "$width" "$height" >"$VORLANE_SETTINGS"
-}
-
-last_pid=
-start_copy() {
-    "$bin" >>"$scene/vorlane.log" 2>&1 </dev/null &
-    last_pid=$!
-    helpers+=("$last_pid")
-}
-
-# xwininfo without an id waits for a click on a window: never call it so.
-window_info() { [ -n "$1" ] && xwininfo -id "$1" 2>/dev/null; }
-map_state() { window_info "$1" | sed -n 's/^ *Map State: *//p'; }
-wm_state() { xprop -id "$1" WM_STATE 2>/dev/null | sed -n 's/^.*window state: *//p'; }
-
-# The main window of a copy: titled "Vorlane", of the normal type, shown.
-# (Qt's hidden group leader and the splash carry the same title; only a
-# plain window lists NORMAL first.)
-win=
-find_main_window() {
-    local w
-    for w in $(xdotool search --all --pid "$1" --name '^Vorlane$' 2>/dev/null); do
-        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q '= _NET_WM_WINDOW_TYPE_NORMAL\b' || continue
-        [ "$(map_state "$w")" = IsViewable ] || continue
-        win=$w
-        return 0
-    done
-    return 1
-}
-
-start_and_wait_window() {
-    win=
-    start_copy
-    wait_for 20 find_main_window "$last_pid"
-}
-
-viewable() { [ "$(map_state "$1")" = IsViewable ] && [ "$(wm_state "$1")" = Normal ]; }
-minimised() {
-    [ "$(map_state "$1")" != IsViewable ] \
-        && { [ "$(wm_state "$1")" = Iconic ] || xprop -id "$1" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_HIDDEN; }
-}
-has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
-
-focus_window() {
-    timeout 10 xdotool windowactivate --sync "$1" >/dev/null 2>&1
-    wait_for 10 has_focus "$1" || return 1
-    sleep 0.2
-}
-
-press() {
-    xdotool key --delay 60 "$@"
-    sleep 0.1
 }
 
 # A polite close, as the close box does it: the window manager sends
@@ -274,19 +57,6 @@ term_and_wait() {
     check "it ends with status 0 after SIGTERM" status_of "$1"
 }
 
-section_lines() {
-    tr -d '\r' <"$VORLANE_SETTINGS" 2>/dev/null | awk -v want="[$1]" '
-        /^\[/ { inside = ($0 == want); next }
-        inside && NF { print }'
-}
-# The [section] of the settings file whose AttachedFile= is exactly $1.
-item_section_of() {
-    tr -d '\r' <"$VORLANE_SETTINGS" 2>/dev/null | awk -v want="AttachedFile=$1" '
-        /^\[/ { if (hit) exit; n = 0; hit = 0 }
-        { sec[n++] = $0; if ($0 == want) hit = 1 }
-        END { if (hit) for (i = 0; i < n; i++) print sec[i] }'
-}
-holds_line() { grep -qxF -- "$2" <<<"$1"; }
 # Section text $1 places its element at $2 $3.
 places_at() { holds_line "$1" "Item_Left=$2" && holds_line "$1" "Item_Top=$3"; }
 no_command() { ! grep -q '^CommandString=.' <<<"$1"; }
@@ -300,34 +70,6 @@ geometry_of() {
 }
 
 # --- the screen's pixels ----------------------------------------------------
-
-# The framebuffer file is XWD: a header of big-endian 32-bit fields, a
-# colour map of 12-byte entries, then the pixels row by row.
-fb_file() { echo "$fb_dir/Xvfb_screen0"; }
-fb_field() { od -An -tu1 -j "$1" -N 4 "$(fb_file)" 2>/dev/null | awk 'NF == 4 { print (($1 * 256 + $2) * 256 + $3) * 256 + $4 }'; }
-fb_data=
-fb_stride=
-fb_order=
-fb_layout() {
-    [ -n "$fb_data" ] && return 0
-    local header order bpp stride red green blue colours
-    header=$(fb_field 0) order=$(fb_field 28) bpp=$(fb_field 44) stride=$(fb_field 48)
-    red=$(fb_field 56) green=$(fb_field 60) blue=$(fb_field 64) colours=$(fb_field 76)
-    [ "$bpp" = 32 ] && [ "$red" = 16711680 ] && [ "$green" = 65280 ] && [ "$blue" = 255 ] || return 1
-    fb_data=$((header + colours * 12)) fb_stride=$stride fb_order=$order
-}
-fb_row() {
-    od -An -tu1 -v -w4 -j $((fb_data + $2 * fb_stride + $1 * 4)) -N $(($3 * 4)) "$(fb_file)" 2>/dev/null \
-        | awk -v lsb=$((fb_order == 0)) 'NF == 4 { if (lsb) print $3, $2, $1; else print $2, $3, $4 }'
-}
-first_red() { awk '$0 == "255 0 0" { print NR - 1; found = 1; exit } END { exit !found }'; }
-fb_first_red_down() {
-    local i
-    for ((i = 0; i < $3; i++)); do
-        [ "$(fb_row "$1" $(($2 + i)) 1)" = "255 0 0" ] && { echo "$i"; return 0; }
-    done
-    return 1
-}
 
 # Where the red page of window $1 begins on the screen: the first red pixel
 # down the column through the window's middle, then along that row. Sets
@@ -343,6 +85,15 @@ find_page_origin() {
     page_y=$(fb_first_red_down $((ax + width / 2)) "$ay" 100) || return 1
     dx=$(fb_row "$ax" $((ay + page_y + 10)) 100 | first_red) || return 1
     page_sx=$((ax + dx)) page_sy=$((ay + page_y))
+}
+
+# Starts a copy on the settings file as written, waits for its window and
+# finds where its red page begins; false, with the failure told, if not.
+start_on_red_page() {
+    start_and_wait_window || { fail "no window"; return 1; }
+    # The pointer is drawn into the framebuffer: keep it out of the way.
+    xdotool mousemove 0 0
+    wait_for 10 find_page_origin "$win" || { fail "no red page found in the window's pixels"; return 1; }
 }
 
 # --- scenarios --------------------------------------------------------------
@@ -409,18 +160,11 @@ scenario_drops() {
     printf '[Desktop Entry]\nType=Link\nName=Team Notes\nURL=file:///tmp\n' >"$file"
     local address="https://example.org/plans?id=7&view=full"
     local title="Plans for Q3 – draft"
-    if ! start_and_wait_window; then
-        fail "no window"
+    if ! start_on_red_page; then
         end_scenario
         return
     fi
     local pid=$last_pid w=$win
-    xdotool mousemove 0 0
-    if ! wait_for 10 find_page_origin "$w"; then
-        fail "no red page found in the window's pixels"
-        end_scenario
-        return
-    fi
     echo "    (the page begins at $page_sx,$page_sy on the screen)"
     local file_src link_src
     if start_source "File source" 40 700 uri-list "$file"; then
@@ -518,14 +262,6 @@ find_tray_icon() {
     return 1
 }
 
-popup_shown() {
-    local w
-    for w in $(xdotool search --all --pid "$1" --onlyvisible --name '.*' 2>/dev/null); do
-        window_info "$w" | grep -q 'Override Redirect State: yes' && return 0
-    done
-    return 1
-}
-
 tray_host_win=
 find_tray_host() {
     local w
@@ -603,20 +339,6 @@ windows_titled() {
     done
 }
 one_window_titled() { [ "$(windows_titled "$1" "$2" | wc -l)" = 1 ]; }
-
-# A private session bus with an accessibility bus on it, for this scenario's
-# processes only: Qt then shows its widgets over AT-SPI.
-a11y_up() { dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1; }
-start_a11y_bus() {
-    dbus-daemon --session --nofork --print-address=1 >"$scene/bus.address" 2>"$scene/dbus.log" </dev/null &
-    helpers+=("$!")
-    wait_for 10 test -s "$scene/bus.address" || return 1
-    export DBUS_SESSION_BUS_ADDRESS
-    DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$scene/bus.address")
-    /usr/libexec/at-spi-bus-launcher --launch-immediately --a11y=1 >"$scene/a11y.log" 2>&1 </dev/null &
-    helpers+=("$!")
-    wait_for 10 a11y_up
-}
 
 scenario_help() {
     begin_scenario help
@@ -707,18 +429,11 @@ geometry_is() { [ "$(geometry_of "$1")" = "$2" ]; }
 scenario_compact_strip() {
     begin_scenario compact-strip
     write_settings "300 200 700 500"
-    if ! start_and_wait_window; then
-        fail "no window"
+    if ! start_on_red_page; then
         end_scenario
         return
     fi
     local pid=$last_pid w=$win
-    xdotool mousemove 0 0
-    if ! wait_for 10 find_page_origin "$w"; then
-        fail "no red page found in the window's pixels"
-        end_scenario
-        return
-    fi
     local before frames
     before=$(geometry_of "$w")
     frames=$(frame_extents "$w")
@@ -770,31 +485,10 @@ scenario_compact_strip() {
 
 # --- main -------------------------------------------------------------------
 
-if ! start_xvfb; then
-    fail "no Xvfb display could be started (see below)"
-    cat "$tmp/xvfb.log" 2>/dev/null
-    echo "$passed passed, $failed failed"
-    exit 1
-fi
-if ! start_openbox; then
-    fail "openbox did not come up"
-    cat "$tmp/openbox.log"
-    echo "$passed passed, $failed failed"
-    exit 1
-fi
-echo "display $DISPLAY, Xvfb $xvfb_pid, openbox $wm_pid"
-# The first XTEST key on a fresh server switches the keyboard map under the
-# clients, and a key sent then can be lost; spend it on nothing.
-xdotool key --delay 60 shift
-sleep 0.3
-
-started_all=$EPOCHREALTIME
+e2e_start_display
 scenario_drops
 scenario_close_without_tray
 scenario_tray
 scenario_help
 scenario_compact_strip
-echo "all scenarios: $(since "$started_all") s"
-
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+e2e_finish

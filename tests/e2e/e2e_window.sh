@@ -16,153 +16,12 @@
 # own temporary folder is touched.
 set -u
 
-bin=${1:-}
-if [ -z "$bin" ] || [ ! -x "$bin" ]; then
-    echo "FAIL: usage: $0 path/to/vorlane (got '${bin}')"
-    echo "0 passed, 1 failed"
-    exit 1
-fi
-# Copies started in other folders need it absolute.
-case $bin in /*) ;; *) bin=$PWD/$bin ;; esac
-for tool in Xvfb openbox xdotool xprop xwininfo xdpyinfo; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "FAIL: $tool is missing (tools/dev.sh test installs it)"
-        echo "0 passed, 1 failed"
-        exit 1
-    fi
-done
-
-passed=0
-failed=0
-pass() { echo "PASS: $*"; passed=$((passed + 1)); }
-fail() { echo "FAIL: $*"; failed=$((failed + 1)); }
-check() {
-    local what=$1
-    shift
-    if "$@"; then pass "$what"; else fail "$what"; fi
-}
-
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/vorlane-e2e.XXXXXX") || exit 1
-chmod 700 "$tmp"
-xvfb_pid=
-wm_pid=
-copies=() # every copy of the program this script started
-
-# Polls "$@" every 0.1 s for at most $1 seconds.
-wait_for() {
-    local steps=$(($1 * 10))
-    shift
-    until "$@"; do
-        ((steps-- > 0)) || return 1
-        sleep 0.1
-    done
-}
-
-# Alive, not a zombie, and still our own child: a PID alone could have been
-# reused by someone else's process once ours was reaped.
-is_running() {
-    local stat state ppid
-    stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
-    # The command name may hold spaces and parentheses; state and parent
-    # follow the last ')'.
-    read -r state ppid _ <<<"${stat##*)}"
-    [ "$state" != Z ] && [ "$ppid" = "$$" ]
-}
-is_gone() { ! is_running "$1"; }
-
-# Seconds since an $EPOCHREALTIME value, one decimal.
-since() { awk -v a="$1" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", b - a }'; }
-
-# Exit status of an ended child (bash keeps it after reaping).
-status_of() {
-    wait "$1" 2>/dev/null
-}
-
-stop_pid() {
-    local pid=$1
-    is_running "$pid" || return 0
-    kill -TERM "$pid" 2>/dev/null
-    wait_for 10 is_gone "$pid" || kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-    return 0
-}
-
-stop_copies() {
-    local pid
-    for pid in "${copies[@]}"; do stop_pid "$pid"; done
-}
-
-cleanup() {
-    stop_copies
-    stop_client_watch
-    [ -n "$wm_pid" ] && stop_pid "$wm_pid"
-    [ -n "$xvfb_pid" ] && stop_pid "$xvfb_pid"
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-trap 'exit 129' HUP
-
-# --- the display ----------------------------------------------------------
-
-xvfb_up() {
-    local n=$1
-    # The lock names the server that owns the display; a racing run that
-    # took the number first would answer xdpyinfo too.
-    [ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X$n-lock")" = "$xvfb_pid" ] \
-        && xdpyinfo -display ":$n" >/dev/null 2>&1
-}
-
-# Xvfb keeps its framebuffer in an XWD file here.
-fb_dir="$tmp/fb"
-mkdir -p "$fb_dir"
-
-start_xvfb() {
-    local i n attempts=0 steps
-    local first=$((RANDOM % 110))
-    for ((i = 0; i < 110 && attempts < 8; i++)); do
-        n=$((90 + (first + i) % 110))
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        attempts=$((attempts + 1))
-        # -fbdir: the screen's pixels, readable without a screenshot tool.
-        Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp -noreset -fbdir "$fb_dir" >"$tmp/xvfb.log" 2>&1 </dev/null &
-        xvfb_pid=$!
-        steps=150
-        until xvfb_up "$n"; do
-            # Gone: another server took the number between our look and
-            # our start.
-            is_running "$xvfb_pid" && ((steps-- > 0)) || break
-            sleep 0.1
-        done
-        if xvfb_up "$n"; then
-            export DISPLAY=":$n"
-            return 0
-        fi
-        stop_pid "$xvfb_pid"
-        xvfb_pid=
-    done
-    return 1
-}
-
-wm_up() {
-    is_running "$wm_pid" && xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
-}
-
-start_openbox() {
-    openbox --sm-disable >"$tmp/openbox.log" 2>&1 </dev/null &
-    wm_pid=$!
-    wait_for 15 wm_up
-}
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/lib.sh"
+e2e_prepare vorlane-e2e "${1:-}" Xvfb openbox xdotool xprop xwininfo xdpyinfo
+cleanup_hooks+=(stop_client_watch)
 
 # --- one copy of the program ----------------------------------------------
-
-mkdir -p "$tmp/home" "$tmp/home/.config" "$tmp/home/.local/share" "$tmp/home/.cache"
-export HOME="$tmp/home"
-export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache"
-export VORLANE_REGISTRY="$HOME/registry.ini"
-export QT_QPA_PLATFORM=xcb
-unset SESSION_MANAGER
 
 # A settings file without most keys: any save adds them, so "nothing was
 # saved" shows as "the file is byte for byte the same".
@@ -170,34 +29,9 @@ minimal_settings() {
     printf '[General]\r\nPage_Count=1\r\n' >"$VORLANE_SETTINGS"
 }
 
-# Fresh runtime folder (lock, socket) and settings file per scenario.
-scene=
 begin_scenario() {
-    scene="$tmp/$1"
-    mkdir -p "$scene"
-    mkdir -m 700 "$scene/run"
-    export XDG_RUNTIME_DIR="$scene/run"
-    export VORLANE_SETTINGS="$scene/vorlane.ini"
+    e2e_begin_scenario "$1"
     minimal_settings
-    echo "--- $1"
-    scene_failed_before=$failed
-    scene_started=$EPOCHREALTIME
-}
-
-end_scenario() {
-    stop_copies
-    if ((failed > scene_failed_before)) && [ -s "$scene/vorlane.log" ]; then
-        echo "    program output:"
-        sed 's/^/    | /' "$scene/vorlane.log" | tail -n 40
-    fi
-    echo "    ($(since "$scene_started") s)"
-}
-
-last_pid=
-start_copy() {
-    "$bin" >>"$scene/vorlane.log" 2>&1 </dev/null &
-    last_pid=$!
-    copies+=("$last_pid")
 }
 
 # A copy started in another folder, with arguments: relative paths on its
@@ -208,65 +42,17 @@ start_copy_in() {
     shift
     (cd "$folder" && exec "$bin" "$@") >>"$scene/vorlane.log" 2>&1 </dev/null &
     last_pid=$!
-    copies+=("$last_pid")
+    helpers+=("$last_pid")
 }
 
+# Here every helper is a copy of the program.
 running_copies() {
     local pid n=0
-    for pid in "${copies[@]}"; do is_running "$pid" && n=$((n + 1)); done
+    for pid in "${helpers[@]}"; do is_running "$pid" && n=$((n + 1)); done
     echo "$n"
 }
 
 at_most_one_running() { [ "$(running_copies)" -le 1 ]; }
-
-map_state() { xwininfo -id "$1" 2>/dev/null | sed -n 's/^ *Map State: *//p'; }
-wm_state() { xprop -id "$1" WM_STATE 2>/dev/null | sed -n 's/^.*window state: *//p'; }
-
-# The main window of a copy: titled "Vorlane", of the normal type, shown.
-# Qt's hidden group-leader window and the splash carry the same title, and
-# a signal sent while only the splash shows finds no handler yet. (--all:
-# by default xdotool joins --pid and --name with "or", and then finds the
-# windows of every other copy too.)
-win=
-find_main_window() {
-    local w
-    for w in $(xdotool search --all --pid "$1" --name '^Vorlane$' 2>/dev/null); do
-        # Qt lists NORMAL last on every window as a fallback, the splash
-        # included; only a plain window has it first.
-        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q '= _NET_WM_WINDOW_TYPE_NORMAL\b' || continue
-        [ "$(map_state "$w")" = IsViewable ] || continue
-        win=$w
-        return 0
-    done
-    return 1
-}
-
-# Starts a copy and waits for its window; sets last_pid and win.
-start_and_wait_window() {
-    win=
-    start_copy
-    wait_for 20 find_main_window "$last_pid"
-}
-
-viewable() { [ "$(map_state "$1")" = IsViewable ] && [ "$(wm_state "$1")" = Normal ]; }
-minimised() {
-    [ "$(map_state "$1")" != IsViewable ] \
-        && { [ "$(wm_state "$1")" = Iconic ] || xprop -id "$1" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_HIDDEN; }
-}
-has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
-
-# Keys go through XTEST to whatever has the focus, as a user's would, so
-# the window must really hold it first.
-focus_window() {
-    timeout 10 xdotool windowactivate --sync "$1" >/dev/null 2>&1
-    wait_for 10 has_focus "$1" || return 1
-    sleep 0.2
-}
-
-press() {
-    xdotool key --delay 60 "$@"
-    sleep 0.1
-}
 
 file_sum() { md5sum <"$VORLANE_SETTINGS" 2>/dev/null || echo absent; }
 saved_in_full() {
@@ -324,11 +110,11 @@ scenario_three_at_once() {
     local round pid n ok
     # Several rounds: a race that two copies win shows up only now and then.
     for round in 1 2 3; do
-        local base=${#copies[@]}
+        local base=${#helpers[@]}
         start_copy
         start_copy
         start_copy
-        local -a trio=("${copies[@]:base}")
+        local -a trio=("${helpers[@]:base}")
         wait_for 20 at_most_one_running
         n=$(running_copies)
         check "round $round: exactly one of three copies started together runs (found $n)" test "$n" = 1
@@ -347,7 +133,7 @@ scenario_three_at_once() {
             # The survivor must also be the one serving the wake-up socket.
             check "round $round: a later start hands over to the survivor" second_start_hands_over "$survivor"
         fi
-        stop_copies
+        stop_helpers
         check "round $round: lock and socket are gone after the end" \
             test ! -e "$(lock_file)" -a ! -e "$(socket_file)"
     done
@@ -467,15 +253,6 @@ scenario_signals() {
 
 handoff_file() { echo "$XDG_RUNTIME_DIR/vl30399.tmp"; }
 
-# The [section] of the settings file whose AttachedFile= is exactly $1, its
-# lines without the CR, or nothing.
-item_section_of() {
-    tr -d '\r' <"$VORLANE_SETTINGS" 2>/dev/null | awk -v want="AttachedFile=$1" '
-        /^\[/ { if (hit) exit; n = 0; hit = 0 }
-        { sec[n++] = $0; if ($0 == want) hit = 1 }
-        END { if (hit) for (i = 0; i < n; i++) print sec[i] }'
-}
-holds_line() { grep -qxF -- "$2" <<<"$1"; }
 settings_line() { tr -d '\r' <"$VORLANE_SETTINGS" 2>/dev/null | grep -qxF -- "$1"; }
 is_item_header() { [[ $1 =~ ^\[Page0\\Item[0-9]+\]$ ]]; }
 
@@ -653,16 +430,6 @@ focus_dialog() {
     wait_for 10 has_focus "$1" || { timeout 10 xdotool windowactivate --sync "$1" >/dev/null 2>&1 && wait_for 10 has_focus "$1"; }
 }
 
-# A pop-up of copy $1 is shown: a mapped window that bypasses the window
-# manager.
-popup_shown() {
-    local w
-    for w in $(xdotool search --all --pid "$1" --onlyvisible --name '.*' 2>/dev/null); do
-        xwininfo -id "$w" 2>/dev/null | grep -q 'Override Redirect State: yes' && return 0
-    done
-    return 1
-}
-
 # Opens the desktop menu of copy $1 with a right click on the empty
 # background of its window $2 and walks $3 entries down; Return then
 # chooses. The menu has no accelerators.
@@ -738,7 +505,7 @@ scenario_password_prompt_term() {
     else
         fail "no prompt \"Password for Secret Desktop\" within 20 s"
     fi
-    stop_copies
+    stop_helpers
     stop_client_watch
     # Qt's main window carries the type NORMAL first; the splash lists it
     # last, a dialog never.
@@ -854,18 +621,11 @@ scenario_reload_term() {
         else
             fail "delay $delay: no focused question \"Warning\" after Ctrl+F5"
         fi
-        stop_copies
+        stop_helpers
         check "delay $delay: desktops and shortcut counts are as before" test "$(file_shape)" = "$shape"
         check "delay $delay: the settings file is byte for byte unchanged" test "$(file_sum)" = "$before"
     done
     end_scenario
-}
-
-# The [section] named $1 (without brackets), its lines without the CR.
-section_lines() {
-    tr -d '\r' <"$VORLANE_SETTINGS" 2>/dev/null | awk -v want="[$1]" '
-        /^\[/ { inside = ($0 == want); next }
-        inside && NF { print }'
 }
 
 scenario_handoff_during_question() {
@@ -961,7 +721,7 @@ scenario_term_during_question() {
         check "the handed file not yet added waits in the hand-off file" test -e "$(handoff_file)"
         start_and_wait_window || fail "the next start shows no window"
         check "the next start picks the hand-off file up" wait_for 10 test ! -e "$(handoff_file)"
-        stop_copies
+        stop_helpers
     fi
     check "the handed file is a shortcut of Alpha" test "$(head -n 1 <<<"$(item_section_of "$expected")")" = '[Page0\Item1]'
     end_scenario
@@ -1014,39 +774,9 @@ scenario_rename_message() {
 
 # --- the real mouse on the page -------------------------------------------
 
-# The framebuffer file is XWD: a header of big-endian 32-bit fields, a
-# colour map of 12-byte entries, then the pixels row by row.
-fb_file() { echo "$fb_dir/Xvfb_screen0"; }
-fb_field() { od -An -tu1 -j "$1" -N 4 "$(fb_file)" 2>/dev/null | awk 'NF == 4 { print (($1 * 256 + $2) * 256 + $3) * 256 + $4 }'; }
-fb_data=
-fb_stride=
-fb_order=
-fb_layout() {
-    [ -n "$fb_data" ] && return 0
-    local header order bpp stride red green blue colours
-    header=$(fb_field 0) order=$(fb_field 28) bpp=$(fb_field 44) stride=$(fb_field 48)
-    red=$(fb_field 56) green=$(fb_field 60) blue=$(fb_field 64) colours=$(fb_field 76)
-    # What a 24-bit Xvfb screen holds: 4 bytes a pixel, red in the high byte.
-    [ "$bpp" = 32 ] && [ "$red" = 16711680 ] && [ "$green" = 65280 ] && [ "$blue" = 255 ] || return 1
-    fb_data=$((header + colours * 12)) fb_stride=$stride fb_order=$order
-}
-# The pixels from screen pixel $1 $2 on, $3 of them along the row, as
-# "red green blue" lines.
-fb_row() {
-    od -An -tu1 -v -w4 -j $((fb_data + $2 * fb_stride + $1 * 4)) -N $(($3 * 4)) "$(fb_file)" 2>/dev/null \
-        | awk -v lsb=$((fb_order == 0)) 'NF == 4 { if (lsb) print $3, $2, $1; else print $2, $3, $4 }'
-}
-first_red() { awk '$0 == "255 0 0" { print NR - 1; found = 1; exit } END { exit !found }'; }
 # How many pixels lie before the first pure red one on the row from screen
-# pixel $1 $2 on, or on the column down from it; at most $3 are looked at.
+# pixel $1 $2 on; at most $3 are looked at.
 fb_first_red_right() { fb_row "$1" "$2" "$3" | first_red; }
-fb_first_red_down() {
-    local i
-    for ((i = 0; i < $3; i++)); do
-        [ "$(fb_row "$1" $(($2 + i)) 1)" = "255 0 0" ] && { echo "$i"; return 0; }
-    done
-    return 1
-}
 
 # Where the page of window $1 begins, in window coordinates, for a desktop
 # painted pure red (BG_Color=255): the first red pixel of the row through
@@ -1461,25 +1191,7 @@ scenario_common_options() {
 
 # --- main -------------------------------------------------------------------
 
-if ! start_xvfb; then
-    fail "no Xvfb display could be started (see below)"
-    cat "$tmp/xvfb.log" 2>/dev/null
-    echo "$passed passed, $failed failed"
-    exit 1
-fi
-if ! start_openbox; then
-    fail "openbox did not come up"
-    cat "$tmp/openbox.log"
-    echo "$passed passed, $failed failed"
-    exit 1
-fi
-echo "display $DISPLAY, Xvfb $xvfb_pid, openbox $wm_pid"
-# The first XTEST key on a fresh server switches the keyboard map under the
-# clients, and a shortcut sent then can be lost; spend it on nothing.
-xdotool key --delay 60 shift
-sleep 0.3
-
-started_all=$EPOCHREALTIME
+e2e_start_display
 scenario_start
 scenario_second_start
 scenario_three_at_once
@@ -1499,7 +1211,4 @@ scenario_band_and_drag
 scenario_menu_delete
 scenario_note_edit_move
 scenario_common_options
-echo "all scenarios: $(since "$started_all") s"
-
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+e2e_finish
