@@ -6,9 +6,9 @@
 #include "app/SplashWindow.h"
 #include "platform/Platform.h"
 #include "shortcuts/ShortcutFiles.h"
-#include "common/ColourConv.h"
 #include "surface/Accessibility.h"
 #include "surface/DesktopSurface.h"
+#include "surface/FormMainViews.h"
 #include "notes/NoteBoard.h"
 #include "notes/TResizer.h"
 #include "options/CommonOptions.h"
@@ -45,126 +45,6 @@
 #include <QVBoxLayout>
 
 namespace vl {
-
-// What loading and saving need from the window.
-class TFormMain::Host : public SettingsHost {
-public:
-    explicit Host(TFormMain &w) : w_(w) {}
-
-    void loadProgressTotal(int total) override
-    {
-        if (w_.splash_)
-            w_.splash_->setTotal(total);
-    }
-    void loadProgressStep(int number) override
-    {
-        // Drawn at once: a small file loads faster than the event loop
-        // would get round to painting, and every number is to be seen.
-        if (w_.splash_)
-            w_.splash_->showCurrent(number);
-    }
-    void processEvents() override
-    {
-        // Paints, timers and signals go on while a large file loads; input
-        // waits, so no command can act on desktops that are half built, and
-        // whatever else arrives waits as an outside request. A round of
-        // events every few milliseconds keeps the window alive; one per
-        // desktop would cost more than the desktops themselves.
-        if (sinceEvents_.isValid() && sinceEvents_.elapsed() < 15)
-            return;
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        sinceEvents_.start();
-    }
-    void applyWindowState(const GlobalSettings &g) override { w_.applyWindowState(g); }
-    void captureWindowState(GlobalSettings &g) override { w_.captureWindowState(g); }
-    void flushEdits() override { w_.notes_->flush(); }
-    bool canShowPicture(const QString &path) override { return canDecodePicture(path); }
-    void setAttachedFile(ShortcutItem &item, const QString &file) override { AttachFile(item, file, w_.platform_); }
-    void desktopChanged() override
-    {
-        w_.desktopsChanged();
-        w_.showActiveDesktop();
-        w_.PageControl1Change();
-    }
-    void reloadStarted() override
-    {
-        ownSplash_ = new TfrmSplash;
-        w_.splash_ = ownSplash_;
-        ownSplash_->show();
-    }
-    void reloadFinished() override
-    {
-        delete ownSplash_.data();
-        w_.splash_ = nullptr;
-    }
-    void setSaveState(const QString &text) override { w_.status_->setSaveState(text); }
-    void statusMessage(const QString &text) override { w_.status_->showMessage(text); }
-
-private:
-    TFormMain &w_;
-    QPointer<TfrmSplash> ownSplash_;
-    QElapsedTimer sinceEvents_;
-};
-
-// What the option dialogs change in the window, each time after the model.
-class TFormMain::Options : public OptionsView {
-public:
-    explicit Options(TFormMain &w) : w_(w) {}
-
-    void lookChanged() override
-    {
-        w_.applyLook();
-        // The cell width is the captions' wrap width.
-        w_.surface_->styleChanged();
-    }
-    void desktopOrderChanged() override { w_.desktopsChanged(); }
-    void applyAutoSave() override { w_.saver_->applyAutoSave(); }
-    void Modified() override { w_.Modified(); }
-    void Unmodified() override { w_.saver_->Unmodified(); }
-    void desktopsClearing() override { w_.forgetAllDesktops(); }
-    void importRegistry(const RegistryFile &registry) override
-    {
-        w_.legacy_->LoadFromRegistry(registry);
-        // An import that failed before its first desktop must not leave the
-        // window without one.
-        if (w_.ws_.desktopCount() == 0) {
-            w_.ws_.CreateNewTabSheet();
-            w_.desktopsChanged();
-            w_.PageControl1Change();
-        }
-        w_.desktopsChanged();
-        w_.applyLook();
-        w_.surface_->styleChanged();
-    }
-    void RefreshShortcutFont() override
-    {
-        w_.shortcutCmds_.RefreshShortcutFont();
-        w_.surface_->styleChanged();
-    }
-    void backgroundChanged(const Desktop &d) override { w_.surface_->backgroundChanged(&d); }
-
-private:
-    TFormMain &w_;
-};
-
-// The window rolled up into the compact strip and out again.
-class TFormMain::Compact : public CompactStrip::View {
-public:
-    explicit Compact(TFormMain &w) : w_(w) {}
-
-    void compactLook(bool) override { w_.applyLook(); }
-    int stripHeight() override
-    {
-        // Room for one row of tabs: twice the caption's text height with
-        // the frame, or the strip's own row if its style needs more.
-        const QFontMetrics fm(w_.tabs_->font());
-        const int frame = w_.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &w_);
-        return std::max(2 * fm.height() + 2 * frame, w_.tabRow_->sizeHint().height());
-    }
-
-private:
-    TFormMain &w_;
-};
 
 TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, QWidget *parent)
     : QWidget(parent),
@@ -318,41 +198,8 @@ void TFormMain::buildUi()
             executeItem(*item);
     });
 
-    popupMenuMain_ = new QMenu(this);
-    popupMenuMain_->setObjectName(QStringLiteral("PopupMenuMain"));
-    popupMenuMain_->addAction((*actions_)[ActionId::NewShortcut]);
-    popupMenuMain_->addAction((*actions_)[ActionId::NewUrl]);
-    popupMenuMain_->addAction((*actions_)[ActionId::NewNote]);
-    popupMenuMain_->addSeparator();
-    popupMenuMain_->addAction((*actions_)[ActionId::NewDesktop]);
-    popupMenuMain_->addAction((*actions_)[ActionId::RenameDesktop]);
-    popupMenuMain_->addAction((*actions_)[ActionId::DeleteDesktop]);
-    popupMenuMain_->addSeparator();
-    popupMenuMain_->addAction((*actions_)[ActionId::ItemPaste]);
-    popupMenuMain_->addAction((*actions_)[ActionId::Find]);
-    QMenu *arrange = popupMenuMain_->addMenu(QStringLiteral("Arrange Shortcuts"));
-    arrange->setObjectName(QStringLiteral("mnuArrange"));
-    arrange->addAction((*actions_)[ActionId::ArrangeByGrid]);
-    arrange->addAction((*actions_)[ActionId::ArrangeByName]);
-    QMenu *options = popupMenuMain_->addMenu(QStringLiteral("Options"));
-    options->setObjectName(QStringLiteral("mnuOptions"));
-    options->addAction((*actions_)[ActionId::CommonOptions]);
-    options->addAction((*actions_)[ActionId::DesktopOptions]);
-    popupMenuMain_->addSeparator();
-    popupMenuMain_->addAction((*actions_)[ActionId::SaveAll]);
-    popupMenuMain_->addAction((*actions_)[ActionId::Reload]);
-    popupMenuMain_->addAction((*actions_)[ActionId::Restore]);
-    popupMenuMain_->addSeparator();
-    popupMenuMain_->addAction((*actions_)[ActionId::Help]);
-    popupMenuMain_->addAction((*actions_)[ActionId::About]);
-    popupMenuMain_->addSeparator();
-    popupMenuMain_->addAction((*actions_)[ActionId::Exit]);
-
-    popupMenuTray_ = new QMenu(this);
-    popupMenuTray_->setObjectName(QStringLiteral("PopupMenuTray"));
-    popupMenuTray_->addAction((*actions_)[ActionId::About]);
-    popupMenuTray_->addSeparator();
-    popupMenuTray_->addAction((*actions_)[ActionId::Exit]);
+    popupMenuMain_ = actions_->buildDesktopMenu(this);
+    popupMenuTray_ = actions_->buildTrayMenu(this);
     tray_ = new TTrayIcon(this);
     tray_->setIcon(programIcon());
     tray_->setToolTip(windowTitle());
@@ -368,13 +215,7 @@ void TFormMain::buildUi()
     };
     drop_->setTargetControl(this);
 
-    popupMenuItem_ = new QMenu(this);
-    popupMenuItem_->setObjectName(QStringLiteral("PopupMenuItem"));
-    for (ActionId id : {ActionId::ItemCopy, ActionId::ItemCut, ActionId::ItemDelete, ActionId::ItemRename})
-        popupMenuItem_->addAction((*actions_)[id]);
-    popupMenuItem_->addSeparator();
-    for (ActionId id : {ActionId::ItemAttachedFile, ActionId::ItemPicture, ActionId::ItemAttributes})
-        popupMenuItem_->addAction((*actions_)[id]);
+    popupMenuItem_ = actions_->buildShortcutMenu(this);
 
     connect(tabs_, &TabStrip::currentChanged, this, &TFormMain::onTabChanged);
 

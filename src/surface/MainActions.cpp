@@ -1,5 +1,7 @@
 #include "surface/MainActions.h"
 
+#include <QMenu>
+
 namespace vl {
 
 namespace {
@@ -79,6 +81,63 @@ bool MainActions::onShortcutMenu(ActionId id)
     default:
         return false;
     }
+}
+
+QMenu *MainActions::buildDesktopMenu(QWidget *parent) const
+{
+    const MainActions &a = *this;
+    auto *menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("PopupMenuMain"));
+    menu->addAction(a[ActionId::NewShortcut]);
+    menu->addAction(a[ActionId::NewUrl]);
+    menu->addAction(a[ActionId::NewNote]);
+    menu->addSeparator();
+    menu->addAction(a[ActionId::NewDesktop]);
+    menu->addAction(a[ActionId::RenameDesktop]);
+    menu->addAction(a[ActionId::DeleteDesktop]);
+    menu->addSeparator();
+    menu->addAction(a[ActionId::ItemPaste]);
+    menu->addAction(a[ActionId::Find]);
+    QMenu *arrange = menu->addMenu(QStringLiteral("Arrange Shortcuts"));
+    arrange->setObjectName(QStringLiteral("mnuArrange"));
+    arrange->addAction(a[ActionId::ArrangeByGrid]);
+    arrange->addAction(a[ActionId::ArrangeByName]);
+    QMenu *options = menu->addMenu(QStringLiteral("Options"));
+    options->setObjectName(QStringLiteral("mnuOptions"));
+    options->addAction(a[ActionId::CommonOptions]);
+    options->addAction(a[ActionId::DesktopOptions]);
+    menu->addSeparator();
+    menu->addAction(a[ActionId::SaveAll]);
+    menu->addAction(a[ActionId::Reload]);
+    menu->addAction(a[ActionId::Restore]);
+    menu->addSeparator();
+    menu->addAction(a[ActionId::Help]);
+    menu->addAction(a[ActionId::About]);
+    menu->addSeparator();
+    menu->addAction(a[ActionId::Exit]);
+    return menu;
+}
+
+QMenu *MainActions::buildTrayMenu(QWidget *parent) const
+{
+    auto *menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("PopupMenuTray"));
+    menu->addAction((*this)[ActionId::About]);
+    menu->addSeparator();
+    menu->addAction((*this)[ActionId::Exit]);
+    return menu;
+}
+
+QMenu *MainActions::buildShortcutMenu(QWidget *parent) const
+{
+    auto *menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("PopupMenuItem"));
+    for (ActionId id : {ActionId::ItemCopy, ActionId::ItemCut, ActionId::ItemDelete, ActionId::ItemRename})
+        menu->addAction((*this)[id]);
+    menu->addSeparator();
+    for (ActionId id : {ActionId::ItemAttachedFile, ActionId::ItemPicture, ActionId::ItemAttributes})
+        menu->addAction((*this)[id]);
+    return menu;
 }
 
 } // namespace vl

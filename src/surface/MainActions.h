@@ -5,6 +5,9 @@
 
 #include <array>
 
+class QMenu;
+class QWidget;
+
 namespace vl {
 
 // Every command of the main window, identified by an id rather than by text.
@@ -49,6 +52,12 @@ public:
     // The commands of the shortcut menu. Their keys work only while the
     // menu is open; on the window, the same keys pass the keyboard gate.
     static bool onShortcutMenu(ActionId id);
+
+    // The menus over these actions, in their order, owned by parent:
+    // the desktop's (PopupMenuMain), the tray icon's and the shortcut's.
+    QMenu *buildDesktopMenu(QWidget *parent) const;
+    QMenu *buildTrayMenu(QWidget *parent) const;
+    QMenu *buildShortcutMenu(QWidget *parent) const;
 
 private:
     std::array<QAction *, static_cast<std::size_t>(ActionId::Count)> actions_{};

@@ -1,0 +1,125 @@
+#include "surface/FormMainViews.h"
+
+#include "app/SplashWindow.h"
+#include "common/PictureLoader.h"
+#include "notes/NoteBoard.h"
+#include "shortcuts/ShortcutFiles.h"
+#include "storage/LegacyImport.h"
+#include "surface/DesktopSurface.h"
+#include "surface/StatusBarMain.h"
+#include "surface/TabStrip.h"
+#include "app/SaveController.h"
+
+#include <QCoreApplication>
+#include <QStyle>
+
+namespace vl {
+
+void TFormMain::Host::loadProgressTotal(int total)
+{
+    if (w_.splash_)
+        w_.splash_->setTotal(total);
+}
+
+void TFormMain::Host::loadProgressStep(int number)
+{
+    // Drawn at once: a small file loads faster than the event loop would
+    // get round to painting, and every number is to be seen.
+    if (w_.splash_)
+        w_.splash_->showCurrent(number);
+}
+
+void TFormMain::Host::processEvents()
+{
+    // Paints, timers and signals go on while a large file loads; input
+    // waits, so no command can act on desktops that are half built, and
+    // whatever else arrives waits as an outside request. A round of events
+    // every few milliseconds keeps the window alive; one per desktop would
+    // cost more than the desktops themselves.
+    if (sinceEvents_.isValid() && sinceEvents_.elapsed() < 15)
+        return;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    sinceEvents_.start();
+}
+
+void TFormMain::Host::applyWindowState(const GlobalSettings &g) { w_.applyWindowState(g); }
+void TFormMain::Host::captureWindowState(GlobalSettings &g) { w_.captureWindowState(g); }
+void TFormMain::Host::flushEdits() { w_.notes_->flush(); }
+bool TFormMain::Host::canShowPicture(const QString &path) { return canDecodePicture(path); }
+
+void TFormMain::Host::setAttachedFile(ShortcutItem &item, const QString &file)
+{
+    AttachFile(item, file, w_.platform_);
+}
+
+void TFormMain::Host::desktopChanged()
+{
+    w_.desktopsChanged();
+    w_.showActiveDesktop();
+    w_.PageControl1Change();
+}
+
+void TFormMain::Host::reloadStarted()
+{
+    ownSplash_ = new TfrmSplash;
+    w_.splash_ = ownSplash_;
+    ownSplash_->show();
+}
+
+void TFormMain::Host::reloadFinished()
+{
+    delete ownSplash_.data();
+    w_.splash_ = nullptr;
+}
+
+void TFormMain::Host::setSaveState(const QString &text) { w_.status_->setSaveState(text); }
+void TFormMain::Host::statusMessage(const QString &text) { w_.status_->showMessage(text); }
+
+void TFormMain::Options::lookChanged()
+{
+    w_.applyLook();
+    // The cell width is the captions' wrap width.
+    w_.surface_->styleChanged();
+}
+
+void TFormMain::Options::desktopOrderChanged() { w_.desktopsChanged(); }
+void TFormMain::Options::applyAutoSave() { w_.saver_->applyAutoSave(); }
+void TFormMain::Options::Modified() { w_.Modified(); }
+void TFormMain::Options::Unmodified() { w_.saver_->Unmodified(); }
+void TFormMain::Options::desktopsClearing() { w_.forgetAllDesktops(); }
+
+void TFormMain::Options::importRegistry(const RegistryFile &registry)
+{
+    w_.legacy_->LoadFromRegistry(registry);
+    // An import that failed before its first desktop must not leave the
+    // window without one.
+    if (w_.ws_.desktopCount() == 0) {
+        w_.ws_.CreateNewTabSheet();
+        w_.desktopsChanged();
+        w_.PageControl1Change();
+    }
+    w_.desktopsChanged();
+    w_.applyLook();
+    w_.surface_->styleChanged();
+}
+
+void TFormMain::Options::RefreshShortcutFont()
+{
+    w_.shortcutCmds_.RefreshShortcutFont();
+    w_.surface_->styleChanged();
+}
+
+void TFormMain::Options::backgroundChanged(const Desktop &d) { w_.surface_->backgroundChanged(&d); }
+
+void TFormMain::Compact::compactLook(bool) { w_.applyLook(); }
+
+int TFormMain::Compact::stripHeight()
+{
+    // Room for one row of tabs: twice the caption's text height with the
+    // frame, or the strip's own row if its style needs more.
+    const QFontMetrics fm(w_.tabs_->font());
+    const int frame = w_.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &w_);
+    return std::max(2 * fm.height() + 2 * frame, w_.tabRow_->sizeHint().height());
+}
+
+} // namespace vl

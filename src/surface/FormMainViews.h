@@ -1,0 +1,75 @@
+#pragma once
+
+// The window's side of the interfaces that loading and saving, the option
+// dialogs and the compact strip talk to. Private to the main window: only
+// FormMain.cpp and FormMainViews.cpp include this.
+
+#include "options/OptionsView.h"
+#include "shell/CompactStrip.h"
+#include "storage/SettingsFile.h"
+#include "surface/FormMain.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+
+namespace vl {
+
+class TfrmSplash;
+
+// What loading and saving need from the window.
+class TFormMain::Host : public SettingsHost {
+public:
+    explicit Host(TFormMain &w) : w_(w) {}
+
+    void loadProgressTotal(int total) override;
+    void loadProgressStep(int number) override;
+    void processEvents() override;
+    void applyWindowState(const GlobalSettings &g) override;
+    void captureWindowState(GlobalSettings &g) override;
+    void flushEdits() override;
+    bool canShowPicture(const QString &path) override;
+    void setAttachedFile(ShortcutItem &item, const QString &file) override;
+    void desktopChanged() override;
+    void reloadStarted() override;
+    void reloadFinished() override;
+    void setSaveState(const QString &text) override;
+    void statusMessage(const QString &text) override;
+
+private:
+    TFormMain &w_;
+    QPointer<TfrmSplash> ownSplash_;
+    QElapsedTimer sinceEvents_;
+};
+
+// What the option dialogs change in the window, each time after the model.
+class TFormMain::Options : public OptionsView {
+public:
+    explicit Options(TFormMain &w) : w_(w) {}
+
+    void lookChanged() override;
+    void desktopOrderChanged() override;
+    void applyAutoSave() override;
+    void Modified() override;
+    void Unmodified() override;
+    void desktopsClearing() override;
+    void importRegistry(const RegistryFile &registry) override;
+    void RefreshShortcutFont() override;
+    void backgroundChanged(const Desktop &d) override;
+
+private:
+    TFormMain &w_;
+};
+
+// The window rolled up into the compact strip and out again.
+class TFormMain::Compact : public CompactStrip::View {
+public:
+    explicit Compact(TFormMain &w) : w_(w) {}
+
+    void compactLook(bool) override;
+    int stripHeight() override;
+
+private:
+    TFormMain &w_;
+};
+
+} // namespace vl
