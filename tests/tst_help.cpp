@@ -254,7 +254,17 @@ void TestHelp::contentsTreeAndStartPage()
     // Pictures come out of the file, relative to the page that names them.
     const QVariant image = viewer->browser()->loadResource(QTextDocument::ImageResource, QUrl(u"../images/logo.png"_s));
     QCOMPARE(image.value<QImage>().size(), QSize(12, 7));
-    QVERIFY(viewer->browser()->loadResource(QTextDocument::ImageResource, QUrl(u"file:///etc/passwd"_s)).isNull());
+    // Nothing comes from the disk, even where the page's document would
+    // look there itself.
+    QTemporaryDir disk;
+    QImage onDisk(5, 5, QImage::Format_RGB32);
+    onDisk.fill(Qt::red);
+    QVERIFY(onDisk.save(disk.filePath(u"local.png"_s)));
+    const QUrl local = QUrl::fromLocalFile(disk.filePath(u"local.png"_s));
+    QVERIFY(viewer->browser()->document()->resource(QTextDocument::ImageResource, local).value<QImage>().isNull());
+    QVERIFY(viewer->browser()->loadResource(QTextDocument::ImageResource, QUrl(u"file:///etc/passwd"_s))
+                .toByteArray()
+                .isEmpty());
 
     // A second request reuses the window and keeps the page shown.
     QVERIFY(help.showContents());

@@ -101,15 +101,17 @@ void HelpBrowser::doSetSource(const QUrl &name, QTextDocument::ResourceType type
 QVariant HelpBrowser::loadResource(int type, const QUrl &name)
 {
     const QUrl url = name.isRelative() ? source().resolved(name) : name;
+    // An empty answer would make QTextBrowser look on the disk itself: a
+    // help file's pages show what the file holds and nothing else.
     if (!m_doc || url.scheme() != kScheme)
-        return {};
+        return QVariant(QByteArray());
     const QString path = cleanChmPath(url.path(QUrl::FullyEncoded));
     const qint64 limit = type == QTextDocument::HtmlResource ? kMaxPageBytes : kMaxResourceBytes;
     const auto data = path.isEmpty() ? std::nullopt : m_doc->read(path, qMin(limit, m_budget));
     if (!data) {
         if (type == QTextDocument::HtmlResource)
             return notFoundPage(path.isEmpty() ? url.path() : path);
-        return {};
+        return QVariant(QByteArray());
     }
     m_budget -= data->size();
     switch (type) {
