@@ -171,6 +171,30 @@ private slots:
         QVERIFY(items().empty());
     }
 
+    // Nothing lands where it could not be seen: on a page behind its
+    // password, or on the strip the window is rolled up into.
+    void dropsOnAHiddenPageAreRefused()
+    {
+        TFormMain &w = start(settingsWith({}, "Password=12345\r\nPassword_On_Desktop=1\r\n"));
+        QVERIFY(w.surface()->isLocked());
+        QMimeData file;
+        file.setData(QStringLiteral("text/uri-list"), "file:///home/u/a.txt\n");
+        QVERIFY(!dropOn(w, file, onPage({50, 50})));
+        QTest::qWait(20);
+        QVERIFY(items().empty());
+
+        resetWindowFixture();
+        TFormMain &open = start();
+        QTest::mouseClick(&open.titleButton(), Qt::LeftButton);
+        QVERIFY(!open.normalMode());
+        QVERIFY(!dropOn(open, file, QPoint(open.width() - 20, 5)));
+        QTest::qWait(20);
+        QVERIFY(items().empty());
+        QTest::mouseClick(&open.titleButton(), Qt::LeftButton);
+        QVERIFY(dropOn(open, file, onPage({50, 50})));
+        QTRY_COMPARE(items().size(), std::size_t(1));
+    }
+
     // On X11 a browser's link reaches the window as a bare address in a
     // file list; the title is then asked of the drag's source itself, for
     // the link format alone and only when the drag hides it.

@@ -16,6 +16,6 @@ namespace vl {
 // drop to end and answers at once. Nothing when the display is no X11
 // display, no drag is under way, the source refuses the target, or the
 // data is larger than maxBytes.
-std::optional<QByteArray> readDragTarget(const QByteArray &target, int timeoutMs = 1000, int maxBytes = 64 * 1024);
+std::optional<QByteArray> readDragTarget(const QByteArray &target, int timeoutMs = 250, int maxBytes = 64 * 1024);
 
 } // namespace vl

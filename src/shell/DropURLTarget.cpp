@@ -265,7 +265,7 @@ bool TDropURLTarget::eventFilter(QObject *watched, QEvent *event)
         auto *e = static_cast<QDragEnterEvent *>(event);
         data_ = {};
         holding_ = false;
-        if (!e->mimeData() || !HasValidFormats(*e->mimeData())) {
+        if (!e->mimeData() || !HasValidFormats(*e->mimeData()) || (Accepting && !Accepting())) {
             e->ignore();
             return true;
         }
@@ -294,7 +294,8 @@ bool TDropURLTarget::eventFilter(QObject *watched, QEvent *event)
         return true;
     case QEvent::Drop: {
         auto *e = static_cast<QDropEvent *>(event);
-        if (!holding_) {
+        if (!holding_ || (Accepting && !Accepting())) {
+            holding_ = false;
             e->setDropAction(Qt::IgnoreAction);
             e->ignore();
             return true;

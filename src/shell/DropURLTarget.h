@@ -81,6 +81,9 @@ public:
     // drag's source waits until it returns: a handler that may ask a
     // question defers its work to a later turn of the event loop.
     std::function<void(const DropData &, QPoint screenPos, Qt::DropAction)> OnDrop;
+    // Whether drops are taken at all now (unset: always). Asked when a drag
+    // enters and again at its drop; a refused drag shows the "no" pointer.
+    std::function<bool()> Accepting;
 
     QWidget *TargetControl() const { return target_; }
     void setTargetControl(QWidget *control);

@@ -105,10 +105,14 @@ void TFormMain::buildUi()
     // A press from assistive technology is an outside request: it may come
     // while a question is open, and it must not hold the bus call up while
     // the desktop's own password is asked.
+    // The desktop is taken at the press: the question it waited for may
+    // have deleted or moved desktops.
     tabs_->onAccessiblePress = [this](int index) {
-        requests_.post([this, index] {
-            if (index < tabs_->count())
-                tabs_->setCurrentIndex(index, true);
+        const Desktop *pressed = index >= 0 && index < ws_.desktopCount() ? &ws_.desktop(index) : nullptr;
+        requests_.post([this, pressed] {
+            const int now = pressed ? ws_.indexOf(pressed) : -1;
+            if (now >= 0 && now < tabs_->count())
+                tabs_->setCurrentIndex(now, true);
         });
     };
     titleButton_ = new TTitlebutn(this, tabRow_);
@@ -213,6 +217,9 @@ void TFormMain::buildUi()
     drop_->OnDrop = [this](const DropData &data, QPoint screenPos, Qt::DropAction) {
         requests_.post([this, data, screenPos] { DragDropFileDrop(data, screenPos); });
     };
+    // Not onto a page behind its password, nor onto the rolled-up strip,
+    // which shows no page to place the shortcut on.
+    drop_->Accepting = [this] { return dropsAccepted(); };
     drop_->setTargetControl(this);
 
     popupMenuItem_ = actions_->buildShortcutMenu(this);
@@ -304,6 +311,10 @@ void TFormMain::FormCreate(TfrmSplash *splash)
 
 void TFormMain::applyWindowState(const GlobalSettings &g)
 {
+    // Rolled up, the strip keeps its place; rolling out restores the window
+    // as it was before.
+    if (!normalMode())
+        return;
     if (g.FormMaximized_Key) {
         setWindowState(windowState() | Qt::WindowMaximized);
         return;
@@ -780,8 +791,12 @@ void TFormMain::startFound(const SearchHit &hit)
         return;
     // As a double click does; the shortcut becomes the current element only
     // where it can be seen, so that no key acts on a shortcut out of sight.
-    if (found.desktop == ws_.activeDesktop())
-        ws_.work.CurrentElement = {found.item, nullptr};
+    if (found.desktop == ws_.activeDesktop()) {
+        // Selected alone, as the press of a double click leaves it.
+        selection_.UnFocused();
+        selection_.Focused(*found.item, false);
+        RefreshAll();
+    }
     executeItem(*found.item);
 }
 
@@ -886,6 +901,8 @@ void TFormMain::mnuHelpClick() { help_->showContents(); }
 
 void TFormMain::mnuAboutClick()
 {
+    if (finished_)
+        return;
     // From the tray menu it may come while a question is open.
     if (requests_.busy()) {
         requests_.post([this] { mnuAboutClick(); });
@@ -894,9 +911,17 @@ void TFormMain::mnuAboutClick()
     prompt_.AboutBox();
 }
 
+bool TFormMain::dropsAccepted() const
+{
+    return !finished_ && ws_.activeDesktop() && surface_->desktop() == ws_.activeDesktop() && !surface_->isLocked()
+        && normalMode();
+}
+
 void TFormMain::DragDropFileDrop(const DropData &data, QPoint screenPos)
 {
-    if (finished_ || !ws_.activeDesktop())
+    // The drop waited for a question, which may have locked the page or
+    // rolled the window up meanwhile.
+    if (!dropsAccepted())
         return;
     try {
         const QPoint origin = surface_->mapToGlobal(QPoint(0, 0));

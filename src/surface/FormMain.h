@@ -170,6 +170,7 @@ public:
     // A drop from another program: one new shortcut, selected alone, where
     // the pointer let go.
     void DragDropFileDrop(const DropData &data, QPoint screenPos);
+    bool dropsAccepted() const;
     TDropURLTarget &dropTarget() { return *drop_; }
     // The icon in the panel's notification area and its menu.
     TTrayIcon &trayIcon() { return *tray_; }

@@ -3,6 +3,7 @@
 #include "app/SplashWindow.h"
 #include "common/PictureLoader.h"
 #include "notes/NoteBoard.h"
+#include "search/FindPopup.h"
 #include "shortcuts/ShortcutFiles.h"
 #include "storage/LegacyImport.h"
 #include "surface/DesktopSurface.h"
@@ -111,7 +112,13 @@ void TFormMain::Options::RefreshShortcutFont()
 
 void TFormMain::Options::backgroundChanged(const Desktop &d) { w_.surface_->backgroundChanged(&d); }
 
-void TFormMain::Compact::compactLook(bool) { w_.applyLook(); }
+void TFormMain::Compact::compactLook(bool compact)
+{
+    // The field lies over the page, which the strip does not show.
+    if (compact && w_.find_)
+        w_.find_->close();
+    w_.applyLook();
+}
 
 int TFormMain::Compact::stripHeight()
 {
