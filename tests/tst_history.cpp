@@ -24,6 +24,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <sys/stat.h>
 #include <QTreeWidget>
 
 #include <memory>
@@ -230,6 +232,26 @@ private slots:
         QVERIFY(s.prompt.calls.isEmpty());
     }
 
+    // The copies hold the desktops' passwords: no more open than the file.
+    // And nothing named like a copy that is not a plain file is read.
+    void copiesAreAsPrivateAsTheFileAndPlainFiles()
+    {
+        writeAll(path_, settingsWith({u"private"_s}));
+        QVERIFY(QFile::setPermissions(path_, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        SettingsHistory h(path_);
+        h.setClock([] { return at(3, 9); });
+        QVERIFY(h.keepNow());
+        QCOMPARE(int(h.copies().size()), 1);
+        // The user, group and other bits (the owner's repeat the user's).
+        QCOMPARE(QFileInfo(h.copies().front().path).permissions() & 0x0FFF,
+                 QFileDevice::ReadUser | QFileDevice::WriteUser);
+        QCOMPARE(QFileInfo(h.folder()).permissions() & 0x0077, QFileDevice::Permissions());
+
+        const QByteArray fifo = QFile::encodeName(QDir(h.folder()).filePath(u"vorlane-20261201-120000Z.ini"_s));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        QCOMPARE(int(h.copies().size()), 1);
+    }
+
     void aCopyThatCannotBeKeptNeverFailsTheSave()
     {
         TFormMain &w = start(settingsWith({u"A"_s}));
@@ -347,7 +369,7 @@ private slots:
         {
             // A window of a setup that allows several copies holds no
             // single-copy lock, and is running all the same.
-            RunningCopies window(runtime.path());
+            RunningCopies window(path_);
             QVERIFY(window.markRunning());
             r = run({u"--restore"_s, u"2"_s}, runtime.path());
             QCOMPARE(r.exitCode, 1);

@@ -138,7 +138,7 @@ int runRestoreHistory(const QString &settingsPath, const QString &number, const 
     }
     // Copies allowed to run side by side hold no single-copy lock; each
     // window marks itself running all the same.
-    RunningCopies windows(runtimeFolder);
+    RunningCopies windows(settingsPath);
     switch (windows.othersRunning()) {
     case RunningCopies::Others::None:
         break;

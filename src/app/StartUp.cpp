@@ -112,7 +112,7 @@ int runProgram(int argc, char *argv[])
         return 0;
     // Several copies may be allowed; commands that replace the settings file
     // still learn that a window runs.
-    RunningCopies running;
+    RunningCopies running(settingsFilePath());
     running.markRunning();
 
     TFormMain form(prompt, platform, settingsFilePath());

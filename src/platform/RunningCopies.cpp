@@ -1,8 +1,9 @@
 #include "platform/RunningCopies.h"
 
-#include "common/HandOff.h"
-
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
 
 #include <cerrno>
 #include <cstring>
@@ -12,7 +13,7 @@
 
 namespace vl {
 
-RunningCopies::RunningCopies(QString runtimeFolder) : folder_(std::move(runtimeFolder)) {}
+RunningCopies::RunningCopies(const QString &settingsPath) : path_(settingsPath + QStringLiteral(".running")) {}
 
 RunningCopies::~RunningCopies()
 {
@@ -20,22 +21,15 @@ RunningCopies::~RunningCopies()
         ::close(fd_); // releases the lock
 }
 
-QString RunningCopies::filePath() const
-{
-    return QDir(folder_).filePath(QStringLiteral("vorlane-%1.running").arg(::geteuid()));
-}
+QString RunningCopies::filePath() const { return path_; }
 
 bool RunningCopies::open()
 {
     if (fd_ >= 0)
         return true;
-    if (folder_.isEmpty()) {
-        const std::optional<QString> folder = privateRuntimeFolder(&error_);
-        if (!folder)
-            return false;
-        folder_ = *folder;
-    }
-    const QByteArray path = QFile::encodeName(filePath());
+    // Before the first save the settings folder may not exist yet.
+    QDir().mkpath(QFileInfo(path_).absolutePath());
+    const QByteArray path = QFile::encodeName(path_);
     fd_ = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd_ < 0) {
         error_ = QString::fromLocal8Bit(std::strerror(errno));
@@ -48,15 +42,18 @@ bool RunningCopies::markRunning()
 {
     if (!open())
         return false;
-    // Blocks only while a command holds it exclusively, which lasts as long
-    // as one file replacement.
-    int r;
-    do
-        r = ::flock(fd_, LOCK_SH);
-    while (r != 0 && errno == EINTR);
-    if (r != 0)
-        error_ = QString::fromLocal8Bit(std::strerror(errno));
-    return r == 0;
+    // Taken at once unless a command holds it exclusively, which lasts as
+    // long as one file replacement; a command stopped in the middle must
+    // not keep the window from starting.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (::flock(fd_, LOCK_SH | LOCK_NB) == 0)
+            return true;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            break;
+        QThread::msleep(30);
+    }
+    error_ = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
 }
 
 RunningCopies::Others RunningCopies::othersRunning()

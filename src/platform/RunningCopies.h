@@ -5,23 +5,24 @@
 namespace vl {
 
 // Tells commands that replace the settings file whether any window of the
-// program runs, also when several copies are allowed and none of them holds
-// the single-copy lock. Every running window holds a shared lock on one file
-// in the private runtime folder for its whole life; a command asks for the
+// program runs on it, also when several copies are allowed and none of them
+// holds the single-copy lock, and whatever session or runtime folder the
+// command was started from. Every running window holds a shared lock on a
+// mark beside its settings file for its whole life; a command asks for the
 // same lock exclusively and keeps it until it is destroyed, so no window can
 // start and load the file in the middle of its work.
 class RunningCopies {
 public:
     enum class Others { None, Running, Unknown };
 
-    // An empty folder means privateRuntimeFolder() (see HandOff.h).
-    explicit RunningCopies(QString runtimeFolder = {});
+    explicit RunningCopies(const QString &settingsPath);
     ~RunningCopies();
     RunningCopies(const RunningCopies &) = delete;
     RunningCopies &operator=(const RunningCopies &) = delete;
 
     // For a window: counts itself as running until destruction. False when
-    // the mark could not be set (then commands see Unknown or None).
+    // the mark could not be set within a few seconds (a command holding it
+    // for longer is stuck): the window then runs unmarked.
     bool markRunning();
     // For a command: None when no window runs (and none can start until
     // destruction), Running when one does, Unknown when it cannot be told.
@@ -33,7 +34,7 @@ public:
 private:
     bool open();
 
-    QString folder_;
+    QString path_;
     QString error_;
     int fd_ = -1;
 };

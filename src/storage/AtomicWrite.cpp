@@ -40,9 +40,20 @@ void keepOldContent(const QString &path)
 
 void writeFileAtomically(const QString &path, std::string_view data, bool keepBackup)
 {
+    writeFileAtomically(path, data, keepBackup, QString());
+}
+
+void writeFileAtomically(const QString &path, std::string_view data, bool keepBackup, const QString &like)
+{
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         fail(path, file.errorString());
+    // Set on the temporary file, before a byte is written to it.
+    if (!like.isEmpty() && QFileInfo::exists(like) && !file.setPermissions(QFileInfo(like).permissions())) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        fail(path, why);
+    }
     const char *p = data.data();
     qint64 left = static_cast<qint64>(data.size());
     while (left > 0) {

@@ -67,11 +67,13 @@ bool sameContent(const QString &path, const QByteArray &data)
     return other && *other == data;
 }
 
-bool writeCopy(const QString &path, const QByteArray &data, QString *error, bool keepBackup = false)
+// A copy is no more open than the settings file it comes from: it holds
+// the same passwords.
+bool writeCopy(const QString &path, const QByteArray &data, QString *error, bool keepBackup, const QString &like)
 {
     try {
         writeFileAtomically(path, std::string_view(data.constData(), static_cast<std::size_t>(data.size())),
-                            keepBackup);
+                            keepBackup, like);
         return true;
     } catch (const std::exception &e) {
         if (error)
@@ -105,10 +107,11 @@ std::vector<HistoryCopy> SettingsHistory::copies() const
     std::vector<HistoryCopy> out;
     const QDir dir(folder());
     const QFileInfoList entries =
-        dir.entryInfoList({CopyPrefix + QStringLiteral("*.ini")}, QDir::Files | QDir::Hidden | QDir::System);
+        dir.entryInfoList({CopyPrefix + QStringLiteral("*.ini")}, QDir::Files | QDir::Hidden);
     for (const QFileInfo &entry : entries) {
         const QRegularExpressionMatch m = copyName().match(entry.fileName());
-        if (!m.hasMatch())
+        // A pipe or a device named like a copy would block its reader.
+        if (!m.hasMatch() || !entry.isFile())
             continue;
         // Read as UTC from the start: read as local time first, a name
         // inside a daylight-saving gap would come out shifted or invalid.
@@ -210,13 +213,15 @@ bool SettingsHistory::keep(bool hourly, QString *error)
                 *error = QStringLiteral("cannot create the folder %1").arg(dir);
             return false;
         }
+        // Only its owner may list or read what was kept.
+        QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         const QDateTime second = t.addMSecs(-t.time().msec());
         int sequence = 0;
         for (const HistoryCopy &c : list) {
             if (c.time == second)
                 sequence = std::max(sequence, c.sequence + 1);
         }
-        if (!writeCopy(QDir(dir).filePath(nameFor(second, sequence)), *data, error))
+        if (!writeCopy(QDir(dir).filePath(nameFor(second, sequence)), *data, error, false, path_))
             return false;
         thin(t);
     }
@@ -275,7 +280,7 @@ bool SettingsHistory::restore(const QByteArray &content, QString *error)
         return false;
     }
     // The same atomic write as a save's, with the same backup.
-    return writeCopy(path_, content, error, true);
+    return writeCopy(path_, content, error, true, QString());
 }
 
 std::optional<QString> SettingsHistory::keepUnreadable(const QString &settingsPath, const QDateTime &now,
@@ -296,7 +301,7 @@ std::optional<QString> SettingsHistory::keepUnreadable(const QString &settingsPa
     QString target = base;
     for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
         target = base + QLatin1Char('-') + QString::number(n);
-    if (!writeCopy(target, *data, error))
+    if (!writeCopy(target, *data, error, false, settingsPath))
         return std::nullopt;
     return target;
 }
