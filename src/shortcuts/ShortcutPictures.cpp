@@ -46,8 +46,8 @@ const QPixmap *ShortcutPictures::pictureFor(const ShortcutItem &item, qreal devi
     if (!item.Picture.isEmpty()) {
         auto it = custom_.find(item.Picture);
         if (it == custom_.end())
-            it = custom_.insert(item.Picture, shownPart(loadPicture(item.Picture)));
-        return it->isNull() ? nullptr : &*it;
+            it = custom_.emplace(item.Picture, shownPart(loadPicture(item.Picture))).first;
+        return it->second.isNull() ? nullptr : &it->second;
     }
     AtRatio &at = byRatio_[ratioKey(devicePixelRatio)];
     // The standard picture is made only when a shortcut needs it.
@@ -96,14 +96,14 @@ void ShortcutPictures::adopt(const QString &path, const QImage &image)
     // A picture that failed is kept as failed too: painting would only
     // decode it again to fail again.
     if (!path.isEmpty() && path != ShortcutItem::NoPicture)
-        custom_.insert(path, shownPart(image));
+        custom_.insert_or_assign(path, shownPart(image));
 }
 
 void ShortcutPictures::forget(const ShortcutItem &item)
 {
     for (auto &entry : byRatio_)
         entry.second.byPath.remove(item.AttachedFile);
-    custom_.remove(item.Picture);
+    custom_.erase(item.Picture);
 }
 
 void ShortcutPictures::clear()

@@ -65,7 +65,7 @@ private:
     // QHash moves its values when it grows.
     std::map<std::pair<qint64, int>, QPixmap> byIcon_; // (icon cache key, ratio) -> 32 px square
     std::map<int, AtRatio> byRatio_;
-    QHash<QString, QPixmap> custom_; // picture file -> its picture (null: unreadable)
+    std::map<QString, QPixmap> custom_; // picture file -> its picture (null: unreadable); node-based too
 };
 
 } // namespace vl

@@ -236,7 +236,7 @@ void TFormMain::buildUi()
         ShortcutItem look;
         look.AttachedFile = hit.attachedFile;
         look.Picture = hit.picture;
-        return pictures_.pictureFor(look);
+        return pictures_.pictureFor(look, surface_->devicePixelRatioF());
     };
     find_ = new FindPopup(*search_, std::move(found), surface_, this);
     find_->openOnTyping([this] { return findMayOpen(); });
