@@ -350,9 +350,12 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         const QList<QByteArray> lines = r.out.trimmed().split('\n');
         QCOMPARE(lines.size(), 20);
-        QCOMPARE(lines[0], "1  " + SettingsHistory::displayTime(at(20, 8)).toUtf8() + "  cannot be read");
-        QCOMPARE(lines[1], "2  " + SettingsHistory::displayTime(at(19, 8)).toUtf8() + "  desktops 2  shortcuts 1");
-        QCOMPARE(lines[19], "20  " + SettingsHistory::displayTime(at(1, 8)).toUtf8() + "  desktops 2  shortcuts 1");
+        const auto named = [&](int i) { return "  " + QFileInfo(kept[i]).fileName().toUtf8(); };
+        QCOMPARE(lines[0], "1  " + SettingsHistory::displayTime(at(20, 8)).toUtf8() + "  cannot be read" + named(0));
+        QCOMPARE(lines[1],
+                 "2  " + SettingsHistory::displayTime(at(19, 8)).toUtf8() + "  desktops 2  shortcuts 1" + named(1));
+        QCOMPARE(lines[19],
+                 "20  " + SettingsHistory::displayTime(at(1, 8)).toUtf8() + "  desktops 2  shortcuts 1" + named(19));
 
         // Refused: while a copy runs (which is not woken), for numbers that
         // are no version that can be read. The file stays as it was.
@@ -402,6 +405,13 @@ private slots:
         QCOMPARE(captionsOf(ws), QStringList({u"v1"_s, u"second"_s}));
         QCOMPARE(int(ws.desktop(0).items.size()), 1);
         QVERIFY(!ws.work.ErrorsOccurred);
+
+        // The restore kept a copy, so the numbers shifted; a name as the
+        // list showed it still means the same version.
+        const QByteArray second = readAll(kept[1]);
+        r = run({u"--restore"_s, QFileInfo(kept[1]).completeBaseName()}, runtime.path());
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(readAll(path_), second);
     }
 
     void restoreFromTheDesktopMenu()

@@ -118,10 +118,12 @@ Options:
                 every question No, and save once
   --list-history
                 list the earlier versions of the settings kept in the history,
-                newest first: number, date, desktops and shortcuts of each
-  --restore N   make version N of --list-history the settings file: the
-                current file is kept in the history first; refused while
-                Vorlane runs
+                newest first: number, date, desktops, shortcuts and name of
+                each
+  --restore N   make version N of --list-history (its number, or its name,
+                which does not shift when a save keeps a copy) the settings
+                file: the current file is kept in the history first; refused
+                while Vorlane runs
   --help        print this help and exit
   --version     print the version and exit
 The maintenance commands --dump-model, --resave, --import-registry,

@@ -9,6 +9,8 @@
 #include "storage/SettingsFile.h"
 #include "storage/SettingsHistory.h"
 
+#include <QFileInfo>
+
 namespace vl {
 
 namespace {
@@ -110,11 +112,14 @@ int runListHistory(const QString &settingsPath, std::FILE *out, std::FILE *err)
     for (const HistoryCopy &c : copies) {
         const HistorySummary s = SettingsHistory::summarize(c.path);
         const QByteArray time = SettingsHistory::displayTime(c.time).toLocal8Bit();
+        // The copy's name too: a number shifts when a save keeps a copy or
+        // thins one away, the name does not.
+        const QByteArray name = QFileInfo(c.path).fileName().toLocal8Bit();
         if (s.readable)
-            std::fprintf(out, "%d  %s  desktops %d  shortcuts %d\n", ++number, time.constData(), s.desktops,
-                         s.shortcuts);
+            std::fprintf(out, "%d  %s  desktops %d  shortcuts %d  %s\n", ++number, time.constData(), s.desktops,
+                         s.shortcuts, name.constData());
         else
-            std::fprintf(out, "%d  %s  cannot be read\n", ++number, time.constData());
+            std::fprintf(out, "%d  %s  cannot be read  %s\n", ++number, time.constData(), name.constData());
     }
     return std::fflush(out) == 0 && !std::ferror(out) ? 0 : 1;
 }
@@ -153,7 +158,17 @@ int runRestoreHistory(const QString &settingsPath, const QString &number, const 
     SettingsHistory history(settingsPath);
     const std::vector<HistoryCopy> copies = history.copies();
     bool isNumber = false;
-    const int n = number.toInt(&isNumber);
+    int n = number.toInt(&isNumber);
+    if (!isNumber) {
+        // A copy's name, as --list-history shows it, with or without ".ini".
+        for (std::size_t i = 0; i < copies.size(); ++i) {
+            const QFileInfo copyFile(copies[i].path);
+            if (number == copyFile.fileName() || number == copyFile.completeBaseName()) {
+                n = static_cast<int>(i) + 1;
+                isNumber = true;
+            }
+        }
+    }
     if (!isNumber || n < 1 || n > static_cast<int>(copies.size())) {
         std::fprintf(err, "vorlane: %s is no version in the history (--list-history lists %d)\n",
                      number.toLocal8Bit().constData(), static_cast<int>(copies.size()));
