@@ -461,6 +461,23 @@ private slots:
         restore->trigger();
         QCOMPARE(prompt_.calls.size(), 1);
 
+        // Another window on the same file (several copies allowed) would
+        // save its own state over the restore: refused.
+        RunningCopies mine(path_);
+        QVERIFY(mine.markRunning());
+        w.setRunningMark(&mine);
+        {
+            RunningCopies other(path_);
+            QVERIFY(other.markRunning());
+            const QByteArray before = readAll(path_);
+            prompt_.historyAnswers = {1};
+            prompt_.answer(ModalResult::OK);
+            restore->trigger();
+            QCOMPARE(prompt_.texts().last(), HistoryRestore::OthersRunningMessage);
+            QCOMPARE(readAll(path_), before);
+            QCOMPARE(captionsOf(w.workspace()), QStringList({u"current"_s, u" NewDesktop"_s}));
+        }
+
         prompt_.historyAnswers = {1};
         prompt_.answer(ModalResult::OK);
         restore->trigger();

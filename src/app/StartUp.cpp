@@ -118,6 +118,7 @@ int runProgram(int argc, char *argv[])
     TFormMain form(prompt, platform, settingsFilePath());
     prompt.setMainWindow(&form);
     form.setHandOff(&handOff);
+    form.setRunningMark(&running);
     QObject::disconnect(early);
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &form, [&form](int) { form.endSession(); });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager &) { form.endSession(); });

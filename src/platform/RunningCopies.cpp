@@ -68,4 +68,21 @@ RunningCopies::Others RunningCopies::othersRunning()
     return Others::Unknown;
 }
 
+bool RunningCopies::takeAlone()
+{
+    if (fd_ < 0)
+        return false;
+    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
+        return true;
+    // A refused conversion may have let the shared lock go: take it again.
+    backToShared();
+    return false;
+}
+
+void RunningCopies::backToShared()
+{
+    if (fd_ >= 0)
+        ::flock(fd_, LOCK_SH | LOCK_NB);
+}
+
 } // namespace vl

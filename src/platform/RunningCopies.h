@@ -27,6 +27,11 @@ public:
     // For a command: None when no window runs (and none can start until
     // destruction), Running when one does, Unknown when it cannot be told.
     Others othersRunning();
+    // For a marked window about to replace the file: whether it is the only
+    // window on it. While true, the mark is held exclusively, so no other
+    // window starts on the file, until backToShared().
+    bool takeAlone();
+    void backToShared();
 
     QString errorString() const { return error_; }
     QString filePath() const;

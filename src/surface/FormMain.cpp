@@ -466,6 +466,8 @@ void TFormMain::mnuReloadClick()
 
 void TFormMain::mnuRestoreClick() { restore_->run(); }
 
+void TFormMain::setRunningMark(RunningCopies *mark) { restore_->setRunningMark(mark); }
+
 void TFormMain::reloadAll()
 {
     forgetAllDesktops();

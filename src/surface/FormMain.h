@@ -28,6 +28,8 @@ class QVBoxLayout;
 
 namespace vl {
 
+class RunningCopies;
+
 class CompactStrip;
 class DesktopSurface;
 class FindPopup;
@@ -79,6 +81,8 @@ public:
 
     // Where hand-offs from later starts arrive; none: no pickup.
     void setHandOff(HandOff *handOff) { handOff_ = handOff; }
+    // This window's running mark, which Restore must hold alone.
+    void setRunningMark(RunningCopies *mark);
     // The pickup: a waiting hand-off becomes a selected shortcut on the
     // active desktop. Asked for on every wake-up and after every paint; it
     // runs as an outside request.

@@ -1,6 +1,7 @@
 #include "surface/HistoryRestore.h"
 
 #include "common/Prompt.h"
+#include "platform/RunningCopies.h"
 #include "storage/SettingsFile.h"
 #include "storage/SettingsHistory.h"
 
@@ -29,6 +30,19 @@ void HistoryRestore::run()
         return;
     if (prompt_.MessageDlg(Question, MsgDlgType::Warning, mbOK | mbCancel, 0) != ModalResult::OK)
         return;
+
+    if (mark_ && !mark_->takeAlone()) {
+        prompt_.ShowMessage(OthersRunningMessage);
+        return;
+    }
+    struct Shared {
+        RunningCopies *mark;
+        ~Shared()
+        {
+            if (mark)
+                mark->backToShared();
+        }
+    } shared{mark_};
 
     // Read before the save below: the copy it keeps may thin the chosen one away.
     QString why;

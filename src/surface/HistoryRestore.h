@@ -7,6 +7,7 @@
 namespace vl {
 
 class Prompt;
+class RunningCopies;
 class SettingsFile;
 
 // "Restore...": an earlier version of the settings in place of the current
@@ -20,15 +21,21 @@ public:
     HistoryRestore(SettingsFile &file, Prompt &prompt, std::function<void()> reload);
 
     void run();
+    // This window's running mark: with several copies allowed, another
+    // window on the same file would save its own state over the restore.
+    void setRunningMark(RunningCopies *mark) { mark_ = mark; }
 
     static inline const QString Question = QStringLiteral("Are You Sure?");
     static inline const QString NoVersionsMessage = QStringLiteral("No earlier versions of the settings are kept.");
     static inline const QString FailedMessage = QStringLiteral("The chosen version was not restored: %1");
+    static inline const QString OthersRunningMessage =
+        QStringLiteral("Vorlane runs more than once; end the other copies before restoring an earlier version.");
 
 private:
     SettingsFile &file_;
     Prompt &prompt_;
     std::function<void()> reload_;
+    RunningCopies *mark_ = nullptr;
 };
 
 } // namespace vl
