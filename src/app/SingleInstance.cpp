@@ -85,8 +85,11 @@ TPBJustOne::Outcome TPBJustOne::start()
 
     const QDeadlineTimer deadline(AnswerDeadlineMs);
     for (;;) {
+        // A command that holds the lock only to keep windows away serves no
+        // wake-ups: a window started meanwhile waits for the lock instead of
+        // handing its start to a process that never shows one.
         if (m_lock->tryLock(0))
-            return becomeServer();
+            return m_wake ? becomeServer() : Outcome::FirstInstance;
         if (m_lock->error() != QLockFile::LockFailedError) {
             m_error = QStringLiteral("cannot create the lock file %1").arg(lockFilePath());
             return Outcome::Failed;
