@@ -12,6 +12,7 @@
 #include "platform/RegistryFile.h"
 #include "platform/SendTo.h"
 #include "platform/SystemRegistry.h"
+#include "support/EnvGuard.h"
 #include "support/FakePlatform.h"
 #include "support/FakePrompt.h"
 #include "support/TempDir.h"
@@ -58,26 +59,7 @@ QStringList captionsOf(const Workspace &ws)
     return out;
 }
 
-class EnvGuard {
-public:
-    EnvGuard(const char *name, const QByteArray &value) : name_(name), had_(qEnvironmentVariableIsSet(name))
-    {
-        old_ = qgetenv(name);
-        qputenv(name, value);
-    }
-    ~EnvGuard()
-    {
-        if (had_)
-            qputenv(name_, old_);
-        else
-            qunsetenv(name_);
-    }
-
-private:
-    const char *name_;
-    bool had_;
-    QByteArray old_;
-};
+using vl::test::EnvGuard;
 
 // How a file manager reads an Exec line: the key file's escapes, then the
 // shell's quoting, by GLib itself rather than by our own reader.

@@ -1,6 +1,7 @@
 #include "platform/FileRegistry.h"
 #include "platform/LinuxPlatform.h"
 #include "platform/MountTable.h"
+#include "support/EnvGuard.h"
 #include "support/FakePlatform.h"
 #include "support/TempDir.h"
 #include "surface/FreeSpaceText.h"
@@ -154,27 +155,7 @@ MountEntry entry(unsigned major, unsigned minor, const char *fsType, const char 
     return e;
 }
 
-// Sets an environment variable for the life of the object.
-class EnvGuard {
-public:
-    EnvGuard(const char *name, const QByteArray &value) : name_(name), had_(qEnvironmentVariableIsSet(name))
-    {
-        old_ = qgetenv(name);
-        qputenv(name, value);
-    }
-    ~EnvGuard()
-    {
-        if (had_)
-            qputenv(name_, old_);
-        else
-            qunsetenv(name_);
-    }
-
-private:
-    const char *name_;
-    bool had_;
-    QByteArray old_;
-};
+using vl::test::EnvGuard;
 
 using RegistryFactory = std::function<std::unique_ptr<Registry>(const QString &path)>;
 
