@@ -226,19 +226,8 @@ void TFormMain::buildUi()
 
     connect(tabs_, &TabStrip::currentChanged, this, &TFormMain::onTabChanged);
 
-    FindPopup::Actions found;
-    found.visible = [this](const Desktop &d) { return gate_.unlocked(d); };
-    found.start = [this](const SearchHit &hit) { startFound(hit); };
-    found.show = [this](const SearchHit &hit) { showFound(hit); };
-    found.picture = [this](const SearchHit &hit) {
-        // Looked up by the texts the result carries: the record itself is
-        // read only once the result is acted on.
-        ShortcutItem look;
-        look.AttachedFile = hit.attachedFile;
-        look.Picture = hit.picture;
-        return pictures_.pictureFor(look, surface_->devicePixelRatioF());
-    };
-    find_ = new FindPopup(*search_, std::move(found), surface_, this);
+    finder_ = std::make_unique<Finder>(*this);
+    find_ = new FindPopup(*search_, finder_->actions(), surface_, this);
     find_->openOnTyping([this] { return findMayOpen(); });
     gestures_ = std::make_unique<SurfaceGestures>(ws_, selection_, *surface_, static_cast<GestureView &>(*this));
     notes_ = std::make_unique<NoteBoard>(surface_, static_cast<NoteHost &>(*this), prompt_);
@@ -769,12 +758,7 @@ void TFormMain::noteDeleted(TResizer &note)
 
 void TFormMain::noteTextChanged(TResizer &note) { search_->recordChanged(&note.note()); }
 
-bool TFormMain::findMayOpen() const
-{
-    // Rolled up into the compact strip, the page the field lies over is gone.
-    return !finished_ && ws_.activeDesktop() && normalMode() && !requests_.busy()
-        && !QApplication::activeModalWidget();
-}
+bool TFormMain::findMayOpen() const { return finder_->mayOpen(); }
 
 void TFormMain::mnuFindClick(const QString &typed)
 {
@@ -786,48 +770,9 @@ void TFormMain::mnuFindClick(const QString &typed)
     find_->open(typed);
 }
 
-void TFormMain::startFound(const SearchHit &hit)
-{
-    const SearchIndex::Resolved found = SearchIndex::resolve(ws_, hit);
-    if (!found || !found.item || !gate_.unlocked(*found.desktop))
-        return;
-    // As a double click does; the shortcut becomes the current element only
-    // where it can be seen, so that no key acts on a shortcut out of sight.
-    if (found.desktop == ws_.activeDesktop()) {
-        // Selected alone, as the press of a double click leaves it.
-        selection_.UnFocused();
-        selection_.Focused(*found.item, false);
-        RefreshAll();
-    }
-    executeItem(*found.item);
-}
+void TFormMain::startFound(const SearchHit &hit) { finder_->start(hit); }
 
-void TFormMain::showFound(const SearchHit &hit)
-{
-    SearchIndex::Resolved found = SearchIndex::resolve(ws_, hit);
-    if (!found || !gate_.unlocked(*found.desktop))
-        return;
-    if (found.desktopIndex != ws_.activeIndex() || surface_->desktop() != found.desktop) {
-        // As a click on its tab: the strip moves, then the switching
-        // procedure with its password question.
-        tabs_->setCurrentIndex(found.desktopIndex, false);
-        onTabChanged(found.desktopIndex);
-    }
-    // The question may have been refused, or have outlived the element.
-    found = SearchIndex::resolve(ws_, hit);
-    if (!found || found.desktop != ws_.activeDesktop() || surface_->desktop() != found.desktop
-        || surface_->isLocked())
-        return;
-    if (found.item) {
-        selection_.UnFocused();
-        selection_.Focused(*found.item, false);
-        surface_->setFocus(Qt::OtherFocusReason);
-        RefreshAll();
-    } else if (TResizer *note = notes_->controllerOf(found.note)) {
-        if (QWidget *memo = note->memo())
-            memo->setFocus(Qt::OtherFocusReason);
-    }
-}
+void TFormMain::showFound(const SearchHit &hit) { finder_->show(hit); }
 
 void TFormMain::SourceToSender(ShortcutItem &target, ShortcutItem &dragged)
 {

@@ -219,6 +219,7 @@ private:
     class Host;
     class Options;
     class Compact;
+    class Finder;
     void buildUi();
     void onTabChanged(int index);
     // The keyboard commands on the current shortcut pass the gate first;
@@ -257,6 +258,7 @@ private:
     std::unique_ptr<LegacyImport> legacy_;
     std::unique_ptr<Options> options_;
     std::unique_ptr<Compact> compactView_;
+    std::unique_ptr<Finder> finder_;
     std::unique_ptr<CompactStrip> compact_;
     std::unique_ptr<TDropURLTarget> drop_;
     std::unique_ptr<HelpSystem> help_;

@@ -3,6 +3,8 @@
 #include "app/SplashWindow.h"
 #include "common/PictureLoader.h"
 #include "notes/NoteBoard.h"
+#include "notes/TResizer.h"
+#include "search/SearchIndex.h"
 #include "search/FindPopup.h"
 #include "shortcuts/ShortcutFiles.h"
 #include "storage/LegacyImport.h"
@@ -11,6 +13,7 @@
 #include "surface/TabStrip.h"
 #include "app/SaveController.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QStyle>
 
@@ -111,6 +114,73 @@ void TFormMain::Options::RefreshShortcutFont()
 }
 
 void TFormMain::Options::backgroundChanged(const Desktop &d) { w_.surface_->backgroundChanged(&d); }
+
+FindPopup::Actions TFormMain::Finder::actions()
+{
+    FindPopup::Actions found;
+    found.visible = [this](const Desktop &d) { return w_.gate_.unlocked(d); };
+    found.start = [this](const SearchHit &hit) { start(hit); };
+    found.show = [this](const SearchHit &hit) { show(hit); };
+    found.picture = [this](const SearchHit &hit) {
+        // Looked up by the texts the result carries: the record itself is
+        // read only once the result is acted on.
+        ShortcutItem look;
+        look.AttachedFile = hit.attachedFile;
+        look.Picture = hit.picture;
+        return w_.pictures_.pictureFor(look, w_.surface_->devicePixelRatioF());
+    };
+    return found;
+}
+
+bool TFormMain::Finder::mayOpen() const
+{
+    // Rolled up into the compact strip, the page the field lies over is gone.
+    return !w_.finished_ && w_.ws_.activeDesktop() && w_.normalMode() && !w_.requests_.busy()
+        && !QApplication::activeModalWidget();
+}
+
+void TFormMain::Finder::start(const SearchHit &hit)
+{
+    const SearchIndex::Resolved found = SearchIndex::resolve(w_.ws_, hit);
+    if (!found || !found.item || !w_.gate_.unlocked(*found.desktop))
+        return;
+    // As a double click does; the shortcut becomes the current element only
+    // where it can be seen, so that no key acts on a shortcut out of sight.
+    if (found.desktop == w_.ws_.activeDesktop()) {
+        // Selected alone, as the press of a double click leaves it.
+        w_.selection_.UnFocused();
+        w_.selection_.Focused(*found.item, false);
+        w_.RefreshAll();
+    }
+    w_.executeItem(*found.item);
+}
+
+void TFormMain::Finder::show(const SearchHit &hit)
+{
+    SearchIndex::Resolved found = SearchIndex::resolve(w_.ws_, hit);
+    if (!found || !w_.gate_.unlocked(*found.desktop))
+        return;
+    if (found.desktopIndex != w_.ws_.activeIndex() || w_.surface_->desktop() != found.desktop) {
+        // As a click on its tab: the strip moves, then the switching
+        // procedure with its password question.
+        w_.tabs_->setCurrentIndex(found.desktopIndex, false);
+        w_.onTabChanged(found.desktopIndex);
+    }
+    // The question may have been refused, or have outlived the element.
+    found = SearchIndex::resolve(w_.ws_, hit);
+    if (!found || found.desktop != w_.ws_.activeDesktop() || w_.surface_->desktop() != found.desktop
+        || w_.surface_->isLocked())
+        return;
+    if (found.item) {
+        w_.selection_.UnFocused();
+        w_.selection_.Focused(*found.item, false);
+        w_.surface_->setFocus(Qt::OtherFocusReason);
+        w_.RefreshAll();
+    } else if (TResizer *note = w_.notes_->controllerOf(found.note)) {
+        if (QWidget *memo = note->memo())
+            memo->setFocus(Qt::OtherFocusReason);
+    }
+}
 
 void TFormMain::Compact::compactLook(bool compact)
 {

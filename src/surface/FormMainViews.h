@@ -1,10 +1,11 @@
 #pragma once
 
 // The window's side of the interfaces that loading and saving, the option
-// dialogs and the compact strip talk to. Private to the main window: only
+// dialogs, the search field and the compact strip talk to. Private to the main window: only
 // FormMain.cpp and FormMainViews.cpp include this.
 
 #include "options/OptionsView.h"
+#include "search/FindPopup.h"
 #include "shell/CompactStrip.h"
 #include "storage/SettingsFile.h"
 #include "surface/FormMain.h"
@@ -55,6 +56,21 @@ public:
     void importRegistry(const RegistryFile &registry) override;
     void RefreshShortcutFont() override;
     void backgroundChanged(const Desktop &d) override;
+
+private:
+    TFormMain &w_;
+};
+
+// The window's side of the search field: which desktops it may list, and
+// what starting or showing a result does.
+class TFormMain::Finder {
+public:
+    explicit Finder(TFormMain &w) : w_(w) {}
+
+    FindPopup::Actions actions();
+    bool mayOpen() const;
+    void start(const SearchHit &hit);
+    void show(const SearchHit &hit);
 
 private:
     TFormMain &w_;
