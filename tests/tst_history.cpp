@@ -293,8 +293,10 @@ private slots:
         s.now = at(3, 14, 15);
         s.file.LoadAll(false);
         QVERIFY(s.ws.work.ErrorsOccurred);
-        QCOMPARE(s.prompt.texts(), QStringList({SettingsFile::LoadError}));
+        QCOMPARE(s.prompt.headlines(), QStringList({SettingsFile::LoadError}));
         const QString aside = path_ + u".unreadable-"_s + at(3, 14, 15).toString(u"yyyyMMdd-HHmmss"_s);
+        // The message says where the file went.
+        QVERIFY2(s.prompt.texts().constFirst().endsWith(aside), qPrintable(s.prompt.texts().constFirst()));
         QCOMPARE(s.file.unreadableCopy(), aside);
         QCOMPARE(readAll(aside), first);
 

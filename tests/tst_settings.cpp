@@ -406,7 +406,7 @@ private slots:
         s.file.LoadAll();
         QCOMPARE(captionsOf(s.ws), captions);
         QCOMPARE(s.ws.work.ErrorsOccurred, loadError);
-        QCOMPARE(s.prompt.texts(), loadError ? QStringList{SettingsFile::LoadError} : QStringList());
+        QCOMPARE(s.prompt.headlines(), loadError ? QStringList{SettingsFile::LoadError} : QStringList());
         QVERIFY(!s.ws.work.Loading);
         QVERIFY(s.ws.activeDesktop());
         const Desktop &last = s.ws.desktop(s.ws.desktopCount() - 1);
@@ -599,7 +599,7 @@ private slots:
         QVERIFY(writeAll(iniPath(), content));
         Session s(iniPath());
         s.file.LoadAll();
-        QCOMPARE(s.prompt.texts(), QStringList{SettingsFile::LoadError});
+        QCOMPARE(s.prompt.headlines(), QStringList{SettingsFile::LoadError});
         QVERIFY(s.ws.work.ErrorsOccurred);
         QVERIFY(!s.ws.work.Loading);
         // What was loaded before the error stays.
@@ -805,7 +805,7 @@ private slots:
         QVERIFY(writeAll(iniPath(), content));
         Session s(iniPath());
         s.file.LoadAll();
-        QCOMPARE(s.prompt.texts(), QStringList{SettingsFile::LoadError});
+        QCOMPARE(s.prompt.headlines(), QStringList{SettingsFile::LoadError});
         QVERIFY(s.ws.work.ErrorsOccurred);
         QCOMPARE(captionsOf(s.ws), QStringList{u"New Desktop"_s});
 

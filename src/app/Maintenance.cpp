@@ -36,6 +36,9 @@ int runDumpModel(const QString &settingsPath, std::FILE *out)
     ConsolePrompt prompt;
     SettingsHost host;
     SettingsFile file(ws, prompt, host, settingsPath);
+    // Looking at a file writes nothing, not even the copy of one that
+    // cannot be read.
+    file.setReadOnly(true);
     file.LoadAll(false);
     const std::string json = modelToJson(ws);
     if (std::fwrite(json.data(), 1, json.size(), out) != json.size() || std::fflush(out) != 0)
@@ -51,6 +54,7 @@ int saveStatus(SettingsFile &file)
     case SettingsFile::SaveResult::Saved:
         return 0;
     case SettingsFile::SaveResult::Declined:
+    case SettingsFile::SaveResult::OtherVersion: // not asked here: the console answers No
         return 2;
     case SettingsFile::SaveResult::Busy:
     case SettingsFile::SaveResult::Incomplete:

@@ -1,11 +1,11 @@
 #include "platform/SendTo.h"
 
 #include "platform/DesktopEntryText.h"
+#include "platform/SafeFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace vl {
@@ -121,17 +121,19 @@ SendToResult SendToInstaller::install(const QString &programPath) const
         if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
             why = QStringLiteral("cannot create the folder");
         } else {
-            QSaveFile file(path);
             const QByteArray text = e.text.toUtf8();
-            if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) {
-                why = file.errorString();
-                file.cancelWriting();
-            } else {
-                if (e.executable)
-                    file.setPermissions(file.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeGroup
-                                        | QFileDevice::ExeOther | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-                if (!file.commit())
-                    why = file.errorString();
+            try {
+                writeFileAtomically(path, std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
+                                    WriteOptions{e.executable ? NewFileMode::Executable : NewFileMode::Shared, false});
+                // An entry written earlier without the bit keeps its mode
+                // through the write; a script menu needs it all the same.
+                if (e.executable) {
+                    QFile file(path);
+                    file.setPermissions(file.permissions() | QFileDevice::ExeOwner | QFileDevice::ReadOwner
+                                        | QFileDevice::WriteOwner);
+                }
+            } catch (const FileIoError &error) {
+                why = QString::fromLocal8Bit(error.what());
             }
         }
         if (why.isEmpty())

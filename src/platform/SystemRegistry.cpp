@@ -1,11 +1,11 @@
 #include "platform/SystemRegistry.h"
 
 #include "platform/DesktopEntryText.h"
+#include "platform/SafeFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace vl {
@@ -86,10 +86,13 @@ void SystemRegistry::writeValue(RegistryHive hive, const QString &key, const QSt
         fail(QStringLiteral("Cannot create the folder %1").arg(folder));
     // Replaced in one step: a session starting meanwhile reads the old
     // entry or the new one, never half of one.
-    QSaveFile file(path);
     const QByteArray text = autostartEntry(value).toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
-        fail(QStringLiteral("Cannot write the autostart entry %1: %2").arg(path, file.errorString()));
+    try {
+        writeFileAtomically(path, std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
+                            WriteOptions{NewFileMode::Shared, false});
+    } catch (const FileIoError &e) {
+        fail(QStringLiteral("Cannot write the autostart entry %1: %2").arg(path, QString::fromLocal8Bit(e.what())));
+    }
 }
 
 void SystemRegistry::deleteValue(RegistryHive hive, const QString &key, const QString &name)

@@ -1,6 +1,6 @@
 #include "storage/BigIni.h"
 
-#include "storage/AtomicWrite.h"
+#include "platform/SafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -36,21 +36,32 @@ bool isBlankLine(std::string_view line) { return line.empty() || (line.size() ==
 
 bool isHeader(std::string_view line) { return line.size() >= 2 && line.front() == '[' && line.back() == ']'; }
 
-// A line break inside a value would end the line early and could forge a
-// section header; values are single-line by construction.
+// What a value may not hold, because the reader would take it otherwise
+// than it was meant: a line break ends the line early and could forge a
+// section header, and a binary zero marks a file as no settings file.
+bool unstorable(char c) { return c == '\r' || c == '\n' || c == '\0'; }
+
+// Makes the text from `from` on storable, the one rule every written value
+// and line passes: line breaks become blanks, binary zeros go. Values are
+// single-line by construction; the writer never writes what the reader
+// refuses.
 void flattenLineBreaks(std::string &s, std::size_t from)
 {
+    std::size_t out = from;
     for (std::size_t i = from; i < s.size(); ++i) {
-        if (s[i] == '\r' || s[i] == '\n')
-            s[i] = ' ';
+        const char c = s[i];
+        if (c == '\0')
+            continue;
+        s[out++] = (c == '\r' || c == '\n') ? ' ' : c;
     }
+    s.resize(out);
 }
 
 // Section names never hold a line break (it would forge headers when
 // written); a name with one stands for its flattened form everywhere.
 std::string_view plainName(std::string_view name, std::string &storage)
 {
-    if (!std::any_of(name.begin(), name.end(), [](char c) { return c == '\r' || c == '\n'; }))
+    if (!std::any_of(name.begin(), name.end(), unstorable))
         return name;
     storage.assign(name);
     flattenLineBreaks(storage, 0);
@@ -331,7 +342,7 @@ void TBigIniFile::WriteValue(std::string_view section, std::string_view key, std
     // Compare what will really be stored, or a value with a line break would
     // count as a change on every save.
     std::string flat;
-    if (std::any_of(value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n'; })) {
+    if (std::any_of(value.begin(), value.end(), unstorable)) {
         flat.assign(value);
         flattenLineBreaks(flat, 0);
         value = flat;
@@ -516,15 +527,34 @@ std::string TBigIniFile::buildFileText() const
     return out;
 }
 
+bool TBigIniFile::HasSection(std::string_view section)
+{
+    std::string storage;
+    return sections_.IndexOf(plainName(section, storage)) >= 0;
+}
+
 void TBigIniFile::UpdateFile()
 {
     if (!modified_ || failed_)
         return;
     if (!fileName_.isEmpty()) {
         try {
-            if (beforeReplace_)
-                beforeReplace_();
-            writeFileAtomically(fileName_, buildFileText(), keepBackup_);
+            std::string text = buildFileText();
+            // Values and lines were made storable as they were set; a text
+            // the reader would refuse is a fault here, never a file.
+            if (static_cast<qint64>(text.size()) > MaxFileBytes)
+                throw IniIoError(QStringLiteral("Cannot write %1: more than %2 bytes").arg(fileName_).arg(MaxFileBytes).toStdString());
+            if (std::memchr(text.data(), '\0', text.size()))
+                throw IniIoError(QStringLiteral("Cannot write %1: a binary zero in the text").arg(fileName_).toStdString());
+            // Written whole and synced before anything else happens; the
+            // history's copy of the old content goes in place only once the
+            // new content has.
+            PendingFile next(fileName_, text, WriteOptions{NewFileMode::Private, keepBackup_});
+            const AfterReplace after = beforeReplace_ ? beforeReplace_() : AfterReplace();
+            next.commit();
+            writeInfo_ = {true, next.identity(), contentHash(text), next.remark()};
+            if (after)
+                after();
         } catch (...) {
             failed_ = true;
             throw;
@@ -541,6 +571,7 @@ void TBigIniFile::SetFileName(const QString &fileName)
     buffer_.clear();
     buffer_.shrink_to_fit();
     readInfo_ = {};
+    writeInfo_ = {};
     failed_ = false;
     fileName_ = fileName;
     // Cleared before reading: dropping duplicate sections while reading is a
@@ -560,43 +591,22 @@ void TBigIniFile::ReadFile(const QString &fileName)
         return;
     readInfo_.existed = true;
 
+    // Only a regular file is read, and a FIFO is refused without waiting.
     std::string raw;
-    {
-        QFile file(fileName);
-        if (!file.open(QIODevice::ReadOnly)) {
-            failed_ = true;
-            throw IniIoError(QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()).toStdString());
-        }
-        const qint64 size = file.size();
-        if (size > std::numeric_limits<std::int32_t>::max()) {
-            failed_ = true;
-            throw IniIoError(QStringLiteral("Cannot read %1: file too large").arg(fileName).toStdString());
-        }
-        // Read until the end rather than trusting size(): special files and
-        // files that grow while being read report other sizes. The spare byte
-        // lets a file of the expected size end in one read.
-        raw.resize(static_cast<std::size_t>(size > 0 ? size : 0) + 1);
-        std::size_t got = 0;
-        for (;;) {
-            if (got == raw.size())
-                raw.resize(raw.size() * 2);
-            const qint64 n = file.read(raw.data() + got, static_cast<qint64>(raw.size() - got));
-            if (n < 0) {
-                failed_ = true;
-                throw IniIoError(QStringLiteral("Cannot read %1: %2").arg(fileName, file.errorString()).toStdString());
-            }
-            if (n == 0)
-                break;
-            got += static_cast<std::size_t>(n);
-            if (got > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-                failed_ = true;
-                throw IniIoError(QStringLiteral("Cannot read %1: file too large").arg(fileName).toStdString());
-            }
-        }
-        raw.resize(got);
+    try {
+        raw = readRegularFile(fileName, MaxFileBytes, &readInfo_.identity);
+    } catch (const FileIoError &) {
+        failed_ = true;
+        throw;
     }
+    readInfo_.hash = contentHash(raw);
     readInfo_.bytes = raw.size();
     readInfo_.hasNul = std::memchr(raw.data(), '\0', raw.size()) != nullptr;
+    // Older builds wrote a binary zero typed or pasted into a value as it
+    // was. The byte goes; whether the rest is read as settings is the
+    // caller's to decide (holdsSettingsText), and it reports the loss.
+    if (readInfo_.hasNul)
+        raw.erase(std::remove(raw.begin(), raw.end(), '\0'), raw.end());
     readInfo_.blank = std::all_of(raw.begin(), raw.end(), [](char c) {
         return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\x1A';
     });

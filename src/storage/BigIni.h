@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/FontSpec.h"
+#include "platform/SafeFile.h"
 #include "storage/TextConv.h"
 
 #include <QString>
@@ -8,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -108,28 +110,53 @@ public:
     int SectionCount() const { return sections_.Count(); }
     int SectionLineCount(std::string_view section);
 
+    // The largest file read or written. The writer checks its text against
+    // every rule of the reader: it never writes what the reader refuses.
+    static constexpr qint64 MaxFileBytes = std::numeric_limits<std::int32_t>::max();
+
     // Facts about the last file read, for telling a settings file from
-    // something else that happens to sit at its path.
+    // something else that happens to sit at its path, and for noticing
+    // later that another program replaced it.
     struct ReadInfo {
         bool existed = false;
         std::size_t bytes = 0;
+        // It held binary zeros; they were dropped from what was read.
         bool hasNul = false;
         bool blank = true; // nothing but white space and end-of-file marks
         bool decodedAsWindows1252 = false;
+        FileIdentity identity;
+        std::uint64_t hash = 0; // contentHash() of the bytes read
     };
     const ReadInfo &lastRead() const { return readInfo_; }
+    // The file last written by UpdateFile: its identity and contentHash().
+    struct WriteInfo {
+        bool written = false;
+        FileIdentity identity;
+        std::uint64_t hash = 0;
+        QString remark; // PendingFile::remark() of the write
+    };
+    const WriteInfo &lastWrite() const { return writeInfo_; }
+    // The text a flush would write now.
+    std::string Text() const { return buildFileText(); }
+    // Whether a section of this name exists (without making it current).
+    bool HasSection(std::string_view section);
 
     // Raw access for fast paths: the value text of the key, or nullopt.
     std::optional<std::string_view> ReadValue(std::string_view section, std::string_view key);
     // Writes key=value with the value already in UTF-8.
     void WriteValue(std::string_view section, std::string_view key, std::string_view value);
 
-    // When set, a file that cannot be replaced keeps its previous content as
-    // "<name>.bak" beside it, written just before the new content replaces it.
+    // When set, the file's previous content stays as "<name>.bak" beside it
+    // once new content has replaced it.
     void setKeepBackup(bool keep) { keepBackup_ = keep; }
-    // Runs just before new content replaces the file, while the file still
-    // holds its old content. It must not throw.
-    void setBeforeReplace(std::function<void()> hook) { beforeReplace_ = std::move(hook); }
+    // Runs when new content, written whole, is about to replace the file,
+    // which still holds its old content: whatever must go with the
+    // replacement is prepared here (the history's copy of the old content),
+    // and the step it returns runs once the file was replaced. A step that
+    // never runs, because the replacement failed, must leave nothing
+    // behind when it is destroyed. Neither may throw.
+    using AfterReplace = std::function<void()>;
+    void setBeforeReplace(std::function<AfterReplace()> hook) { beforeReplace_ = std::move(hook); }
 
 protected:
     // Finds or (when create is set) creates the section and makes it current.
@@ -149,7 +176,8 @@ protected:
     ReadInfo readInfo_;
     bool failed_ = false; // after a failed read or write nothing is written
     bool keepBackup_ = false;
-    std::function<void()> beforeReplace_;
+    std::function<AfterReplace()> beforeReplace_;
+    WriteInfo writeInfo_;
     // The lines of the section last searched for a key.
     mutable const TSectionList::Section *cachedSection_ = nullptr;
     mutable std::vector<std::string_view> cachedLines_;

@@ -27,7 +27,7 @@ public:
 // A file that holds text but not one section header, or binary zeros, was
 // not written by us; loading it as "no settings" and saving over it later
 // would destroy whatever it is.
-void requireSettingsText(const TBigIniFile &ini)
+void requireSettingsText(TBigIniFile &ini)
 {
     if (!SettingsFile::holdsSettingsText(ini))
         throw NotSettingsFile("not a settings file");
@@ -48,10 +48,14 @@ int boundedCount(int n, const TBigIniFile &ini, int missingLeft)
 
 } // namespace
 
-bool SettingsFile::holdsSettingsText(const TBigIniFile &ini)
+bool SettingsFile::holdsSettingsText(TBigIniFile &ini)
 {
     const auto &r = ini.lastRead();
-    return !(r.existed && (r.hasNul || (ini.SectionCount() == 0 && !r.blank)));
+    if (!r.existed)
+        return true;
+    if (r.hasNul)
+        return ini.HasSection(General);
+    return ini.SectionCount() > 0 || r.blank;
 }
 
 bool SettingsHost::canShowPicture(const QString &path) { return pictureReadable(path); }
@@ -80,17 +84,53 @@ SettingsFile::SettingsFile(Workspace &ws, Prompt &prompt, SettingsHost &host, QS
 void SettingsFile::prepareEngine(TAppIniFile &ini)
 {
     ini.setKeepBackup(true);
-    ini.setBeforeReplace([this] { history_.keepBeforeReplace(); });
+    ini.setBeforeReplace([this] { return history_.prepareBeforeReplace(); });
 }
 
 void SettingsFile::keepUnreadableFile()
 {
-    if (!QFileInfo::exists(path_))
+    if (readOnly_ || !QFileInfo::exists(path_))
         return;
-    QString why;
-    const std::optional<QString> kept = SettingsHistory::keepUnreadable(path_, history_.now(), &why);
+    unreadableWhy_.clear();
+    const std::optional<QString> kept = SettingsHistory::keepUnreadable(path_, history_.now(), &unreadableWhy_);
     unreadableCopy_ = kept.value_or(QString());
     unreadableUnkept_ = !kept;
+}
+
+QString SettingsFile::loadErrorText() const
+{
+    if (!unreadableCopy_.isEmpty())
+        return LoadError + QStringLiteral("\n\n") + KeptAsMessage.arg(unreadableCopy_);
+    if (unreadableUnkept_)
+        return LoadError + QStringLiteral("\n\n") + NotKeptMessage.arg(unreadableWhy_);
+    return LoadError;
+}
+
+void SettingsFile::rememberRead(const TBigIniFile &ini)
+{
+    const auto &r = ini.lastRead();
+    known_ = {true, r.existed, r.identity, r.hash};
+}
+
+void SettingsFile::rememberWrite(const TBigIniFile &ini)
+{
+    const auto &written = ini.lastWrite();
+    if (written.written)
+        known_ = {true, true, written.identity, written.hash};
+    else
+        rememberRead(ini);
+}
+
+bool SettingsFile::changedOutside(const TBigIniFile &ini) const
+{
+    const auto &r = ini.lastRead();
+    // A file that is gone holds no version to keep.
+    if (!known_.valid || !r.existed)
+        return false;
+    if (!known_.existed)
+        return true;
+    // Touched or rewritten with the same content is the same version.
+    return r.identity != known_.identity && r.hash != known_.hash;
 }
 
 SettingsFile::~SettingsFile() = default;
@@ -114,11 +154,24 @@ void SettingsFile::LoadAll(bool pictureMessages)
     LoadSteps steps(ws_, prompt_, host_, pictureMessages);
     unreadableCopy_.clear();
     unreadableUnkept_ = false;
+    known_ = {};
     std::unique_ptr<TAppIniFile> ini;
     try {
         ini = std::make_unique<TAppIniFile>(path_);
+        if (readOnly_)
+            ini->Abandon();
         prepareEngine(*ini);
+        rememberRead(*ini);
         requireSettingsText(*ini);
+        if (ini->lastRead().hasNul) {
+            // The rest loads; the file as it was goes aside first, and the
+            // next save asks before it replaces it.
+            w.ErrorsOccurred = true;
+            keepUnreadableFile();
+            prompt_.ShowMessage(unreadableCopy_.isEmpty()
+                                    ? loadErrorText()
+                                    : LoadError + QStringLiteral("\n\n") + ZerosDroppedMessage.arg(unreadableCopy_));
+        }
         loadBody(*ini, steps);
     } catch (const NotSettingsFile &) {
         ini->Abandon(); // never rewrite what we could not read
@@ -126,12 +179,12 @@ void SettingsFile::LoadAll(bool pictureMessages)
         // Before the message: the question it leads to may be answered by
         // a save that replaces the file.
         keepUnreadableFile();
-        prompt_.ShowMessage(LoadError);
+        prompt_.ShowMessage(loadErrorText());
     } catch (const std::exception &) {
         // Loading stops here; every desktop read so far stays.
         w.ErrorsOccurred = true;
         keepUnreadableFile();
-        prompt_.ShowMessage(LoadError);
+        prompt_.ShowMessage(loadErrorText());
     }
     closeLoadEngine(ini);
     // The window always has a desktop, whatever the file held.
@@ -142,9 +195,17 @@ void SettingsFile::LoadAll(bool pictureMessages)
     w.WorkingPassword.clear();
     w.WorkingPasswordMode = 1;
     w.Loading = false;
+    if (!readOnly_)
+        showUnsavedSession();
     // After an error too: the window must show what was read, and whatever
     // desktop ends up shown passes its password gate first.
     host_.desktopChanged();
+}
+
+void SettingsFile::showUnsavedSession()
+{
+    if (const std::optional<HistoryCopy> copy = history_.takeUnsavedSessionMark())
+        prompt_.ShowMessage(SessionKeptMessage.arg(SettingsHistory::displayTime(copy->time)));
 }
 
 void SettingsFile::closeLoadEngine(std::unique_ptr<TAppIniFile> &ini)
@@ -152,8 +213,10 @@ void SettingsFile::closeLoadEngine(std::unique_ptr<TAppIniFile> &ini)
     // The engine rewrites the file only when reading dropped duplicate
     // sections; that write can fail like any save.
     try {
-        if (ini)
+        if (ini) {
             ini->UpdateFile();
+            rememberWrite(*ini);
+        }
     } catch (const std::exception &) {
         ws_.work.ErrorsOccurred = true;
         prompt_.ShowMessage(LoadError);
@@ -286,6 +349,144 @@ void SettingsFile::loadElements(TAppIniFile &ini, LoadSteps &steps, int p, int i
     }
 }
 
+bool SettingsFile::writeModel(TAppIniFile &ini, bool stopAtEmptyCaption)
+{
+    GlobalSettings &g = ws_.global;
+    ini.WriteBool(General, "FormMaximized_Key", g.FormMaximized_Key);
+    if (!g.FormMaximized_Key) {
+        ini.WriteInteger(General, "FormWidth_Key", g.FormWidth_Key);
+        ini.WriteInteger(General, "FormHeight_Key", g.FormHeight_Key);
+        ini.WriteInteger(General, "FormTop_Key", g.FormTop_Key);
+        ini.WriteInteger(General, "FormLeft_Key", g.FormLeft_Key);
+    }
+    ini.WriteFont(General, "ShortcutFont", g.ShortcutFont);
+    ini.WriteFont(General, "TabFont", g.TabFont);
+    ini.WriteBool(General, "Immediate_Save", g.Immediate_Save);
+    ini.WriteBool(General, "Leave_Missing", g.Leave_Missing);
+    ini.WriteBool(General, "Tab_Position", g.Tab_Position);
+    ini.WriteBool(General, "Tab_Multiline", g.Tab_Multiline);
+    ini.WriteInteger(General, "Cell_Height", g.Cell_Height);
+    ini.WriteInteger(General, "Cell_Width", g.Cell_Width);
+    ini.WriteInteger(General, "Page_Count", ws_.desktopCount());
+    ini.WriteInteger(General, "Active_Page", ws_.activeIndex());
+    ini.WriteBool(General, "Auto_Save", g.Auto_Save);
+    ini.WriteInteger(General, "AutoSave_Time", g.AutoSave_Time);
+    ini.WriteString(General, "Wave_File", g.Wave_File);
+    ini.WriteBool(General, "Always_OnBack", g.Always_OnBack);
+    ini.WriteBool(General, "Drop_Enabled", g.Drop_Enabled);
+    ini.WriteBool(General, "OpenIn_NewWindow", g.OpenIn_NewWindow);
+    ini.WriteBool(General, "bStatusBar_Enabled", g.bStatusBar_Enabled);
+    ini.WriteBool(General, "Single_Click", g.Single_Click);
+    ini.WriteInteger(General, "SingleClick_Time", g.SingleClick_Time);
+
+    SectionName name;
+    for (int p = 0; p < ws_.desktopCount(); ++p) {
+        const Desktop &d = ws_.desktop(p);
+        const DesktopSettings &s = d.settings;
+        g.ShortcutFont = s.ShortcutFont;
+        ini.WriteFont(name.page(p), "ShortcutFont", g.ShortcutFont);
+        if (d.Desktop_Caption.isEmpty() && stopAtEmptyCaption) {
+            // Ends the save early, keeping what was set so far, as users
+            // of the earlier versions know it.
+            prompt_.ShowMessage(EmptyCaptionError);
+            return false;
+        }
+        const std::string_view page = name.page(p);
+        ini.WriteString(page, "Desktop_Caption", d.Desktop_Caption);
+        ini.WriteString(page, "Background_Picture", s.Background_Picture);
+        ini.WriteString(page, "Password", s.Password);
+        ini.WriteInteger(page, "Password_On_Desktop", s.Password_On_Desktop);
+        ini.WriteBool(page, "Background_Stretch", s.Background_Stretch);
+        ini.WriteBool(page, "Background_Center", s.Background_Center);
+        ini.WriteInteger(page, "BG_Color", resolveColour(s.BG_Color));
+        ini.WriteInteger(page, "BG_Shortcut", resolveColour(s.BG_Shortcut));
+        ini.WriteBool(page, "Transparent", s.Transparent);
+
+        int i = 0;
+        int n = 0;
+        d.forEachElement(
+            [&](const ShortcutItem &item) {
+                const std::string_view sec = name.item(p, ++i);
+                ini.WriteString(sec, "AttachedFile", item.AttachedFile);
+                ini.WriteString(sec, "CommandString", item.CommandString);
+                ini.WriteString(sec, "Picture", item.Picture);
+                ini.WriteString(sec, "Label_Caption", item.Label_Caption);
+                ini.WriteInteger(sec, "Item_Left", item.Item_Left);
+                ini.WriteInteger(sec, "Item_Top", item.Item_Top);
+            },
+            [&](const Note &note) {
+                const std::string_view sec = name.note(p, ++n);
+                ini.WriteStrings(sec, note.Lines);
+                ini.WriteInteger(sec, "Note_Width", note.Note_Width);
+                ini.WriteInteger(sec, "Note_Height", note.Note_Height);
+                ini.WriteInteger(sec, "Note_Left", note.Note_Left);
+                ini.WriteInteger(sec, "Note_Top", note.Note_Top);
+                ini.WriteFont(sec, "Note_Font", note.Note_Font);
+                ini.WriteHexInteger(sec, "Note_Color", note.Note_Color);
+                ini.WriteBool(sec, "UseParentColor", note.UseParentColor);
+            });
+        const std::string_view pageAgain = name.page(p);
+        ini.WriteInteger(pageAgain, "Item_CountTrue", i);
+        ini.WriteInteger(pageAgain, "Note_CountTrue", n);
+    }
+    return true;
+}
+
+std::optional<QString> SettingsFile::keepSessionCopy(QString *error)
+{
+    try {
+        // The model alone, on no file: nothing is read or written here.
+        TAppIniFile ini{QString()};
+        writeModel(ini, false);
+        const std::string text = ini.Text();
+        return history_.keepContent(QByteArray(text.data(), static_cast<qsizetype>(text.size())), error);
+    } catch (const std::exception &e) {
+        if (error)
+            *error = QString::fromLocal8Bit(e.what());
+        return std::nullopt;
+    }
+}
+
+std::optional<QString> SettingsFile::keepSessionAside()
+{
+    QString why;
+    const std::optional<QString> copy = keepSessionCopy(&why);
+    if (!copy) {
+        host_.statusMessage(QStringLiteral("This session could not be kept: %1").arg(why));
+        return std::nullopt;
+    }
+    history_.markUnsavedSession(*copy);
+    return copy;
+}
+
+SettingsFile::Outcome SettingsFile::otherVersionFound(std::unique_ptr<TAppIniFile> &ini)
+{
+    if (!changedOutside(*ini))
+        return Outcome::Go;
+    // Never overwritten unseen: what the other program wrote is kept first.
+    QString why;
+    if (!history_.keepNow(&why))
+        throw IniIoError(QStringLiteral("the version another program wrote cannot be kept: %1").arg(why).toStdString());
+    const std::uint64_t kept = ini->lastRead().hash;
+    if (toldOfOtherVersion_)
+        return Outcome::Go;
+    toldOfOtherVersion_ = true;
+    const ModalResult answer = prompt_.MessageDlg(OtherVersionQuestion, MsgDlgType::Warning, mbYes | mbNo, 0);
+    if (answer == ModalResult::Yes) {
+        if (!keepSessionCopy(&why))
+            throw IniIoError(QStringLiteral("this session cannot be kept: %1").arg(why).toStdString());
+        host_.otherVersionChosen();
+        return Outcome::OtherVersion;
+    }
+    // The question ran the event loop: the file is read again, and a
+    // version written meanwhile is kept as well.
+    ini = std::make_unique<TAppIniFile>(path_);
+    prepareEngine(*ini);
+    if (ini->lastRead().existed && ini->lastRead().hash != kept && !history_.keepNow(&why))
+        throw IniIoError(QStringLiteral("the version another program wrote cannot be kept: %1").arg(why).toStdString());
+    return Outcome::Go;
+}
+
 SettingsFile::SaveResult SettingsFile::SaveAll()
 {
     WorkingValues &w = ws_.work;
@@ -293,6 +494,8 @@ SettingsFile::SaveResult SettingsFile::SaveAll()
     // in part, and the rest of the file lost.
     if (w.Saving || w.Loading || w.Reloading)
         return SaveResult::Busy;
+    if (readOnly_)
+        return SaveResult::Failed;
     const OutsideRequests::Busy busy(requests_);
     host_.flushEdits();
     w.Saving = true;
@@ -303,8 +506,13 @@ SettingsFile::SaveResult SettingsFile::SaveAll()
 
     if (w.ErrorsOccurred) {
         const ModalResult answer = prompt_.MessageDlg(SaveErrorsQuestion, MsgDlgType::Warning, mbYes | mbNo | mbHelp, 10);
-        if (answer != ModalResult::Yes)
+        if (answer != ModalResult::Yes) {
+            // At the end of the session nobody can answer; the session is
+            // never dropped unseen, but kept for the next start to name.
+            if (prompt_.dismissing())
+                keepSessionAside();
             return SaveResult::Declined;
+        }
     }
     // A file the load could not read is replaced only once it is kept.
     if (unreadableUnkept_) {
@@ -312,6 +520,8 @@ SettingsFile::SaveResult SettingsFile::SaveAll()
         if (unreadableUnkept_) {
             w.ErrorsOccurred = true;
             prompt_.ShowMessage(SaveError);
+            if (prompt_.dismissing())
+                keepSessionAside();
             return SaveResult::Failed;
         }
     }
@@ -320,89 +530,24 @@ SettingsFile::SaveResult SettingsFile::SaveAll()
     try {
         ini = std::make_unique<TAppIniFile>(path_);
         prepareEngine(*ini);
-        GlobalSettings &g = ws_.global;
-        host_.captureWindowState(g);
-
-        ini->WriteBool(General, "FormMaximized_Key", g.FormMaximized_Key);
-        if (!g.FormMaximized_Key) {
-            ini->WriteInteger(General, "FormWidth_Key", g.FormWidth_Key);
-            ini->WriteInteger(General, "FormHeight_Key", g.FormHeight_Key);
-            ini->WriteInteger(General, "FormTop_Key", g.FormTop_Key);
-            ini->WriteInteger(General, "FormLeft_Key", g.FormLeft_Key);
+        switch (otherVersionFound(ini)) {
+        case Outcome::Go:
+            break;
+        case Outcome::OtherVersion:
+            ini->Abandon();
+            return SaveResult::OtherVersion;
         }
-        ini->WriteFont(General, "ShortcutFont", g.ShortcutFont);
-        ini->WriteFont(General, "TabFont", g.TabFont);
-        ini->WriteBool(General, "Immediate_Save", g.Immediate_Save);
-        ini->WriteBool(General, "Leave_Missing", g.Leave_Missing);
-        ini->WriteBool(General, "Tab_Position", g.Tab_Position);
-        ini->WriteBool(General, "Tab_Multiline", g.Tab_Multiline);
-        ini->WriteInteger(General, "Cell_Height", g.Cell_Height);
-        ini->WriteInteger(General, "Cell_Width", g.Cell_Width);
-        ini->WriteInteger(General, "Page_Count", ws_.desktopCount());
-        ini->WriteInteger(General, "Active_Page", ws_.activeIndex());
-        ini->WriteBool(General, "Auto_Save", g.Auto_Save);
-        ini->WriteInteger(General, "AutoSave_Time", g.AutoSave_Time);
-        ini->WriteString(General, "Wave_File", g.Wave_File);
-        ini->WriteBool(General, "Always_OnBack", g.Always_OnBack);
-        ini->WriteBool(General, "Drop_Enabled", g.Drop_Enabled);
-        ini->WriteBool(General, "OpenIn_NewWindow", g.OpenIn_NewWindow);
-        ini->WriteBool(General, "bStatusBar_Enabled", g.bStatusBar_Enabled);
-        ini->WriteBool(General, "Single_Click", g.Single_Click);
-        ini->WriteInteger(General, "SingleClick_Time", g.SingleClick_Time);
-
-        SectionName name;
-        for (int p = 0; p < ws_.desktopCount(); ++p) {
-            const Desktop &d = ws_.desktop(p);
-            const DesktopSettings &s = d.settings;
-            g.ShortcutFont = s.ShortcutFont;
-            ini->WriteFont(name.page(p), "ShortcutFont", g.ShortcutFont);
-            if (d.Desktop_Caption.isEmpty()) {
-                // Ends the save early, keeping what was set so far, as users
-                // of the earlier versions know it.
-                prompt_.ShowMessage(EmptyCaptionError);
-                ini->UpdateFile();
-                return SaveResult::Incomplete;
-            }
-            const std::string_view page = name.page(p);
-            ini->WriteString(page, "Desktop_Caption", d.Desktop_Caption);
-            ini->WriteString(page, "Background_Picture", s.Background_Picture);
-            ini->WriteString(page, "Password", s.Password);
-            ini->WriteInteger(page, "Password_On_Desktop", s.Password_On_Desktop);
-            ini->WriteBool(page, "Background_Stretch", s.Background_Stretch);
-            ini->WriteBool(page, "Background_Center", s.Background_Center);
-            ini->WriteInteger(page, "BG_Color", resolveColour(s.BG_Color));
-            ini->WriteInteger(page, "BG_Shortcut", resolveColour(s.BG_Shortcut));
-            ini->WriteBool(page, "Transparent", s.Transparent);
-
-            int i = 0;
-            int n = 0;
-            d.forEachElement(
-                [&](const ShortcutItem &item) {
-                    const std::string_view sec = name.item(p, ++i);
-                    ini->WriteString(sec, "AttachedFile", item.AttachedFile);
-                    ini->WriteString(sec, "CommandString", item.CommandString);
-                    ini->WriteString(sec, "Picture", item.Picture);
-                    ini->WriteString(sec, "Label_Caption", item.Label_Caption);
-                    ini->WriteInteger(sec, "Item_Left", item.Item_Left);
-                    ini->WriteInteger(sec, "Item_Top", item.Item_Top);
-                },
-                [&](const Note &note) {
-                    const std::string_view sec = name.note(p, ++n);
-                    ini->WriteStrings(sec, note.Lines);
-                    ini->WriteInteger(sec, "Note_Width", note.Note_Width);
-                    ini->WriteInteger(sec, "Note_Height", note.Note_Height);
-                    ini->WriteInteger(sec, "Note_Left", note.Note_Left);
-                    ini->WriteInteger(sec, "Note_Top", note.Note_Top);
-                    ini->WriteFont(sec, "Note_Font", note.Note_Font);
-                    ini->WriteHexInteger(sec, "Note_Color", note.Note_Color);
-                    ini->WriteBool(sec, "UseParentColor", note.UseParentColor);
-                });
-            const std::string_view pageAgain = name.page(p);
-            ini->WriteInteger(pageAgain, "Item_CountTrue", i);
-            ini->WriteInteger(pageAgain, "Note_CountTrue", n);
+        host_.captureWindowState(ws_.global);
+        if (!writeModel(*ini, true)) {
+            ini->UpdateFile();
+            rememberWrite(*ini);
+            return SaveResult::Incomplete;
         }
         // Written before "Saved" is shown: a failed write is a failed save.
         ini->UpdateFile();
+        rememberWrite(*ini);
+        if (!ini->lastWrite().remark.isEmpty())
+            host_.statusMessage(ini->lastWrite().remark);
         host_.setSaveState(QStringLiteral("Saved"));
         w.ErrorsOccurred = false;
         return SaveResult::Saved;
@@ -413,6 +558,8 @@ SettingsFile::SaveResult SettingsFile::SaveAll()
             ini->Abandon();
         w.ErrorsOccurred = true;
         prompt_.ShowMessage(SaveError);
+        if (prompt_.dismissing())
+            keepSessionAside();
         return SaveResult::Failed;
     }
 }

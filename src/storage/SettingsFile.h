@@ -1,12 +1,14 @@
 #pragma once
 
 #include "model/Model.h"
+#include "platform/SafeFile.h"
 #include "storage/SettingsHistory.h"
 
 #include <QHash>
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace vl {
@@ -59,6 +61,10 @@ public:
     // A passing remark for the status bar, never a question (an earlier
     // version that could not be kept).
     virtual void statusMessage(const QString &text) { (void)text; }
+    // The user chose the version another program wrote over this session,
+    // which is kept in the history: the window reloads once the save that
+    // asked has returned.
+    virtual void otherVersionChosen() {}
 
 protected:
     friend class LoadSteps; // forgets the checks at the start of every load
@@ -74,6 +80,7 @@ public:
         Declined,     // earlier errors and the user did not say Yes
         Incomplete,   // an empty desktop caption ended the save early
         Failed,       // "Error in TFormMain.SaveAll"
+        OtherVersion, // another program's version stays; this session went to the history
     };
 
     SettingsFile(Workspace &ws, Prompt &prompt, SettingsHost &host, QString path);
@@ -91,6 +98,16 @@ public:
 
     // Where loads, reloads and saves report themselves busy; null: nowhere.
     void setRequests(OutsideRequests *requests) { requests_ = requests; }
+    // Loads that write nothing at all, for looking at a file: no copy of an
+    // unreadable file is kept, duplicate sections are not dropped from it,
+    // and no mark of an earlier session is taken. Saves are refused.
+    void setReadOnly(bool readOnly) { readOnly_ = readOnly; }
+
+    // Keeps the model as it is now as a history copy of its own, without
+    // touching the settings file, and leaves a mark that makes the next
+    // load name it. For an end of the session that cannot save into the
+    // file. The copy's path, or nullopt.
+    std::optional<QString> keepSessionAside();
 
     // Reads the whole file, in file order, and appends its desktops; the
     // file is closed again before this returns. Picture problems are
@@ -103,8 +120,10 @@ public:
     void ReloadAll();
 
     // Whether what the engine read can be a settings file: a file with text
-    // but not one section header, or with binary zeros, is something else.
-    static bool holdsSettingsText(const TBigIniFile &ini);
+    // but not one section header is something else, and so is one with
+    // binary zeros unless it has a "General" section (older builds wrote
+    // zeros typed into a value as they were).
+    static bool holdsSettingsText(TBigIniFile &ini);
 
     static inline const QString SaveErrorsQuestion =
         QStringLiteral("There were errors,to continue saving current settings?");
@@ -113,6 +132,19 @@ public:
     static inline const QString SaveError = QStringLiteral("Error in TFormMain.SaveAll");
     static inline const QString EmptyCaptionError = QStringLiteral("Desktop Caption must not be empty");
     static inline const QString ReloadDeleteError = QStringLiteral("Desktop Delete Error in TFormMain.ReloadAll");
+    // Said after LoadError: where the file that could not be read was kept.
+    static inline const QString KeptAsMessage = QStringLiteral("The settings file was kept unchanged as\n%1");
+    static inline const QString NotKeptMessage = QStringLiteral(
+        "The settings file could not be read, nor kept aside (%1). It will not be replaced until it can be kept.");
+    static inline const QString ZerosDroppedMessage = QStringLiteral(
+        "The settings file held binary zeros, which were left out. The file as it was is kept as\n%1");
+    static inline const QString OtherVersionQuestion = QStringLiteral(
+        "The settings file was changed by another program since Vorlane last read or saved it. "
+        "That version is kept in the settings history.\n\n"
+        "Load that version instead of saving this session over it? This session is then kept in the history too.");
+    static inline const QString SessionKeptMessage = QStringLiteral(
+        "The desktops of the last session could not be saved when it ended. They are kept in the "
+        "settings history as the version of %1; \"Restore...\" in the desktop menu brings them back.");
 
     // How much a hand-edited or truncated file may ask for beyond what it
     // holds: counted desktops and elements whose section is missing load
@@ -123,6 +155,29 @@ public:
     static constexpr int MissingNoteLineAllowance = 100000;
 
 private:
+    // What this copy last read from or wrote to the file: a file that is no
+    // longer this one was replaced by another program.
+    struct Known {
+        bool valid = false;
+        bool existed = false;
+        FileIdentity identity;
+        std::uint64_t hash = 0;
+    };
+    void rememberRead(const TBigIniFile &ini);
+    void rememberWrite(const TBigIniFile &ini);
+    bool changedOutside(const TBigIniFile &ini) const;
+    enum class Outcome { Go, OtherVersion };
+    // The file another program wrote goes into the history before anything
+    // replaces it; the first time, the user chooses which version stays.
+    Outcome otherVersionFound(std::unique_ptr<TAppIniFile> &ini);
+    // The model into the engine, in file order. With stopAtEmptyCaption a
+    // desktop without caption ends it early (false); otherwise it is
+    // written with its empty caption.
+    bool writeModel(TAppIniFile &ini, bool stopAtEmptyCaption);
+    void showUnsavedSession();
+    QString loadErrorText() const;
+    // The model as a history copy of its own; the copy's path.
+    std::optional<QString> keepSessionCopy(QString *error);
     void loadBody(TAppIniFile &ini, LoadSteps &steps);
     void loadElements(TAppIniFile &ini, LoadSteps &steps, int p, int itemCount, int noteCount);
     // Flushes and closes an engine; a failed write is a load error.
@@ -142,8 +197,12 @@ private:
     // The last load failed and its file could not be kept aside: no save
     // may replace it until it is.
     bool unreadableUnkept_ = false;
+    QString unreadableWhy_;
     int missingSectionsLeft_ = 0;
     int missingNoteLinesLeft_ = 0;
+    bool readOnly_ = false;
+    Known known_;
+    bool toldOfOtherVersion_ = false;
 };
 
 } // namespace vl

@@ -1,6 +1,6 @@
 #include "storage/SettingsHistory.h"
 
-#include "storage/AtomicWrite.h"
+#include "platform/SafeFile.h"
 #include "storage/BigIni.h"
 #include "storage/SectionName.h"
 #include "storage/SettingsFile.h"
@@ -42,21 +42,10 @@ qint64 localHour(const QDateTime &time)
     return local.date().toJulianDay() * 24 + local.time().hour();
 }
 
+// Settings files and their copies are read whole; only regular files are.
 std::optional<QByteArray> readWhole(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    return data;
+    return tryReadRegularFile(path, TBigIniFile::MaxFileBytes, error);
 }
 
 bool sameContent(const QString &path, const QByteArray &data)
@@ -67,13 +56,13 @@ bool sameContent(const QString &path, const QByteArray &data)
     return other && *other == data;
 }
 
-// A copy is no more open than the settings file it comes from: it holds
-// the same passwords.
-bool writeCopy(const QString &path, const QByteArray &data, QString *error, bool keepBackup, const QString &like)
+// Every copy holds the passwords the settings file holds: it is created
+// for its owner alone, whatever the settings file's own mode.
+bool writeCopy(const QString &path, const QByteArray &data, QString *error, bool keepBackup)
 {
     try {
         writeFileAtomically(path, std::string_view(data.constData(), static_cast<std::size_t>(data.size())),
-                            keepBackup, like);
+                            WriteOptions{NewFileMode::Private, keepBackup});
         return true;
     } catch (const std::exception &e) {
         if (error)
@@ -154,27 +143,54 @@ HistorySummary SettingsHistory::summarize(const QString &path)
     return s;
 }
 
-void SettingsHistory::keepBeforeReplace() noexcept
+// A copy on its way: written whole under a temporary name in the folder,
+// put in place by finish(), removed again when dropped unfinished.
+struct SettingsHistory::Prepared {
+    std::optional<PendingFile> file;
+    QDateTime time;
+    qint64 hour = 0;
+};
+
+std::function<void()> SettingsHistory::prepareBeforeReplace() noexcept
 {
     try {
         QString why;
-        if (!keep(true, &why))
+        auto prepared = std::make_shared<Prepared>();
+        if (!prepare(true, nullptr, *prepared, &why)) {
             reportFailure(why);
+            return {};
+        }
+        return [this, prepared] {
+            QString failed;
+            if (!finish(*prepared, nullptr, &failed))
+                reportFailure(failed);
+        };
     } catch (...) {
         reportFailure(QStringLiteral("unexpected error"));
+        return {};
     }
 }
 
 bool SettingsHistory::keepNow(QString *error)
 {
     QString why;
-    const bool kept = keep(false, &why);
+    Prepared prepared;
+    const bool kept = prepare(false, nullptr, prepared, &why) && finish(prepared, nullptr, &why);
     if (!kept) {
         reportFailure(why);
         if (error)
             *error = why;
     }
     return kept;
+}
+
+std::optional<QString> SettingsHistory::keepContent(const QByteArray &content, QString *error)
+{
+    Prepared prepared;
+    QString name;
+    if (!prepare(false, &content, prepared, error) || !finish(prepared, &name, error))
+        return std::nullopt;
+    return name;
 }
 
 void SettingsHistory::reportFailure(const QString &why)
@@ -186,47 +202,76 @@ void SettingsHistory::reportFailure(const QString &why)
         report_(QStringLiteral("Earlier version not kept: %1").arg(why));
 }
 
-bool SettingsHistory::keep(bool hourly, QString *error)
+bool SettingsHistory::prepare(bool hourly, const QByteArray *content, Prepared &out, QString *error)
 {
     const QDateTime t = now();
-    const qint64 hour = localHour(t);
-    if (hourly && hourDone_ == hour)
+    out.time = t;
+    out.hour = localHour(t);
+    if (hourly && hourDone_ == out.hour)
         return true;
-    const QFileInfo info(path_);
-    if (!info.exists() || !info.isFile()) {
+    if (!content && !regularFileSize(path_)) {
         // Nothing to keep yet: the first save of a new file.
-        hourDone_ = hour;
         return true;
     }
     std::vector<HistoryCopy> list = copies();
-    if (hourly && !list.empty() && localHour(list.front().time) == hour) {
-        hourDone_ = hour;
+    if (hourly && !list.empty() && localHour(list.front().time) == out.hour)
+        return true;
+    std::optional<QByteArray> read;
+    if (!content) {
+        read = readWhole(path_, error);
+        if (!read)
+            return false;
+        content = &*read;
+    }
+    if (!list.empty() && sameContent(list.front().path, *content)) {
+        out.time = list.front().time; // kept already, as the newest copy
         return true;
     }
-    const std::optional<QByteArray> data = readWhole(path_, error);
-    if (!data)
+    const QString dir = folder();
+    if (!QDir().mkpath(dir)) {
+        if (error)
+            *error = QStringLiteral("cannot create the folder %1").arg(dir);
         return false;
-    if (list.empty() || !sameContent(list.front().path, *data)) {
-        const QString dir = folder();
-        if (!QDir().mkpath(dir)) {
+    }
+    // Only its owner may list or read what was kept.
+    QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QDateTime second = t.addMSecs(-t.time().msec());
+    int sequence = 0;
+    for (const HistoryCopy &c : list) {
+        if (c.time == second)
+            sequence = std::max(sequence, c.sequence + 1);
+    }
+    try {
+        out.file.emplace(QDir(dir).filePath(nameFor(second, sequence)),
+                         std::string_view(content->constData(), static_cast<std::size_t>(content->size())),
+                         WriteOptions{NewFileMode::Private, false});
+    } catch (const FileIoError &e) {
+        if (error)
+            *error = QString::fromLocal8Bit(e.what());
+        return false;
+    }
+    return true;
+}
+
+bool SettingsHistory::finish(Prepared &prepared, QString *name, QString *error)
+{
+    if (prepared.file) {
+        try {
+            prepared.file->commit();
+        } catch (const FileIoError &e) {
             if (error)
-                *error = QStringLiteral("cannot create the folder %1").arg(dir);
+                *error = QString::fromLocal8Bit(e.what());
             return false;
         }
-        // Only its owner may list or read what was kept.
-        QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        const QDateTime second = t.addMSecs(-t.time().msec());
-        int sequence = 0;
-        for (const HistoryCopy &c : list) {
-            if (c.time == second)
-                sequence = std::max(sequence, c.sequence + 1);
-        }
-        if (!writeCopy(QDir(dir).filePath(nameFor(second, sequence)), *data, error, false, path_))
-            return false;
-        thin(t);
+        if (name)
+            *name = prepared.file->target();
+        thin(prepared.time);
+    } else if (name) {
+        const std::vector<HistoryCopy> list = copies();
+        *name = list.empty() ? QString() : list.front().path;
     }
     // The content is kept (now, or already as the newest copy).
-    hourDone_ = hour;
+    hourDone_ = prepared.hour;
     failureReported_ = false;
     return true;
 }
@@ -280,7 +325,34 @@ bool SettingsHistory::restore(const QByteArray &content, QString *error)
         return false;
     }
     // The same atomic write as a save's, with the same backup.
-    return writeCopy(path_, content, error, true, QString());
+    return writeCopy(path_, content, error, true);
+}
+
+void SettingsHistory::markUnsavedSession(const QString &copyPath)
+{
+    const QByteArray name = QFile::encodeName(QFileInfo(copyPath).fileName());
+    try {
+        writeFileAtomically(QDir(folder()).filePath(UnsavedSessionMark), std::string_view(name.constData(), name.size()));
+    } catch (const FileIoError &e) {
+        reportFailure(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+std::optional<HistoryCopy> SettingsHistory::takeUnsavedSessionMark()
+{
+    const QString mark = QDir(folder()).filePath(UnsavedSessionMark);
+    if (!QFileInfo::exists(mark))
+        return std::nullopt;
+    const std::optional<QByteArray> name = tryReadRegularFile(mark, 4096);
+    QFile::remove(mark);
+    if (!name)
+        return std::nullopt;
+    const QString wanted = QFile::decodeName(name->trimmed());
+    for (const HistoryCopy &c : copies()) {
+        if (QFileInfo(c.path).fileName() == wanted)
+            return c;
+    }
+    return std::nullopt;
 }
 
 std::optional<QString> SettingsHistory::keepUnreadable(const QString &settingsPath, const QDateTime &now,
@@ -301,7 +373,7 @@ std::optional<QString> SettingsHistory::keepUnreadable(const QString &settingsPa
     QString target = base;
     for (int n = 2; QFileInfo::exists(target) || QFileInfo(target).isSymLink(); ++n)
         target = base + QLatin1Char('-') + QString::number(n);
-    if (!writeCopy(target, *data, error, false, settingsPath))
+    if (!writeCopy(target, *data, error, false))
         return std::nullopt;
     return target;
 }

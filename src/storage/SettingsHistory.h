@@ -71,13 +71,21 @@ public:
     // A light read of a kept copy (or any settings file); never writes it.
     static HistorySummary summarize(const QString &path);
 
-    // The settings file is about to be replaced: keeps its content unless a
-    // copy was already made in this hour. Never throws.
-    void keepBeforeReplace() noexcept;
+    // The settings file is about to be replaced: prepares the copy of its
+    // content unless one was already made in this hour, written whole but
+    // not yet in the folder. The step returned puts it there once the file
+    // was replaced; dropped unrun, it removes the copy again, so a save that
+    // fails leaves the history as it was. A copy that cannot be made is
+    // reported and gives an empty step. Never throws.
+    std::function<void()> prepareBeforeReplace() noexcept;
     // Keeps the file's content now, whatever the hour. A content equal to
     // the newest copy's is not kept twice. False with the reason when no
     // copy could be made; true when there was no file to keep.
     bool keepNow(QString *error = nullptr);
+    // Keeps the given content as a copy of its own now (a session that
+    // could not be saved into the settings file). The copy's path, or
+    // nullopt with the reason.
+    std::optional<QString> keepContent(const QByteArray &content, QString *error = nullptr);
 
     // The content of a kept copy, read before anything else happens: what
     // follows may thin the copy away. Nullopt with the reason when it cannot
@@ -98,11 +106,24 @@ public:
     static std::optional<QString> keepUnreadable(const QString &settingsPath, const QDateTime &now,
                                                  QString *error = nullptr);
 
+    // A session that ended without being saved into the settings file was
+    // kept as the copy at copyPath: the next start names it. The mark is a
+    // file in the history folder that holds the copy's name.
+    void markUnsavedSession(const QString &copyPath);
+    // The copy a mark names, once; the mark is gone afterwards. Nullopt
+    // when there is no mark or its copy is gone.
+    std::optional<HistoryCopy> takeUnsavedSessionMark();
+    static inline const QString UnsavedSessionMark = QStringLiteral("unsaved-session");
+
     // "yyyy-MM-dd HH:mm:ss" in local time, as lists show a copy's time.
     static QString displayTime(const QDateTime &time);
 
 private:
-    bool keep(bool hourly, QString *error);
+    struct Prepared;
+    // The fallible part of keeping a copy (of content, or of the file when
+    // null); finish() puts it in place and thins the folder.
+    bool prepare(bool hourly, const QByteArray *content, Prepared &out, QString *error);
+    bool finish(Prepared &prepared, QString *name, QString *error);
     void thin(const QDateTime &now);
     void reportFailure(const QString &why);
 

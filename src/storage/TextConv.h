@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SafeFile.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -19,10 +21,7 @@ public:
 };
 
 // The settings file could not be read or written.
-class IniIoError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+using IniIoError = FileIoError;
 
 // The integer conversion the settings file was written for: optional blanks,
 // an optional sign, then decimal digits or "$" with up to 8 hexadecimal digits

@@ -52,16 +52,17 @@ void HistoryRestore::run()
         return;
     }
     // The state on screen goes into the file, and with it into the history.
-    // A save that did not happen (it failed, or an empty caption ended it
-    // early) would lose that state: nothing is restored. One declined after
-    // errors at load leaves the file as it was, which is kept all the same.
+    // A save that did not happen (declined after errors, failed, ended
+    // early by an empty caption, or given up for another program's version)
+    // would lose that state: nothing is restored.
     switch (file_.SaveAll()) {
     case SettingsFile::SaveResult::Saved:
-    case SettingsFile::SaveResult::Declined:
         break;
+    case SettingsFile::SaveResult::Declined:
     case SettingsFile::SaveResult::Busy:
     case SettingsFile::SaveResult::Incomplete:
     case SettingsFile::SaveResult::Failed:
+    case SettingsFile::SaveResult::OtherVersion:
         return;
     }
     if (!history.restore(*content, &why)) {

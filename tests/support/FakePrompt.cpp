@@ -137,6 +137,14 @@ QStringList FakePrompt::texts() const
     return out;
 }
 
+QStringList FakePrompt::headlines() const
+{
+    QStringList out;
+    for (const auto &c : calls)
+        out.append(c.text.section(QLatin1Char('\n'), 0, 0));
+    return out;
+}
+
 int FakePrompt::count(const QString &text) const
 {
     int n = 0;

@@ -72,6 +72,8 @@ public:
 
     QList<Call> calls;
     QStringList texts() const;
+    // The first line of each text: a message may go on to explain itself.
+    QStringList headlines() const;
     int count(const QString &text) const;
 
 protected:
