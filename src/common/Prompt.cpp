@@ -1,6 +1,7 @@
 #include "common/Prompt.h"
 
 #include "common/OutsideRequests.h"
+#include "model/StorableText.h"
 
 namespace vl {
 
@@ -52,9 +53,16 @@ ModalResult Prompt::MessageDlg(const QString &text, MsgDlgType type, unsigned bu
     return ask(ModalResult::Cancel, [&] { return messageDlg(text, type, buttons, helpContext); });
 }
 
+// What the user types or chooses in a dialog enters the model from here:
+// it is made storable before anybody sees it.
+
 std::optional<QString> Prompt::RenameDialog(const QString &current)
 {
-    return ask<std::optional<QString>>(std::nullopt, [&] { return renameDialog(current); });
+    std::optional<QString> name = ask<std::optional<QString>>(std::nullopt, [&] { return renameDialog(current); });
+    if (name)
+        name = storable(std::move(*name));
+    // A name is never empty, also when nothing storable was typed.
+    return name && !name->isEmpty() ? name : std::nullopt;
 }
 
 std::optional<QString> Prompt::PasswordForDesktop(const QString &desktopCaption)
@@ -64,18 +72,33 @@ std::optional<QString> Prompt::PasswordForDesktop(const QString &desktopCaption)
 
 std::optional<QString> Prompt::OpenFileDialog(const QString &filter, const QString &startFolder, bool picturePreview)
 {
-    return ask<std::optional<QString>>(std::nullopt,
-                                       [&] { return openFileDialog(filter, startFolder, picturePreview); });
+    std::optional<QString> file = ask<std::optional<QString>>(
+        std::nullopt, [&] { return openFileDialog(filter, startFolder, picturePreview); });
+    if (file)
+        file = storable(std::move(*file));
+    return file;
 }
 
 std::optional<UrlShortcutFields> Prompt::UrlShortcutDialog(const UrlShortcutFields &preset)
 {
-    return ask<std::optional<UrlShortcutFields>>(std::nullopt, [&] { return urlShortcutDialog(preset); });
+    std::optional<UrlShortcutFields> fields =
+        ask<std::optional<UrlShortcutFields>>(std::nullopt, [&] { return urlShortcutDialog(preset); });
+    if (fields) {
+        fields->caption = storable(std::move(fields->caption));
+        fields->link = storable(std::move(fields->link));
+    }
+    return fields;
 }
 
 std::optional<ShortcutAttributes> Prompt::AttributesDialog(const ShortcutAttributes &preset)
 {
-    return ask<std::optional<ShortcutAttributes>>(std::nullopt, [&] { return attributesDialog(preset); });
+    std::optional<ShortcutAttributes> fields =
+        ask<std::optional<ShortcutAttributes>>(std::nullopt, [&] { return attributesDialog(preset); });
+    if (fields) {
+        for (QString *text : {&fields->caption, &fields->attachedFile, &fields->commandString, &fields->picture})
+            *text = storable(std::move(*text));
+    }
+    return fields;
 }
 
 std::optional<NoteLook> Prompt::NoteProperties(const NoteLook &preset)

@@ -2,6 +2,7 @@
 
 #include "common/ColourConv.h"
 #include "common/Prompt.h"
+#include "model/StorableText.h"
 #include "notes/NoteHost.h"
 #include "notes/NoteWidgets.h"
 
@@ -537,7 +538,8 @@ void TResizer::flush()
     TNoteEdit *e = d_->edit;
     if (d_->retired || !e || !e->document()->isModified())
         return;
-    note_->Lines = e->lines();
+    // Pasted text may hold what no settings line can carry.
+    note_->Lines = storable(e->lines());
     e->document()->setModified(false);
     d_->host.noteTextChanged(*this);
 }

@@ -1,6 +1,7 @@
 #include "options/CommonOptions.h"
 
 #include "common/Prompt.h"
+#include "model/StorableText.h"
 #include "options/OptionsView.h"
 #include "platform/Platform.h"
 #include "platform/RegistryFile.h"
@@ -282,7 +283,7 @@ void CommonOptions::btnOkClick()
         g.AutoSave_Time = AutoSaveTimeRange.clamp(v_.autoSaveTime);
     view_.applyAutoSave();
     g.Tab_Multiline = v_.multiLineTabs;
-    g.Wave_File = v_.waveFile;
+    g.Wave_File = storable(v_.waveFile);
     view_.lookChanged();
     view_.Modified();
 }

@@ -2,6 +2,7 @@
 
 #include "common/PictureLoader.h"
 #include "common/Prompt.h"
+#include "model/StorableText.h"
 #include "options/OptionsView.h"
 
 #include <QFileInfo>
@@ -207,7 +208,7 @@ void DesktopOptions::btnOKClick()
     if (backgroundExists_) {
         s.Background_Stretch = preview_.stretch;
         s.Background_Center = preview_.center;
-        s.Background_Picture = preview_.path;
+        s.Background_Picture = storable(preview_.path);
     } else {
         s.Background_Picture.clear();
     }

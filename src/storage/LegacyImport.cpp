@@ -2,6 +2,7 @@
 
 #include "common/OutsideRequests.h"
 #include "common/Prompt.h"
+#include "model/StorableText.h"
 #include "platform/RegistryFile.h"
 #include "storage/LoadSteps.h"
 #include "storage/SettingsFile.h"
@@ -59,7 +60,7 @@ public:
         const auto v = reg_.value(key, QLatin1String(name));
         if (!v || (v->type != Type::String && v->type != Type::ExpandString))
             return def;
-        return v->text;
+        return storable(v->text);
     }
 
     // A font value fills the record from its start; a value shorter than
