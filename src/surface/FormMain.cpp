@@ -3,6 +3,7 @@
 #include "common/ColourConv.h"
 #include "common/HandOff.h"
 #include "common/Prompt.h"
+#include "model/StorableText.h"
 #include "app/SplashWindow.h"
 #include "platform/Platform.h"
 #include "shortcuts/ShortcutFiles.h"
@@ -73,11 +74,7 @@ TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, Q
     help_->setApplicationHelpFile(HelpSystem::defaultHelpFile());
     prompt_.setHelpRequest([this](int context) { help_->showContext(context); });
     search_ = std::make_unique<SearchIndex>(ws_);
-    restore_ = std::make_unique<HistoryRestore>(file_, prompt_, [this] {
-        // The errors of the state that was replaced are no longer there.
-        ws_.work.ErrorsOccurred = false;
-        reloadAll();
-    });
+    restore_ = std::make_unique<HistoryRestore>(file_, prompt_, [this] { loadNewVersion(); });
     buildUi();
     connect(saver_, &SaveController::saveStateChanged, status_, &StatusBarMain::setSaveState);
 }
@@ -466,6 +463,15 @@ void TFormMain::reloadAll()
     applyLook();
 }
 
+void TFormMain::loadNewVersion()
+{
+    // The errors of the state that was replaced are no longer there.
+    ws_.work.ErrorsOccurred = false;
+    reloadAll();
+    // Unlike a plain reload, this is not the state the user just saw.
+    PageControl1Change();
+}
+
 void TFormMain::mnuCommonOptionsClick()
 {
     CommonOptions(ws_, prompt_, platform_, *options_).run();
@@ -561,9 +567,10 @@ void TFormMain::addFileShortcut(QPoint position, const QString &file, const QStr
     selection_.UnFocused();
     ws_.work.NewElementPosition = position;
     ShortcutItem &item = shortcutCmds_.CreateNewItem();
-    AttachFile(item, file, platform_);
+    // Dropped and handed-over texts come from other programs.
+    AttachFile(item, storable(file), platform_);
     item.Picture.clear();
-    item.Label_Caption = caption;
+    item.Label_Caption = storable(caption);
     itemAdded(item);
     selection_.Focused(item, false);
     Modified();

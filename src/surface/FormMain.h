@@ -233,6 +233,10 @@ private:
     void forgetAllDesktops();
     // Everything again from the settings file, as it is now.
     void reloadAll();
+    // The file holds another version now (restored, or written by another
+    // program and chosen): it is loaded as at start-up, the errors of the
+    // state it replaces gone and a protected desktop asking its password.
+    void loadNewVersion();
     QPoint visibleNewPosition() const;
     void addFileShortcut(QPoint position, const QString &file, const QString &caption);
     void applyWindowState(const GlobalSettings &g);

@@ -79,6 +79,15 @@ void TFormMain::Host::reloadFinished()
 void TFormMain::Host::setSaveState(const QString &text) { w_.status_->setSaveState(text); }
 void TFormMain::Host::statusMessage(const QString &text) { w_.status_->showMessage(text); }
 
+void TFormMain::Host::otherVersionChosen()
+{
+    // Not from inside the save that asked: it still holds the engine.
+    w_.requests_.post([this] {
+        if (!w_.finished_ && !w_.ending_)
+            w_.loadNewVersion();
+    });
+}
+
 void TFormMain::Options::lookChanged()
 {
     w_.applyLook();

@@ -35,6 +35,7 @@ public:
     void reloadFinished() override;
     void setSaveState(const QString &text) override;
     void statusMessage(const QString &text) override;
+    void otherVersionChosen() override;
 
 private:
     TFormMain &w_;
