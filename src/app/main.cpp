@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -18,6 +19,10 @@ int printed(std::FILE *stream)
 
 int main(int argc, char *argv[])
 {
+    // Past a file size limit (ulimit -f) the kernel would kill us in the
+    // middle of a save; ignored, the write fails with EFBIG and the save
+    // reports it like any other failed write.
+    std::signal(SIGXFSZ, SIG_IGN);
     using Action = vl::CommandLine::Action;
     // Before any application object: Qt's would take words such as "-style" for its own, and
     // QApplication needs a display.
