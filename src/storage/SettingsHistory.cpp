@@ -228,6 +228,7 @@ bool SettingsHistory::prepare(bool hourly, const QByteArray *content, Prepared &
         return true;
     }
     const QString dir = folder();
+    const bool newFolder = !QFileInfo::exists(dir);
     if (!QDir().mkpath(dir)) {
         if (error)
             *error = QStringLiteral("cannot create the folder %1").arg(dir);
@@ -248,6 +249,9 @@ bool SettingsHistory::prepare(bool hourly, const QByteArray *content, Prepared &
     } catch (const FileIoError &e) {
         if (error)
             *error = QString::fromLocal8Bit(e.what());
+        // A failed first copy leaves no empty folder behind.
+        if (newFolder)
+            QDir().rmdir(dir);
         return false;
     }
     return true;
