@@ -386,33 +386,6 @@ scenario_double_click() {
 
 # --- questions, loads and the requests that wait for them -------------------
 
-# A mapped window of copy $1 whose title is exactly $2 (xdotool's own match
-# ignores case); sets found.
-found=
-title_is() { [ "$(xprop -id "$1" _NET_WM_NAME 2>/dev/null)" = "_NET_WM_NAME(UTF8_STRING) = \"$2\"" ]; }
-find_titled() {
-    local w
-    for w in $(xdotool search --all --pid "$1" --name "^$2\$" 2>/dev/null); do
-        title_is "$w" "$2" || continue
-        [ "$(map_state "$w")" = IsViewable ] || continue
-        found=$w
-        return 0
-    done
-    return 1
-}
-# Same, but never the main window: message boxes may share its title.
-find_dialog_titled() {
-    local w
-    for w in $(xdotool search --all --pid "$1" --name "^$2\$" 2>/dev/null); do
-        title_is "$w" "$2" || continue
-        [ "$(map_state "$w")" = IsViewable ] || continue
-        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q '= _NET_WM_WINDOW_TYPE_DIALOG\b' || continue
-        found=$w
-        return 0
-    done
-    return 1
-}
-window_gone() { [ "$(map_state "$1")" != IsViewable ]; }
 hex_id() { printf '0x%x' "$1"; }
 transient_for() { xprop -id "$1" WM_TRANSIENT_FOR 2>/dev/null | sed -n 's/^.*window id # //p'; }
 # Whether window $1 lies above window $2 in the window manager's stacking.
@@ -423,11 +396,6 @@ stacked_above() {
     upper=$(grep -nxF "$(hex_id "$1")" <<<"$order" | cut -d: -f1)
     lower=$(grep -nxF "$(hex_id "$2")" <<<"$order" | cut -d: -f1)
     [ -n "$upper" ] && [ -n "$lower" ] && [ "$upper" -gt "$lower" ]
-}
-
-# Keys go to the focus: wait until the window holds it.
-focus_dialog() {
-    wait_for 10 has_focus "$1" || { timeout 10 xdotool windowactivate --sync "$1" >/dev/null 2>&1 && wait_for 10 has_focus "$1"; }
 }
 
 # Opens the desktop menu of copy $1 with a right click on the empty

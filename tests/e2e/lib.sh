@@ -337,6 +337,40 @@ popup_shown() {
     return 1
 }
 
+# --- dialogs ----------------------------------------------------------------
+
+# A mapped window of copy $1 whose title is exactly $2 (xdotool's own match
+# ignores case); sets found.
+found=
+title_is() { [ "$(xprop -id "$1" _NET_WM_NAME 2>/dev/null)" = "_NET_WM_NAME(UTF8_STRING) = \"$2\"" ]; }
+find_titled() {
+    local w
+    for w in $(xdotool search --all --pid "$1" --name "^$2\$" 2>/dev/null); do
+        title_is "$w" "$2" || continue
+        [ "$(map_state "$w")" = IsViewable ] || continue
+        found=$w
+        return 0
+    done
+    return 1
+}
+# Same, but never the main window: message boxes may share its title.
+find_dialog_titled() {
+    local w
+    for w in $(xdotool search --all --pid "$1" --name "^$2\$" 2>/dev/null); do
+        title_is "$w" "$2" || continue
+        [ "$(map_state "$w")" = IsViewable ] || continue
+        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q '= _NET_WM_WINDOW_TYPE_DIALOG\b' || continue
+        found=$w
+        return 0
+    done
+    return 1
+}
+window_gone() { [ "$(map_state "$1")" != IsViewable ]; }
+# Keys go to the focus: wait until the window holds it.
+focus_dialog() {
+    wait_for 10 has_focus "$1" || { timeout 10 xdotool windowactivate --sync "$1" >/dev/null 2>&1 && wait_for 10 has_focus "$1"; }
+}
+
 # --- the settings file ----------------------------------------------------------
 
 # The [section] named $1 (without brackets), its lines without the CR.
