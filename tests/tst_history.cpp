@@ -14,6 +14,8 @@
 #include "surface/HistoryDialog.h"
 #include "surface/HistoryRestore.h"
 #include "surface/MainActions.h"
+#include "surface/PasswordGate.h"
+#include "surface/DesktopSurface.h"
 #include "surface/StatusBarMain.h"
 #include "surface/TabStrip.h"
 
@@ -494,6 +496,45 @@ private slots:
         TBigIniFile kept(copies.front().path);
         kept.Abandon();
         QCOMPARE(kept.ReadString("Page1", "Desktop_Caption", QString()), u" NewDesktop"_s);
+    }
+
+    // Restoring used to go ahead after "There were errors, ..." was answered
+    // No, and the unsaved state was then in neither the file, ".bak" nor the
+    // history. And a restored protected desktop showed without its password.
+    void restoreKeepsUnsavedWorkAndAsksForTheRestoredPassword()
+    {
+        QVERIFY(QDir().mkpath(historyFolder()));
+        SettingsHistory h(path_);
+        const QByteArray pw = "Password=" + storedPasswordText(u"key"_s).toLatin1() + "\r\nPassword_On_Desktop=1\r\n";
+        writeAll(path_, vl::test::desktopsSettings({u"open"_s, u"Locked"_s}, 1, {}, {{}, pw}));
+        h.setClock([] { return at(0, 8); });
+        QVERIFY(h.keepNow());
+
+        now_ = at(0, 9);
+        TFormMain &w = start(settingsWith({u"current"_s}));
+        w.desktopCommands().mnuNewTabSheetClick();
+        w.workspace().work.ErrorsOccurred = true;
+        const QByteArray before = readAll(path_);
+        QAction *restore = w.actions()[ActionId::Restore];
+
+        prompt_.historyAnswers = {0};
+        prompt_.answer(ModalResult::OK);
+        prompt_.answer(ModalResult::No); // There were errors, ...
+        restore->trigger();
+        QCOMPARE(prompt_.count(SettingsFile::SaveErrorsQuestion), 1);
+        QCOMPARE(captionsOf(w.workspace()), QStringList({u"current"_s, u" NewDesktop"_s}));
+        QCOMPARE(readAll(path_), before);
+
+        prompt_.historyAnswers = {0};
+        prompt_.answer(ModalResult::OK);
+        prompt_.answer(ModalResult::Yes);
+        restore->trigger();
+        QCOMPARE(captionsOf(w.workspace()), QStringList({u"open"_s, u"Locked"_s}));
+        QCOMPARE(w.workspace().activeIndex(), 1);
+        // Asked as at start-up; cancelled, the page shows nothing.
+        QCOMPARE(prompt_.passwordCaptions, QStringList{u"Locked"_s});
+        QVERIFY(w.surface()->isLocked());
+        QVERIFY(!w.workspace().work.ErrorsOccurred);
     }
 
     void theChooserOffersOnlyWhatCanBeRead()
