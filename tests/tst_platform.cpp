@@ -7,6 +7,7 @@
 #include "surface/FreeSpaceText.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -17,6 +18,9 @@
 #include <functional>
 #include <memory>
 
+#include <csignal>
+
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -168,6 +172,24 @@ class TestPlatform : public QObject {
     Q_OBJECT
 
 private slots:
+    // A main thread stuck in a system call never takes a termination
+    // signal up from the event loop; the program then used to run on, deaf
+    // to SIGTERM, for good.
+    void aTerminationSignalEndsEvenAStuckProgram()
+    {
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath(QStringLiteral("fifo"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        QProcess stuck;
+        stuck.start(QStringLiteral(STUCK_AFTER_SIGNAL), {fifo});
+        QVERIFY(stuck.waitForReadyRead(10000));
+        QCOMPARE(stuck.readAll(), QByteArray("ready\n"));
+        stuck.terminate();
+        QVERIFY2(stuck.waitForFinished(5000), "still running 5 s after SIGTERM");
+        QCOMPARE(stuck.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(stuck.exitCode(), 128 + SIGTERM);
+    }
+
     // One fake sysfs for all: removing trees is slow on some disks.
     void initTestCase()
     {
