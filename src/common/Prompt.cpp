@@ -53,8 +53,8 @@ ModalResult Prompt::MessageDlg(const QString &text, MsgDlgType type, unsigned bu
     return ask(ModalResult::Cancel, [&] { return messageDlg(text, type, buttons, helpContext); });
 }
 
-// What the user types or chooses in a dialog enters the model from here:
-// it is made storable before anybody sees it.
+// What the user types in a dialog enters the model from here: it is made
+// storable before anybody sees it.
 
 std::optional<QString> Prompt::RenameDialog(const QString &current)
 {
@@ -72,11 +72,10 @@ std::optional<QString> Prompt::PasswordForDesktop(const QString &desktopCaption)
 
 std::optional<QString> Prompt::OpenFileDialog(const QString &filter, const QString &startFolder, bool picturePreview)
 {
-    std::optional<QString> file = ask<std::optional<QString>>(
-        std::nullopt, [&] { return openFileDialog(filter, startFolder, picturePreview); });
-    if (file)
-        file = storable(std::move(*file));
-    return file;
+    // A file chosen is a name to open, not yet text of the model: where it
+    // becomes one, it is made storable there.
+    return ask<std::optional<QString>>(std::nullopt,
+                                       [&] { return openFileDialog(filter, startFolder, picturePreview); });
 }
 
 std::optional<UrlShortcutFields> Prompt::UrlShortcutDialog(const UrlShortcutFields &preset)

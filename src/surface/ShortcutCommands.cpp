@@ -1,5 +1,7 @@
 #include "surface/ShortcutCommands.h"
 
+#include "model/StorableText.h"
+
 #include "shortcuts/ShortcutFiles.h"
 #include "common/PictureLoader.h"
 #include "surface/Selection.h"
@@ -66,7 +68,7 @@ void ShortcutCommands::mnuNewItemClick()
         return;
     const std::optional<QString> chosen = prompt_.OpenFileDialog(FileFilter, QString(), false);
     // A cancelled chooser still leaves a blank shortcut for the user to fill in.
-    const QString path = chosen.value_or(QString());
+    const QString path = storable(chosen.value_or(QString()));
     ShortcutItem &item = CreateNewItem();
     AttachFile(item, path, platform_);
     item.Picture.clear();
@@ -158,9 +160,9 @@ void ShortcutCommands::mnuAttachedFileClick()
     ShortcutItem *item = currentShortcut();
     if (!item)
         return;
-    const std::optional<QString> chosen =
-        prompt_.OpenFileDialog(FileFilter, startFolderOf(item->AttachedFile), false);
+    std::optional<QString> chosen = prompt_.OpenFileDialog(FileFilter, startFolderOf(item->AttachedFile), false);
     if (chosen) {
+        chosen = storable(std::move(*chosen));
         AttachFile(*item, *chosen, platform_);
         item->Picture.clear();
         // The name of the file chosen, even when it resolved to another target.
@@ -181,7 +183,7 @@ void ShortcutCommands::mnuItemPictureClick()
     if (chosen) {
         const QImage picture = decodedPicture(*chosen);
         if (!picture.isNull()) {
-            item->Picture = *chosen;
+            item->Picture = storable(*chosen);
         } else {
             item->Picture.clear();
             reportError(PictureError);
