@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 using namespace vl;
 using vl::test::FakePrompt;
@@ -540,6 +542,9 @@ private slots:
                                                                  "\"Background_Picture\"=\"/nonexistent/p.bmp\"\n")
                                                       << 2 << QByteArray("There were errors,to continue saving current settings?");
         QTest::newRow("no such file") << QByteArray() << 1 << QByteArray("import.reg: ");
+        // Named by mistake or by malice: opening a FIFO for reading would wait
+        // for a writer that never comes.
+        QTest::newRow("a FIFO") << QByteArray("fifo") << 1 << QByteArray("import.reg: it is not a regular file");
         QTest::newRow("not an export") << QByteArray("[General]\n") << 1 << QByteArray("not a registry export");
         QTest::newRow("without the key") << QByteArray("REGEDIT4\n[HKCU\\Software\\Other]\n") << 1
                                          << QByteArray("no key HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane");
@@ -554,7 +559,9 @@ private slots:
         const QByteArray before = "[General]\r\nPage_Count=1\r\n\r\n[Page0]\r\nDesktop_Caption=Mine\r\n\r\n";
         QVERIFY(writeAll(settings, before));
         const QString reg = dir.filePath(u"import.reg"_s);
-        if (!registry.isEmpty())
+        if (registry == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(reg).constData(), 0600), 0);
+        else if (!registry.isEmpty())
             QVERIFY(writeAll(reg, registry));
 
         QProcess p;

@@ -1,9 +1,8 @@
 #include "platform/RegistryFile.h"
 
+#include "platform/SafeFile.h"
 #include "storage/TextConv.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QHash>
 
 #include <cstring>
@@ -596,26 +595,18 @@ RegistryFile &RegistryFile::operator=(RegistryFile &&) noexcept = default;
 
 std::optional<RegistryFile> RegistryFile::read(const QString &path, QString *error)
 {
-    auto failed = [&](const QString &why) {
-        if (error)
-            *error = path + QStringLiteral(": ") + why;
-        return std::nullopt;
-    };
-    if (QFileInfo(path).isDir())
-        return failed(QStringLiteral("a folder, not a file"));
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return failed(f.errorString());
-    // Read with a bound: a device or a growing file reports no true size.
-    const QByteArray content = f.read(MaxFileSize + 1);
-    if (f.error() != QFileDevice::NoError)
-        return failed(f.errorString());
-    if (content.size() > MaxFileSize)
-        return failed(QStringLiteral("larger than %1 MiB").arg(MaxFileSize / (1024 * 1024)));
+    // A FIFO, a device or a folder named as the file is refused at once:
+    // opening one for reading could wait for a writer forever.
     QString why;
-    auto parsed = parse(content, &why);
-    if (!parsed)
-        return failed(why);
+    const std::optional<QByteArray> content = tryReadRegularFile(path, MaxFileSize, &why);
+    if (!content) {
+        if (error)
+            *error = why; // names the file
+        return std::nullopt;
+    }
+    auto parsed = parse(*content, &why);
+    if (!parsed && error)
+        *error = path + QStringLiteral(": ") + why;
     return parsed;
 }
 
