@@ -210,6 +210,29 @@ QString describe(const std::optional<RegistryFile::Value> &v)
     return {};
 }
 
+// The file with the older versions' key appended as its producer writes a
+// key: Wine's escaped form below the hive the file names, or a registry
+// editor's in the file's own encoding and line ends. The caption's "ü"
+// shows that the appended text was read in the file's encoding.
+QByteArray withVorlaneKey(const QByteArray &file)
+{
+    if (file.startsWith("\xFF\xFE")) {
+        const bool crlf = file.contains(QByteArray("\r\0\n\0", 4));
+        QString key = u"\n[HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane\\Page0]\n\"Desktop_Caption\"=\"Büro\"\n"_s;
+        if (crlf)
+            key.replace(u"\n"_s, u"\r\n"_s);
+        return file + utf16(key, false);
+    }
+    QByteArray key = file.startsWith("WINE")
+                         ? "\n[Software\\\\Quendry\\\\Vorlane\\\\Page0] 1700000000\n#time=1da0c2f7b3c1e20\n"
+                           "\"Desktop_Caption\"=\"B\\x00fcro\"\n"
+                         : "\n[HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane\\Page0]\n\"Desktop_Caption\"=\"B"
+                               + QByteArray(file.startsWith("REGEDIT4") ? "\xFC" : "\xC3\xBC") + "ro\"\n";
+    if (file.contains("\r\n"))
+        key.replace("\n", "\r\n");
+    return file + key;
+}
+
 } // namespace
 
 class TestLegacyImport : public QObject {
@@ -225,7 +248,11 @@ private slots:
         QTest::newRow("version 5, UTF-16LE") << utf16(QString::fromUtf8(version5), true);
         QTest::newRow("version 5, UTF-16LE without BOM") << utf16(QString::fromUtf8(version5), false);
         QTest::newRow("version 5, UTF-8") << version5;
+        QTest::newRow("version 5, UTF-8 with BOM") << "\xEF\xBB\xBF" + version5;
         QTest::newRow("Wine user.reg") << settingsText("WINE REGISTRY Version 2");
+        // Since Wine 9 the hive is named from the object namespace's root.
+        QTest::newRow("Wine user.reg, REGISTRY\\User") << settingsText("WINE REGISTRY Version 2")
+                                                          .replace("relative to \\\\User", "relative to REGISTRY\\\\User");
     }
     void sameSettingsInEveryForm()
     {
@@ -294,6 +321,10 @@ private slots:
         QTest::newRow("other type") << regEdit("\"o\"=hex(0):05") << k << u"o"_s << u"other:05"_s;
         QTest::newRow("later value wins") << regEdit("\"v\"=\"1\"\n\"V\"=dword:2") << k << u"v"_s << u"dword:2"_s;
         QTest::newRow("value deleted") << regEdit("\"v\"=\"1\"\n\"v\"=-") << k << u"v"_s << u"absent"_s;
+        // The registry editor leaves out a dword of more than 8 digits and
+        // imports the rest; so does the reader.
+        QTest::newRow("nine-digit dword left out")
+            << regEdit("\"d\"=\"1\"\n\"d\"=dword:0ffffffff\n\"e\"=\"2\"") << k << u"d"_s << u"text:1"_s;
         const QByteArray tree = regEdit("\"v\"=\"1\"\n[HKCU\\Software\\Quendry\\Vorlane\\Page0\\Item1]\n\"a\"=\"x\"\n"
                                         "[HKCU\\Software\\Quendry\\Vorlane Old]\n\"a\"=\"kept\"\n"
                                         "[-HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane]\n\"a\"=\"nowhere\"\n"
@@ -311,6 +342,13 @@ private slots:
         QTest::newRow("Wine multi string") << wine << k << u"m"_s << u"multi:x\ny"_s;
         QTest::newRow("Wine str:") << wine << k << u"w"_s << u"text:plain"_s;
         QTest::newRow("Wine expand string is UTF-16") << wine << k << u"h"_s << u"expand:%A"_s;
+        QTest::newRow("Wine key with two numbers")
+            << QByteArray("WINE REGISTRY Version 2\n[Software\\\\Quendry\\\\Vorlane] 1475423303 7943190\n\"v\"=\"1\"\n")
+            << k << u"v"_s << u"text:1"_s;
+        QTest::newRow("Wine userdef.reg is another hive")
+            << QByteArray("WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\.Default\n"
+                          "[Software\\\\Quendry\\\\Vorlane] 1\n\"v\"=\"1\"\n")
+            << k << u"v"_s << u"absent"_s;
         QTest::newRow("Wine system.reg is another hive")
             << QByteArray("WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n[Software\\\\Quendry\\\\Vorlane] 1\n\"v\"=\"1\"\n")
             << k << u"v"_s << u"absent"_s;
@@ -327,6 +365,86 @@ private slots:
         QCOMPARE(describe(reg->value(key, name)), expected);
     }
 
+    // Real files of every producer at hand (tests/data/registry/README.md
+    // names their sources): each is read, a value of the current user in it
+    // reads as written, and the older versions' key appended in the
+    // producer's own syntax imports, unless the file is of another hive.
+    void realFiles_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("key"); // empty: the file holds nothing of the current user
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<bool>("imports");
+        const int wine = int(RegistryFile::Format::Wine);
+        const int v4 = int(RegistryFile::Format::RegEdit4);
+        const int v5 = int(RegistryFile::Format::RegEdit5);
+        QTest::newRow("Wine 2012 user.reg") << u"wine-2012-user.reg"_s << wine << u"Software\\Wine\\DllOverrides"_s
+                                            << u"*msctf"_s << u"text:native,builtin"_s << true;
+        QTest::newRow("Wine 2012 system.reg") << u"wine-2012-system.reg"_s << wine << QString() << QString() << QString()
+                                              << false;
+        // A key line with two numbers after the name.
+        QTest::newRow("Wine 2016 user.reg") << u"wine-2016-user.reg"_s << wine << u"Control Panel\\Sound"_s << u"Beep"_s
+                                            << u"text:Yes"_s << true;
+        QTest::newRow("Wine 2016 system.reg") << u"wine-2016-system.reg"_s << wine << QString() << QString() << QString()
+                                              << false;
+        // "REGISTRY\\User\\S-1-5-...", and a key name of \x escapes beyond the BMP.
+        QTest::newRow("Wine 2025 user.reg") << u"wine-2025-user.reg"_s << wine
+                                            << u"Control Panel\\International\\🌎🌏🌍"_s << u"Currencies"_s
+                                            << u"text:USD"_s << true;
+        QTest::newRow("Wine 2025 userdef.reg") << u"wine-2025-userdef.reg"_s << wine << QString() << QString()
+                                               << QString() << false;
+        QTest::newRow("Wine 2025 system.reg, excerpt") << u"wine-2025-system-excerpt.reg"_s << wine << QString()
+                                                       << QString() << QString() << false;
+        QTest::newRow("REGEDIT4 of Wine's regedit tests") << u"regedit4-wine-tests.reg"_s << v4
+                                                          << u"Test Regedit\\New Key #1"_s << u"v1"_s
+                                                          << u"text:\" \\,=[]"_s << true;
+        QTest::newRow("REGEDIT4, machine keys only") << u"regedit4-fonts.reg"_s << v4 << QString() << QString()
+                                                     << QString() << true;
+        QTest::newRow("5.00 UTF-16LE, machine keys only") << u"regedit5-utf16-caps-to-ctrl.reg"_s << v5 << QString()
+                                                          << QString() << QString() << true;
+        QTest::newRow("5.00 UTF-16LE, expand strings over many lines")
+            << u"regedit5-utf16-photo-viewer.reg"_s << v5 << QString() << QString() << QString() << true;
+        QTest::newRow("5.00 UTF-16LE, keys and values deleted")
+            << u"regedit5-utf16-deletions.reg"_s << v5 << u"Software\\Classes\\.bmp"_s << QString() << u"absent"_s
+            << true;
+        QTest::newRow("5.00 in 8 bits, CRLF")
+            << u"regedit5-8bit-crlf.reg"_s << v5
+            << u"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\HideDesktopIcons\\NewStartPanel"_s
+            << u"{5399E694-6CE5-4D6C-8FCE-1D8870FDCBA0}"_s << u"dword:0"_s << true;
+        QTest::newRow("5.00 in 8 bits, a nine-digit dword")
+            << u"regedit5-8bit-long-dword.reg"_s << v5 << u"Control Panel\\Desktop"_s << u"LowLevelHooksTimeout"_s
+            << u"dword:4096"_s << true;
+    }
+    void realFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, format);
+        QFETCH(QString, key);
+        QFETCH(QString, name);
+        QFETCH(QString, expected);
+        QFETCH(bool, imports);
+        const QString path = QStringLiteral(VORLANE_REGISTRY_FIXTURES "/") + file;
+        QString error;
+        const auto reg = RegistryFile::read(path, &error);
+        QVERIFY2(reg, qPrintable(error));
+        QCOMPARE(int(reg->format()), format);
+        if (key.isEmpty()) {
+            QCOMPARE(reg->keyCount(), 0);
+        } else {
+            QVERIFY(reg->hasKey(key));
+            QCOMPARE(describe(reg->value(key, name)), expected);
+        }
+
+        const QByteArray appended = withVorlaneKey(readAll(path));
+        Imported a;
+        QVERIFY(a.run(appended));
+        QCOMPARE(LegacyImport::holdsSettings(*RegistryFile::parse(appended)), imports);
+        if (imports)
+            QCOMPARE(a.ws.desktop(0).Desktop_Caption, u"Büro"_s);
+    }
+
     // A clear error and no result, whatever the bytes.
     void badInput_data()
     {
@@ -341,7 +459,8 @@ private slots:
         QTest::newRow("truncated in a text") << regEdit("\"Desktop_Caption\"=\"Bü") << u"line 4: a text without its closing quote"_s;
         QTest::newRow("truncated key name") << QByteArray("REGEDIT4\n[HKCU\\Softw") << u"line 2: a key name without"_s;
         QTest::newRow("bad byte") << regEdit("\"b\"=hex:01,1ff") << u"line 4: \"1ff\" is not a hexadecimal byte"_s;
-        QTest::newRow("long dword") << regEdit("\"d\"=dword:123456789") << u"line 4: a dword"_s;
+        QTest::newRow("dword of no digits") << regEdit("\"d\"=dword:12x4") << u"line 4: a dword"_s;
+        QTest::newRow("dword cut short") << regEdit("\"d\"=dword:") << u"line 4: a dword"_s;
         QTest::newRow("junk line") << regEdit("Page_Count=1") << u"line 4: neither a key"_s;
         QTest::newRow("text after a value") << regEdit("\"a\"=\"b\" c") << u"line 4: text after the value"_s;
         QTest::newRow("value before a key") << QByteArray("REGEDIT4\n\"a\"=\"b\"") << u"line 2: a value before the first key"_s;
@@ -548,6 +667,7 @@ private slots:
         QTest::newRow("not an export") << QByteArray("[General]\n") << 1 << QByteArray("not a registry export");
         QTest::newRow("without the key") << QByteArray("REGEDIT4\n[HKCU\\Software\\Other]\n") << 1
                                          << QByteArray("no key HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane");
+
     }
     void importCommand()
     {

@@ -5,6 +5,7 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -195,13 +196,20 @@ private:
         return true;
     }
 
-    // Wine's user.reg says which hive its keys are relative to; only the
-    // user's own ("\User\S-1-5-...") is the current user.
+    // Wine's user.reg says which hive its keys are relative to: older Wine
+    // wrote "\User\S-1-5-...", current Wine "REGISTRY\User\S-1-5-..." (the
+    // object namespace's root). Only a user's own hive is the current user:
+    // not system.reg's "\Machine", nor userdef.reg's "\User\.Default", the
+    // template new users are made from.
     void relativeTo(QStringView rest)
     {
         qsizetype pos = 0;
         const QString path = wineText(rest, pos, QChar());
-        wineCurrentUser_ = path.startsWith(QLatin1String("\\User\\"), Qt::CaseInsensitive);
+        QList<QStringView> parts = QStringView(path).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+        if (!parts.isEmpty() && parts.first().compare(QLatin1String("REGISTRY"), Qt::CaseInsensitive) == 0)
+            parts.removeFirst();
+        wineCurrentUser_ = parts.size() >= 2 && parts[0].compare(QLatin1String("User"), Qt::CaseInsensitive) == 0
+                           && parts[1].compare(QLatin1String(".Default"), Qt::CaseInsensitive) != 0;
     }
 
     void section(QStringView line)
@@ -214,10 +222,12 @@ private:
         if (wine()) {
             qsizetype pos = 1;
             path = wineText(line, pos, QLatin1Char(']'));
-            // After the bracket: the key's time stamp, seconds since 1970.
+            // After the bracket: the key's time stamp in seconds since 1970,
+            // which some older Wine versions followed by a second number;
+            // Wine itself reads the first and skips the rest.
             const QStringView rest = trimmed(line.mid(pos));
             for (QChar c : rest) {
-                if (!c.isDigit())
+                if (!c.isDigit() && !isBlank(c))
                     fail(QStringLiteral("text after the key name"));
             }
             ours = wineCurrentUser_;
@@ -307,9 +317,18 @@ private:
             const qsizetype end = digits.indexOf(QLatin1Char(';'));
             if (end >= 0)
                 digits = digits.left(end);
-            const auto n = hexNumber(trimmed(digits), 8);
-            if (!n)
-                fail(QStringLiteral("a dword that is not 1 to 8 hexadecimal digits"));
+            digits = trimmed(digits);
+            const auto n = hexNumber(digits, 8);
+            if (!n) {
+                // Hand-written files hold dwords like "0ffffffff"; the
+                // registry editor leaves such a value out and imports the
+                // rest, and so does this reader. Anything but hexadecimal
+                // digits is damage.
+                const bool allHex = std::all_of(digits.begin(), digits.end(), [](QChar c) { return hexDigit(c) >= 0; });
+                if (digits.isEmpty() || !allHex)
+                    fail(QStringLiteral("a dword that is not 1 to 8 hexadecimal digits"));
+                return;
+            }
             v.type = RegistryFile::Value::Type::Dword;
             v.number = *n;
         } else if (wine() && data.startsWith(QLatin1String("str"), Qt::CaseInsensitive)) {
