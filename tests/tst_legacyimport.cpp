@@ -181,6 +181,8 @@ struct Imported {
     Host host{ws};
     LegacyImport import{ws, prompt, host};
 
+    // Also false when the check before an import disagrees with the import:
+    // refusal() must refuse exactly what would fail part-way.
     bool run(const QByteArray &file)
     {
         QString error;
@@ -189,7 +191,15 @@ struct Imported {
             qWarning("%s", qPrintable(error));
             return false;
         }
+        const int errorsBefore = prompt.count(LegacyImport::ImportError);
         import.LoadFromRegistry(*reg);
+        const bool failed = prompt.count(LegacyImport::ImportError) > errorsBefore;
+        const std::optional<QString> refused = LegacyImport::refusal(*reg);
+        if (refused.has_value() != (failed || !LegacyImport::holdsSettings(*reg))) {
+            qWarning("the import %s, but the check said %s", failed ? "failed" : "went through",
+                     refused ? qPrintable(*refused) : "nothing");
+            return false;
+        }
         return true;
     }
 };
@@ -440,7 +450,7 @@ private slots:
         const QByteArray appended = withVorlaneKey(readAll(path));
         Imported a;
         QVERIFY(a.run(appended));
-        QCOMPARE(LegacyImport::holdsSettings(*RegistryFile::parse(appended)), imports);
+        QCOMPARE(!LegacyImport::refusal(*RegistryFile::parse(appended)), imports);
         if (imports)
             QCOMPARE(a.ws.desktop(0).Desktop_Caption, u"Büro"_s);
     }
@@ -667,7 +677,13 @@ private slots:
         QTest::newRow("not an export") << QByteArray("[General]\n") << 1 << QByteArray("not a registry export");
         QTest::newRow("without the key") << QByteArray("REGEDIT4\n[HKCU\\Software\\Other]\n") << 1
                                          << QByteArray("no key HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane");
-
+        // Checked whole before the settings file is touched, not saved or
+        // declined afterwards.
+        QTest::newRow("an import error part-way")
+            << regEdit("[HKCU\\Software\\Quendry\\Vorlane\\General]\n\"Page_Count\"=dword:2\n"
+                       "[HKCU\\Software\\Quendry\\Vorlane\\Page0]\n\"Desktop_Caption\"=\"A\"\n"
+                       "[HKCU\\Software\\Quendry\\Vorlane\\Page1]\n\"ShortcutFont\"=dword:1\n")
+            << 1 << QByteArray("import.reg: the value ShortcutFont of HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane\\Page1");
     }
     void importCommand()
     {
