@@ -7,7 +7,9 @@
 //      were read as 8-bit text, where the text is known);
 //   3. the legacy import of what was parsed into a fresh workspace, twice
 //      on the same importer (its font records carry over), which must leave
-//      a window with a valid active desktop and Loading clear.
+//      a window with a valid active desktop and Loading clear;
+//   4. the check that commands run before they replace any desktop refuses
+//      exactly what the import fails on (or has no key to import).
 // Pictures are judged without touching the disk, so a name in the input
 // cannot make the run read a device.
 //
@@ -112,6 +114,19 @@ void checkLookups(const vl::RegistryFile &reg)
     }
 }
 
+// Both imports failed, or neither: nothing they fail on depends on the
+// font records the first one left.
+void checkRefusal(const vl::RegistryFile &reg, const Outcome &outcome)
+{
+    const auto failures = outcome.texts.count(vl::LegacyImport::ImportError);
+    const std::optional<QString> refused = vl::LegacyImport::refusal(reg);
+    const bool expected = failures > 0 || !vl::LegacyImport::holdsSettings(reg);
+    if (refused.has_value() != expected || (failures != 0 && failures != 2))
+        fail("check", QStringLiteral("%1 of 2 imports failed, but the check said: %2")
+                          .arg(failures)
+                          .arg(refused ? *refused : QStringLiteral("it would import")));
+}
+
 // The text the parser saw, when it read the bytes as 8-bit text.
 bool readAs8Bit(const std::uint8_t *data, std::size_t size, QString &text)
 {
@@ -147,6 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (reg) {
             checkLookups(*reg);
             outcome = importTwice(*reg, answer);
+            checkRefusal(*reg, outcome);
         }
 
         QString text;

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 using namespace vl;
 using vl::test::FakePrompt;
@@ -179,6 +181,8 @@ struct Imported {
     Host host{ws};
     LegacyImport import{ws, prompt, host};
 
+    // Also false when the check before an import disagrees with the import:
+    // refusal() must refuse exactly what would fail part-way.
     bool run(const QByteArray &file)
     {
         QString error;
@@ -187,7 +191,15 @@ struct Imported {
             qWarning("%s", qPrintable(error));
             return false;
         }
+        const int errorsBefore = prompt.count(LegacyImport::ImportError);
         import.LoadFromRegistry(*reg);
+        const bool failed = prompt.count(LegacyImport::ImportError) > errorsBefore;
+        const std::optional<QString> refused = LegacyImport::refusal(*reg);
+        if (refused.has_value() != (failed || !LegacyImport::holdsSettings(*reg))) {
+            qWarning("the import %s, but the check said %s", failed ? "failed" : "went through",
+                     refused ? qPrintable(*refused) : "nothing");
+            return false;
+        }
         return true;
     }
 };
@@ -208,6 +220,29 @@ QString describe(const std::optional<RegistryFile::Value> &v)
     return {};
 }
 
+// The file with the older versions' key appended as its producer writes a
+// key: Wine's escaped form below the hive the file names, or a registry
+// editor's in the file's own encoding and line ends. The caption's "ü"
+// shows that the appended text was read in the file's encoding.
+QByteArray withVorlaneKey(const QByteArray &file)
+{
+    if (file.startsWith("\xFF\xFE")) {
+        const bool crlf = file.contains(QByteArray("\r\0\n\0", 4));
+        QString key = u"\n[HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane\\Page0]\n\"Desktop_Caption\"=\"Büro\"\n"_s;
+        if (crlf)
+            key.replace(u"\n"_s, u"\r\n"_s);
+        return file + utf16(key, false);
+    }
+    QByteArray key = file.startsWith("WINE")
+                         ? "\n[Software\\\\Quendry\\\\Vorlane\\\\Page0] 1700000000\n#time=1da0c2f7b3c1e20\n"
+                           "\"Desktop_Caption\"=\"B\\x00fcro\"\n"
+                         : "\n[HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane\\Page0]\n\"Desktop_Caption\"=\"B"
+                               + QByteArray(file.startsWith("REGEDIT4") ? "\xFC" : "\xC3\xBC") + "ro\"\n";
+    if (file.contains("\r\n"))
+        key.replace("\n", "\r\n");
+    return file + key;
+}
+
 } // namespace
 
 class TestLegacyImport : public QObject {
@@ -223,6 +258,7 @@ private slots:
         QTest::newRow("version 5, UTF-16LE") << utf16(QString::fromUtf8(version5), true);
         QTest::newRow("version 5, UTF-16LE without BOM") << utf16(QString::fromUtf8(version5), false);
         QTest::newRow("version 5, UTF-8") << version5;
+        QTest::newRow("version 5, UTF-8 with BOM") << "\xEF\xBB\xBF" + version5;
         QTest::newRow("Wine user.reg") << settingsText("WINE REGISTRY Version 2");
     }
     void sameSettingsInEveryForm()
@@ -292,6 +328,10 @@ private slots:
         QTest::newRow("other type") << regEdit("\"o\"=hex(0):05") << k << u"o"_s << u"other:05"_s;
         QTest::newRow("later value wins") << regEdit("\"v\"=\"1\"\n\"V\"=dword:2") << k << u"v"_s << u"dword:2"_s;
         QTest::newRow("value deleted") << regEdit("\"v\"=\"1\"\n\"v\"=-") << k << u"v"_s << u"absent"_s;
+        // The registry editor leaves out a dword of more than 8 digits and
+        // imports the rest; so does the reader.
+        QTest::newRow("nine-digit dword left out")
+            << regEdit("\"d\"=\"1\"\n\"d\"=dword:0ffffffff\n\"e\"=\"2\"") << k << u"d"_s << u"text:1"_s;
         const QByteArray tree = regEdit("\"v\"=\"1\"\n[HKCU\\Software\\Quendry\\Vorlane\\Page0\\Item1]\n\"a\"=\"x\"\n"
                                         "[HKCU\\Software\\Quendry\\Vorlane Old]\n\"a\"=\"kept\"\n"
                                         "[-HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane]\n\"a\"=\"nowhere\"\n"
@@ -309,6 +349,10 @@ private slots:
         QTest::newRow("Wine multi string") << wine << k << u"m"_s << u"multi:x\ny"_s;
         QTest::newRow("Wine str:") << wine << k << u"w"_s << u"text:plain"_s;
         QTest::newRow("Wine expand string is UTF-16") << wine << k << u"h"_s << u"expand:%A"_s;
+        QTest::newRow("Wine userdef.reg is another hive")
+            << QByteArray("WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\.Default\n"
+                          "[Software\\\\Quendry\\\\Vorlane] 1\n\"v\"=\"1\"\n")
+            << k << u"v"_s << u"absent"_s;
         QTest::newRow("Wine system.reg is another hive")
             << QByteArray("WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n[Software\\\\Quendry\\\\Vorlane] 1\n\"v\"=\"1\"\n")
             << k << u"v"_s << u"absent"_s;
@@ -325,6 +369,50 @@ private slots:
         QCOMPARE(describe(reg->value(key, name)), expected);
     }
 
+    // Real files of every producer at hand (tests/data/registry/README.md
+    // names their sources) are read, and the older versions' key appended in
+    // the producer's own syntax imports, unless the file is of another hive.
+    void realFiles_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<RegistryFile::Format>("format");
+        QTest::addColumn<bool>("imports");
+        const auto wine = RegistryFile::Format::Wine;
+        const auto v4 = RegistryFile::Format::RegEdit4;
+        const auto v5 = RegistryFile::Format::RegEdit5;
+        const std::tuple<const char *, RegistryFile::Format, bool> files[] = {
+            {"wine-2012-user.reg", wine, true}, {"wine-2012-system.reg", wine, false},
+            // A key line with two numbers after the name.
+            {"wine-2016-user.reg", wine, true}, {"wine-2016-system.reg", wine, false},
+            // "REGISTRY\\User\\S-1-5-...", "REGISTRY\\User\\.Default", "REGISTRY\\Machine".
+            {"wine-2025-user.reg", wine, true}, {"wine-2025-userdef.reg", wine, false},
+            {"wine-2025-system-excerpt.reg", wine, false},
+            {"regedit4-wine-tests.reg", v4, true}, {"regedit4-fonts.reg", v4, true},
+            {"regedit5-utf16-caps-to-ctrl.reg", v5, true}, {"regedit5-utf16-photo-viewer.reg", v5, true},
+            {"regedit5-utf16-deletions.reg", v5, true}, {"regedit5-8bit-crlf.reg", v5, true},
+            // "dword:0ffffffff", which the registry editor leaves out.
+            {"regedit5-8bit-long-dword.reg", v5, true}};
+        for (const auto &[file, format, imports] : files)
+            QTest::newRow(file) << QString::fromLatin1(file) << format << imports;
+    }
+    void realFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(RegistryFile::Format, format);
+        QFETCH(bool, imports);
+        const QString path = QStringLiteral(VORLANE_REGISTRY_FIXTURES "/") + file;
+        QString error;
+        const auto reg = RegistryFile::read(path, &error);
+        QVERIFY2(reg, qPrintable(error));
+        QCOMPARE(reg->format(), format);
+        const QByteArray appended = withVorlaneKey(readAll(path));
+        Imported a;
+        QVERIFY(a.run(appended));
+        QCOMPARE(!LegacyImport::refusal(*RegistryFile::parse(appended)), imports);
+        if (imports)
+            QCOMPARE(a.ws.desktop(0).Desktop_Caption, u"Büro"_s);
+    }
+
     // A clear error and no result, whatever the bytes.
     void badInput_data()
     {
@@ -339,7 +427,8 @@ private slots:
         QTest::newRow("truncated in a text") << regEdit("\"Desktop_Caption\"=\"Bü") << u"line 4: a text without its closing quote"_s;
         QTest::newRow("truncated key name") << QByteArray("REGEDIT4\n[HKCU\\Softw") << u"line 2: a key name without"_s;
         QTest::newRow("bad byte") << regEdit("\"b\"=hex:01,1ff") << u"line 4: \"1ff\" is not a hexadecimal byte"_s;
-        QTest::newRow("long dword") << regEdit("\"d\"=dword:123456789") << u"line 4: a dword"_s;
+        QTest::newRow("dword of no digits") << regEdit("\"d\"=dword:12x4") << u"line 4: a dword"_s;
+        QTest::newRow("dword cut short") << regEdit("\"d\"=dword:") << u"line 4: a dword"_s;
         QTest::newRow("junk line") << regEdit("Page_Count=1") << u"line 4: neither a key"_s;
         QTest::newRow("text after a value") << regEdit("\"a\"=\"b\" c") << u"line 4: text after the value"_s;
         QTest::newRow("value before a key") << QByteArray("REGEDIT4\n\"a\"=\"b\"") << u"line 2: a value before the first key"_s;
@@ -540,9 +629,19 @@ private slots:
                                                                  "\"Background_Picture\"=\"/nonexistent/p.bmp\"\n")
                                                       << 2 << QByteArray("There were errors,to continue saving current settings?");
         QTest::newRow("no such file") << QByteArray() << 1 << QByteArray("import.reg: ");
+        // Named by mistake or by malice: opening a FIFO for reading would wait
+        // for a writer that never comes.
+        QTest::newRow("a FIFO") << QByteArray("fifo") << 1 << QByteArray("import.reg: it is not a regular file");
         QTest::newRow("not an export") << QByteArray("[General]\n") << 1 << QByteArray("not a registry export");
         QTest::newRow("without the key") << QByteArray("REGEDIT4\n[HKCU\\Software\\Other]\n") << 1
                                          << QByteArray("no key HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane");
+        // Checked whole before the settings file is touched, not saved or
+        // declined afterwards.
+        QTest::newRow("an import error part-way")
+            << regEdit("[HKCU\\Software\\Quendry\\Vorlane\\General]\n\"Page_Count\"=dword:2\n"
+                       "[HKCU\\Software\\Quendry\\Vorlane\\Page0]\n\"Desktop_Caption\"=\"A\"\n"
+                       "[HKCU\\Software\\Quendry\\Vorlane\\Page1]\n\"ShortcutFont\"=dword:1\n")
+            << 1 << QByteArray("import.reg: the value ShortcutFont of HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane\\Page1");
     }
     void importCommand()
     {
@@ -554,7 +653,9 @@ private slots:
         const QByteArray before = "[General]\r\nPage_Count=1\r\n\r\n[Page0]\r\nDesktop_Caption=Mine\r\n\r\n";
         QVERIFY(writeAll(settings, before));
         const QString reg = dir.filePath(u"import.reg"_s);
-        if (!registry.isEmpty())
+        if (registry == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(reg).constData(), 0600), 0);
+        else if (!registry.isEmpty())
             QVERIFY(writeAll(reg, registry));
 
         QProcess p;

@@ -12,6 +12,7 @@
 #include "platform/RegistryFile.h"
 #include "platform/SendTo.h"
 #include "platform/SystemRegistry.h"
+#include "storage/ModelJson.h"
 #include "support/EnvGuard.h"
 #include "support/FakePlatform.h"
 #include "support/FakePrompt.h"
@@ -452,6 +453,49 @@ private slots:
         QCOMPARE(w.workspace().activeIndex(), 1);
         QCOMPARE(prompt_.calls.last().kind, FakePrompt::Call::Message);
         QVERIFY(prompt_.calls.last().text.contains(garbage));
+    }
+
+    // A file that would not import is refused before any desktop goes: the
+    // window, the model and the settings file stay exactly as they were.
+    void loadFromRegistryRefusesWhatWouldNotImport_data()
+    {
+        QTest::addColumn<QByteArray>("registry");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("no key of the older versions")
+            << QByteArray("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"a\"=\"b\"\r\n")
+            << QStringLiteral("no key HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane");
+        // The first desktop imports; the second one's font stops the import.
+        QTest::newRow("an import error part-way")
+            << QByteArray("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane\\General]\r\n"
+                          "\"Page_Count\"=dword:00000002\r\n\r\n"
+                          "[HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane\\Page0]\r\n\"Desktop_Caption\"=\"Old\"\r\n\r\n"
+                          "[HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane\\Page1]\r\n\"ShortcutFont\"=\"Arial\"\r\n")
+            << QStringLiteral("ShortcutFont of HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane\\Page1");
+    }
+    void loadFromRegistryRefusesWhatWouldNotImport()
+    {
+        QFETCH(QByteArray, registry);
+        QFETCH(QString, why);
+        const QString reg = dir_.filePath(QStringLiteral("old.reg"));
+        vl::test::writeAll(reg, registry);
+        TFormMain &w = start(vl::test::desktopsSettings(
+            {"A", "B"}, 1, {}, {"Item_CountTrue=1\r\n\r\n[Page0\\Item1]\r\nAttachedFile=/bin/sh\r\n", {}}));
+        w.mnuSaveClick();
+        const QByteArray file = vl::test::readAll(path_);
+        const std::string model = modelToJson(w.workspace());
+        prompt_.fileAnswers = {reg};
+        prompt_.commonOptionsScripts = {[&](CommonOptions &o) { o.btnFromRegClick(); return false; }};
+        commonOptions();
+        QCOMPARE(modelToJson(w.workspace()), model);
+        QCOMPARE(w.PageControl1()->count(), 2);
+        QCOMPARE(status(), QStringLiteral("Saved"));
+        QVERIFY(!w.workspace().work.ErrorsOccurred);
+        // Told once, naming the file and the reason.
+        QCOMPARE(prompt_.texts().filter(CommonOptions::ImportRefused + reg + QStringLiteral(": ")).size(), 1);
+        QCOMPARE(prompt_.texts().filter(why).size(), 1);
+        // Nothing for the next save to write either.
+        w.mnuSaveClick();
+        QCOMPARE(vl::test::readAll(path_), file);
     }
 
     void loadFromRegistryReplacesTheDesktops()

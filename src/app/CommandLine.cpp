@@ -113,9 +113,9 @@ Options:
                 import the settings of a Vorlane older than 1.7 from FILE, a
                 registry export (REGEDIT4 or version 5.00) or a Wine prefix's
                 user.reg that holds the key
-                HKEY_CURRENT_USER\Software\Quendry\Vorlane: load the settings
-                file, replace all its desktops by the imported ones, answer
-                every question No, and save once
+                HKEY_CURRENT_USER\Software\Quendry\Vorlane: check FILE whole,
+                then load the settings file, replace all its desktops by the
+                imported ones, answer every question No, and save once
   --list-history
                 list the earlier versions of the settings kept in the history,
                 newest first: number, date, desktops, shortcuts and name of

@@ -78,19 +78,12 @@ int runResave(const QString &settingsPath)
 
 int runImportRegistry(const QString &settingsPath, const QString &registryPath, std::FILE *err)
 {
-    // Read before anything else: a file that cannot be imported leaves the
-    // settings file as it was.
+    // Read and checked before anything else: a file that cannot be imported
+    // leaves the settings file as it was.
     QString error;
-    const std::optional<RegistryFile> registry = RegistryFile::read(registryPath, &error);
+    const std::optional<RegistryFile> registry = LegacyImport::readForImport(registryPath, &error);
     if (!registry) {
         std::fprintf(err, "vorlane: %s\n", error.toLocal8Bit().constData());
-        return 1;
-    }
-    // Importing a file without the key would replace every desktop by one
-    // empty desktop: surely the wrong file.
-    if (!LegacyImport::holdsSettings(*registry)) {
-        std::fprintf(err, "vorlane: %s: no key HKEY_CURRENT_USER\\%s\n", registryPath.toLocal8Bit().constData(),
-                     LegacyImport::Key.toLocal8Bit().constData());
         return 1;
     }
     Workspace ws;

@@ -18,11 +18,13 @@ int runResave(const QString &settingsPath);
 // `vorlane --import-registry FILE`: loads the settings file as start-up
 // does, replaces its desktops by the older version's settings that FILE (a
 // registry export or a Wine user.reg) holds, answering every question No,
-// then saves once as "Save All" does. Exit status 0 when saved; 2 when
-// errors made the save ask (the settings file is untouched); 1 when FILE
-// cannot be read, is no registry export or holds no settings of the older
-// version (the settings file is untouched), or the save failed. Messages
-// go to `err`.
+// then saves once as "Save All" does. FILE is read and checked before the
+// settings file is even read: exit status 1, the settings file untouched,
+// when FILE cannot be read, is no registry export, holds no settings of the
+// older version or holds some that would stop the import part-way. Exit
+// status 0 when saved; 2 when errors (a picture that cannot be shown) made
+// the save ask (the settings file is untouched); 1 when the save failed.
+// Messages go to `err`.
 int runImportRegistry(const QString &settingsPath, const QString &registryPath, std::FILE *err = stderr);
 
 // `vorlane --list-history`: one line per earlier version of the settings,

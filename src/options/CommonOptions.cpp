@@ -5,6 +5,7 @@
 #include "options/OptionsView.h"
 #include "platform/Platform.h"
 #include "platform/RegistryFile.h"
+#include "storage/LegacyImport.h"
 
 #include <QCollator>
 #include <QCoreApplication>
@@ -175,15 +176,16 @@ void CommonOptions::btnCreateSendToClick()
 
 bool CommonOptions::btnFromRegClick()
 {
-    // Asked before anything is destroyed: a cancelled choice or a file that
-    // is no registry export leaves every desktop as it is.
+    // Asked and checked before anything is destroyed: a cancelled choice, a
+    // file that is no registry export, one without the older versions' key
+    // and one whose import would fail part-way leave every desktop as it is.
     const std::optional<QString> file = prompt_.OpenFileDialog(RegistryExportFilter, QString(), false);
     if (!file)
         return false;
     QString why;
-    const std::optional<RegistryFile> registry = RegistryFile::read(*file, &why);
+    const std::optional<RegistryFile> registry = LegacyImport::readForImport(*file, &why);
     if (!registry) {
-        prompt_.ShowMessage(QStringLiteral("The settings cannot be imported from %1: %2").arg(*file, why));
+        prompt_.ShowMessage(ImportRefused + why);
         return false;
     }
     view_.desktopsClearing();

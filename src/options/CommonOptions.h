@@ -66,8 +66,8 @@ public:
     void btnTestClick();
     void btnWaveFileOpenClick();
     void btnCreateSendToClick();
-    // Asks for a registry export, then replaces every desktop by its
-    // content; false when nothing was replaced.
+    // Asks for a registry export and checks it completely, then replaces
+    // every desktop by its content; false when nothing was replaced.
     bool btnFromRegClick();
 
     // The captions of the desktops in tab order (the reorder list).
@@ -103,6 +103,9 @@ public:
     static inline const QString WaveFilter = QStringLiteral("Wav Files (*.wav)|*.wav");
     static inline const QString RegistryExportFilter =
         QStringLiteral("Registry exports (*.reg)|*.reg|All (*.*)|*");
+    // Followed by the reason, which names the file.
+    static inline const QString ImportRefused =
+        QStringLiteral("The settings were not imported; nothing was changed.\n");
     static inline const QString CreationError = QStringLiteral("Error of creating Form of CommonOptions");
     static inline const QString SendToError = QStringLiteral("Unable to create shortcut file");
     static inline const QString MultiInstanceKey = QStringLiteral("Software\\Quendry\\Vorlane");

@@ -1,11 +1,11 @@
 #include "platform/RegistryFile.h"
 
+#include "platform/SafeFile.h"
 #include "storage/TextConv.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QHash>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -196,13 +196,20 @@ private:
         return true;
     }
 
-    // Wine's user.reg says which hive its keys are relative to; only the
-    // user's own ("\User\S-1-5-...") is the current user.
+    // Wine's user.reg says which hive its keys are relative to: older Wine
+    // wrote "\User\S-1-5-...", current Wine "REGISTRY\User\S-1-5-..." (the
+    // object namespace's root). Only a user's own hive is the current user:
+    // not system.reg's "\Machine", nor userdef.reg's "\User\.Default", the
+    // template new users are made from.
     void relativeTo(QStringView rest)
     {
         qsizetype pos = 0;
         const QString path = wineText(rest, pos, QChar());
-        wineCurrentUser_ = path.startsWith(QLatin1String("\\User\\"), Qt::CaseInsensitive);
+        QList<QStringView> parts = QStringView(path).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+        if (!parts.isEmpty() && parts.first().compare(QLatin1String("REGISTRY"), Qt::CaseInsensitive) == 0)
+            parts.removeFirst();
+        wineCurrentUser_ = parts.size() >= 2 && parts[0].compare(QLatin1String("User"), Qt::CaseInsensitive) == 0
+                           && parts[1].compare(QLatin1String(".Default"), Qt::CaseInsensitive) != 0;
     }
 
     void section(QStringView line)
@@ -215,10 +222,12 @@ private:
         if (wine()) {
             qsizetype pos = 1;
             path = wineText(line, pos, QLatin1Char(']'));
-            // After the bracket: the key's time stamp, seconds since 1970.
+            // After the bracket: the key's time stamp in seconds since 1970,
+            // which some older Wine versions followed by a second number;
+            // Wine itself reads the first and skips the rest.
             const QStringView rest = trimmed(line.mid(pos));
             for (QChar c : rest) {
-                if (!c.isDigit())
+                if (!c.isDigit() && !isBlank(c))
                     fail(QStringLiteral("text after the key name"));
             }
             ours = wineCurrentUser_;
@@ -308,9 +317,18 @@ private:
             const qsizetype end = digits.indexOf(QLatin1Char(';'));
             if (end >= 0)
                 digits = digits.left(end);
-            const auto n = hexNumber(trimmed(digits), 8);
-            if (!n)
-                fail(QStringLiteral("a dword that is not 1 to 8 hexadecimal digits"));
+            digits = trimmed(digits);
+            const auto n = hexNumber(digits, 8);
+            if (!n) {
+                // Hand-written files hold dwords like "0ffffffff"; the
+                // registry editor leaves such a value out and imports the
+                // rest, and so does this reader. Anything but hexadecimal
+                // digits is damage.
+                const bool allHex = std::all_of(digits.begin(), digits.end(), [](QChar c) { return hexDigit(c) >= 0; });
+                if (digits.isEmpty() || !allHex)
+                    fail(QStringLiteral("a dword that is not 1 to 8 hexadecimal digits"));
+                return;
+            }
             v.type = RegistryFile::Value::Type::Dword;
             v.number = *n;
         } else if (wine() && data.startsWith(QLatin1String("str"), Qt::CaseInsensitive)) {
@@ -596,26 +614,18 @@ RegistryFile &RegistryFile::operator=(RegistryFile &&) noexcept = default;
 
 std::optional<RegistryFile> RegistryFile::read(const QString &path, QString *error)
 {
-    auto failed = [&](const QString &why) {
-        if (error)
-            *error = path + QStringLiteral(": ") + why;
-        return std::nullopt;
-    };
-    if (QFileInfo(path).isDir())
-        return failed(QStringLiteral("a folder, not a file"));
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return failed(f.errorString());
-    // Read with a bound: a device or a growing file reports no true size.
-    const QByteArray content = f.read(MaxFileSize + 1);
-    if (f.error() != QFileDevice::NoError)
-        return failed(f.errorString());
-    if (content.size() > MaxFileSize)
-        return failed(QStringLiteral("larger than %1 MiB").arg(MaxFileSize / (1024 * 1024)));
+    // A FIFO, a device or a folder named as the file is refused at once:
+    // opening one for reading could wait for a writer forever.
     QString why;
-    auto parsed = parse(content, &why);
-    if (!parsed)
-        return failed(why);
+    const std::optional<QByteArray> content = tryReadRegularFile(path, MaxFileSize, &why);
+    if (!content) {
+        if (error)
+            *error = why; // names the file
+        return std::nullopt;
+    }
+    auto parsed = parse(*content, &why);
+    if (!parsed && error)
+        *error = path + QStringLiteral(": ") + why;
     return parsed;
 }
 

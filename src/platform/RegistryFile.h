@@ -53,7 +53,9 @@ public:
     RegistryFile &operator=(RegistryFile &&) noexcept;
 
     // nullopt with *error set when the file cannot be read or is no registry
-    // export of either form. Parse errors name the line ("line 12: ...").
+    // export of either form; the error names the file, and parse errors the
+    // line ("line 12: ..."). Only a regular file is read, and read never
+    // waits: a FIFO or a device named as the file is refused at once.
     static std::optional<RegistryFile> read(const QString &path, QString *error = nullptr);
     static std::optional<RegistryFile> parse(const QByteArray &content, QString *error = nullptr);
 

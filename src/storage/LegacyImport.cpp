@@ -19,9 +19,14 @@ namespace {
 
 using Type = RegistryFile::Value::Type;
 
+// What stops the import, worded for the person who chose the file.
 class ImportFailure : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    ImportFailure(const QString &key, const char *name, const QString &what)
+        : std::runtime_error(
+              QStringLiteral("the value %1 of HKEY_CURRENT_USER\\%2 %3").arg(QLatin1String(name), key, what).toStdString())
+    {
+    }
 };
 
 // The older versions stored booleans as integers and integers as numbers
@@ -72,9 +77,9 @@ public:
         if (!v)
             return;
         if (v->type != Type::Binary)
-            throw ImportFailure("a font value that is not binary");
+            throw ImportFailure(key, name, QStringLiteral("is no binary font record"));
         if (static_cast<std::size_t>(v->bytes.size()) > record.size())
-            throw ImportFailure("a font value larger than 40 bytes");
+            throw ImportFailure(key, name, QStringLiteral("is larger than a font record (40 bytes)"));
         std::memcpy(record.data(), v->bytes.constData(), static_cast<std::size_t>(v->bytes.size()));
     }
 
@@ -98,9 +103,59 @@ std::uint32_t le32(const LegacyImport::FontRecord &r, std::size_t at)
 
 } // namespace
 
-LegacyImport::LegacyImport(Workspace &ws, Prompt &prompt, SettingsHost &host) : ws_(ws), prompt_(prompt), host_(host) {}
+LegacyImport::LegacyImport(Workspace &ws, Prompt &prompt, SettingsHost &host) : ws_(ws), prompt_(&prompt), host_(host) {}
+
+LegacyImport::LegacyImport(Workspace &ws, SettingsHost &host) : ws_(ws), prompt_(nullptr), host_(host) {}
 
 bool LegacyImport::holdsSettings(const RegistryFile &registry) { return registry.hasKey(Key); }
+
+namespace {
+
+// The dry run's window: nothing to show, and every picture counts as
+// shown, so that trying an import decodes nothing.
+class ScratchHost : public SettingsHost {
+public:
+    bool canShowPicture(const QString &) override { return true; }
+};
+
+} // namespace
+
+std::optional<QString> LegacyImport::refusal(const RegistryFile &registry)
+{
+    // Importing a file without the key would replace every desktop by one
+    // empty desktop: surely the wrong file.
+    if (!holdsSettings(registry))
+        return QStringLiteral("no key HKEY_CURRENT_USER\\") + Key;
+    // The import's own steps into a workspace of its own: whatever would stop
+    // the import stops it here, before the caller has destroyed anything.
+    // Nothing the import fails on depends on what the workspace held before.
+    Workspace scratch;
+    ScratchHost host;
+    LegacyImport dry(scratch, host);
+    LoadSteps steps(scratch, host);
+    bool immediateSave = false;
+    try {
+        dry.importBody(registry, steps, immediateSave);
+    } catch (const std::exception &e) {
+        return QString::fromStdString(e.what());
+    }
+    return std::nullopt;
+}
+
+std::optional<RegistryFile> LegacyImport::readForImport(const QString &path, QString *why)
+{
+    QString error;
+    std::optional<RegistryFile> registry = RegistryFile::read(path, &error);
+    if (registry) {
+        if (const std::optional<QString> refused = refusal(*registry)) {
+            error = path + QStringLiteral(": ") + *refused;
+            registry.reset();
+        }
+    }
+    if (!registry && why)
+        *why = error;
+    return registry;
+}
 
 FontSpec LegacyImport::RecordToFont(const FontRecord &record)
 {
@@ -139,12 +194,12 @@ void LegacyImport::LoadFromRegistry(const RegistryFile &registry)
     // reading it.
     bool immediateSave = false;
     try {
-        LoadSteps steps(ws_, prompt_, host_, true);
+        LoadSteps steps(ws_, *prompt_, host_, true);
         importBody(registry, steps, immediateSave);
     } catch (const std::exception &) {
         // The import stops here; every desktop built so far stays.
         w.ErrorsOccurred = true;
-        prompt_.ShowMessage(ImportError);
+        prompt_->ShowMessage(ImportError);
     }
     // The window always has a desktop, whatever the registry held: one
     // with the defaults of an empty registry.
@@ -249,7 +304,12 @@ void LegacyImport::importBody(const RegistryFile &registry, LoadSteps &steps, bo
     }
 
     if (!ws_.setActiveIndex(activePage))
-        throw ImportFailure("Active_Page is not an imported desktop");
+        throw ImportFailure(general, "Active_Page",
+                            ws_.desktopCount() == 0
+                                ? QStringLiteral("is %1, but no desktop was imported").arg(activePage)
+                                : QStringLiteral("is %1, but the desktops are numbered 0 to %2")
+                                      .arg(activePage)
+                                      .arg(ws_.desktopCount() - 1));
 }
 
 } // namespace vl

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace vl {
 
@@ -32,13 +33,25 @@ public:
     // show "Error in TFormMain.LoadFromRegistry".
     //
     // A key that is missing reads as empty: every value takes its default,
-    // and a registry without the key gives one desktop "NewDesktop". Callers
-    // that read a file the user chose can ask holdsSettings() first, so that
-    // a wrong file does not replace every desktop by that one.
+    // and a registry without the key gives one desktop "NewDesktop". A
+    // caller that replaces the desktops by what a file holds reads it with
+    // readForImport(), which refuses such a file and any file whose import
+    // would fail part-way before anything is destroyed.
     void LoadFromRegistry(const RegistryFile &registry);
 
     // Whether the registry holds the key "Software\Quendry\Vorlane" at all.
     static bool holdsSettings(const RegistryFile &registry);
+    // Why importing the registry would fail, or nullopt when it would go
+    // through: a registry without the key, or an import error (a font value
+    // that is no binary record, an Active_Page that is no desktop). The
+    // import runs into a scratch workspace for this, with the same steps,
+    // asking nothing; pictures that cannot be shown are no reason, as they
+    // are none for the import itself.
+    static std::optional<QString> refusal(const RegistryFile &registry);
+    // The registry export or Wine user.reg a user named for an import, read
+    // and checked completely by refusal(). nullopt, with *why naming the
+    // file and the reason, when it cannot be read or would not import.
+    static std::optional<RegistryFile> readForImport(const QString &path, QString *why);
 
     static inline const QString ImportError = QStringLiteral("Error in TFormMain.LoadFromRegistry");
     static inline const QString Key = QStringLiteral("Software\\Quendry\\Vorlane");
@@ -67,10 +80,12 @@ public:
     void RegistryToFont();
 
 private:
+    // For refusal(): an importer that asks nothing.
+    LegacyImport(Workspace &ws, SettingsHost &host);
     void importBody(const RegistryFile &registry, LoadSteps &steps, bool &immediateSave);
 
     Workspace &ws_;
-    Prompt &prompt_;
+    Prompt *prompt_; // null only for refusal()'s dry run, which never shows one
     SettingsHost &host_;
     OutsideRequests *requests_ = nullptr;
     FontRecord shortcutRecord_{};

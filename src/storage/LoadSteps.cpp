@@ -8,9 +8,14 @@
 namespace vl {
 
 LoadSteps::LoadSteps(Workspace &ws, Prompt &prompt, SettingsHost &host, bool pictureMessages)
-    : ws_(ws), prompt_(prompt), host_(host), pictureMessages_(pictureMessages)
+    : ws_(ws), prompt_(&prompt), host_(host), pictureMessages_(pictureMessages)
 {
     // A picture may have been replaced on disk since the last load.
+    host_.pictureChecks_.clear();
+}
+
+LoadSteps::LoadSteps(Workspace &ws, SettingsHost &host) : ws_(ws), prompt_(nullptr), host_(host), pictureMessages_(false)
+{
     host_.pictureChecks_.clear();
 }
 
@@ -19,10 +24,10 @@ bool LoadSteps::fileExists(const QString &path) { return !path.isEmpty() && QFil
 void LoadSteps::pictureFailed(const QString &message)
 {
     ws_.work.ErrorsOccurred = true;
-    if (!pictureMessages_)
+    if (!pictureMessages_) // always so without a prompt
         return;
-    prompt_.ShowMessage(message);
-    const ModalResult r = prompt_.MessageDlg(SettingsFile::SimilarMessagesQuestion, MsgDlgType::Confirmation,
+    prompt_->ShowMessage(message);
+    const ModalResult r = prompt_->MessageDlg(SettingsFile::SimilarMessagesQuestion, MsgDlgType::Confirmation,
                                              mbYes | mbNo | mbCancel, 0);
     if (r == ModalResult::No)
         pictureMessages_ = false;

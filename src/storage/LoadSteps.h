@@ -17,6 +17,9 @@ class LoadSteps {
 public:
     // Forgets the host's picture checks of the previous load.
     LoadSteps(Workspace &ws, Prompt &prompt, SettingsHost &host, bool pictureMessages);
+    // A load that asks and tells nothing, for trying a load on a scratch
+    // workspace: picture failures only set ErrorsOccurred there.
+    LoadSteps(Workspace &ws, SettingsHost &host);
 
     static bool fileExists(const QString &path);
 
@@ -50,7 +53,7 @@ private:
     void pictureFailed(const QString &message);
 
     Workspace &ws_;
-    Prompt &prompt_;
+    Prompt *prompt_; // null: nothing is ever asked
     SettingsHost &host_;
     bool pictureMessages_;
 };
