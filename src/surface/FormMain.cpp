@@ -531,18 +531,15 @@ void TFormMain::pickupHandOff()
     if (!handOff_ || !handOff_->HandOffExists())
         return;
     // An end that will not save (none wanted, or earlier errors, whose
-    // question the end answers as cancelled) would lose the shortcut: the
-    // file keeps it for the next start.
-    if (ending_ && (QuitWithoutSaving_ || ws_.work.ErrorsOccurred))
-        return;
-    // A path that leads nowhere is reported, never passed on.
-    const std::optional<HandedPath> handed = takeHandOff(*handOff_, prompt_);
-    if (!handed) {
+    // question the end answers as cancelled) would lose the shortcuts: the
+    // spool keeps them for the next start. Asked before each one, since
+    // adding one may save, and a save may ask.
+    const auto mayTake = [this] { return !(ending_ && (QuitWithoutSaving_ || ws_.work.ErrorsOccurred)); };
+    const auto add = [this](const HandedPath &handed) { FromSendTo(handed.caption, handed.path); };
+    if (!takeHandOffs(*handOff_, prompt_, mayTake, add)) {
         ws_.work.ErrorsOccurred = true;
         status_->setSaveState(QStringLiteral("Paint Error"));
-        return;
     }
-    FromSendTo(handed->caption, handed->path);
 }
 
 QPoint TFormMain::visibleNewPosition() const
