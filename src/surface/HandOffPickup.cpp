@@ -25,9 +25,22 @@ QByteArray resolvedFolder(const QByteArray &folder)
     return out;
 }
 
+// Text that names the file again once it is saved and read back: Qt turns
+// bytes that are no UTF-8 into U+FFFD, which names another file, and the
+// settings file keeps each value on one line.
+bool keepsAsText(const QByteArray &bytes)
+{
+    return !bytes.contains('\r') && !bytes.contains('\n') && QFile::encodeName(QFile::decodeName(bytes)) == bytes;
+}
+
 HandedPath shortcutFor(const QByteArray &name, const QByteArray &full)
 {
-    return {QFile::decodeName(name), QFile::decodeName(full)};
+    const QString caption = QFile::decodeName(name);
+    if (keepsAsText(full))
+        return {caption, QFile::decodeName(full)};
+    // Opened as an address, by the desktop's default application for the
+    // file, which gets the bytes back.
+    return {caption, QStringLiteral("file://") + QString::fromLatin1(full.toPercentEncoding("/"))};
 }
 
 } // namespace

@@ -22,6 +22,12 @@ struct HandedPath {
 // as the kernel takes them, never lexically), and keeps its own last name,
 // so a handed symbolic link stays the link. nullopt when the path is empty,
 // not absolute or leads nowhere.
+//
+// Names are bytes. A path whose bytes are no text this program can keep
+// (not UTF-8, or holding a line break, which the settings file cannot
+// store) becomes its file:// address with those bytes percent-encoded: that
+// still names exactly the file, survives every save, and opens it. Its
+// caption shows the name as far as it is text.
 std::optional<HandedPath> longFormOf(const QByteArray &handed);
 
 // Takes every waiting hand-off in the order the starts that left them were

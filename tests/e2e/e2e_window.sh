@@ -3,7 +3,8 @@
 # openbox, driven by xdotool: start-up, the single-instance hand-off, the
 # close box, the keyboard commands, the termination signal, a file handed
 # over by a later start, many starts handing files over at once (to a
-# running copy, and with none running yet), a double click that starts a shortcut's default application, and the real mouse on the page (rubber band, dragging, the
+# running copy, and with none running yet), a handed name that is no UTF-8,
+# a double click that starts a shortcut's default application, and the real mouse on the page (rubber band, dragging, the
 # shortcut menu; a note's menu, typing into it and moving it), the common
 # options dialog worked by keyboard, all judged from outside through X
 # properties, process states, the screen's pixels, the settings file, the
@@ -411,6 +412,59 @@ scenario_thirty_at_a_running_copy() {
     check "and nothing else arrived" test "$(grep -c . <<<"$list")" = 38
     ((failed > scene_failed_before)) && sed 's/^/    | /' <<<"$list"
     end_scenario
+}
+
+# A file name that is not UTF-8 (Linux names are bytes) handed at the first
+# start: its shortcut names that very file, and a double click opens it.
+scenario_handed_name_not_utf8() {
+    begin_scenario handed-name-not-utf8
+    local saved_home=$HOME saved_data=$XDG_DATA_HOME saved_config=$XDG_CONFIG_HOME
+    local saved_dirs=${XDG_DATA_DIRS-}
+    export HOME="$scene/home"
+    export XDG_DATA_HOME="$HOME/.local/share" XDG_CONFIG_HOME="$HOME/.config"
+    export XDG_DATA_DIRS="$XDG_DATA_HOME:/usr/local/share:/usr/share"
+    local handled="$scene/handled.txt"
+    install_recording_handler "$handled"
+    mkdir -p "$tmp/latin1"
+    local name=$'Caf\xe9 \xff list.txt' real
+    printf 'Menu\n' >"$tmp/latin1/$name"
+    real="$(cd "$tmp/latin1" && pwd -P)/$name"
+
+    start_copy_in "$tmp/latin1" "$name"
+    local pid=$last_pid
+    wait_for 20 find_main_window "$pid" || fail "no window"
+    check "the hand-off is taken" wait_for 20 no_handoff_waiting
+    kill -TERM "$pid"
+    wait_for 10 is_gone "$pid" || fail "the copy still runs 10 s after SIGTERM"
+    local attached decoded=
+    attached=$(attached_files)
+    # Percent signs to \x escapes, which printf %b turns into the bytes.
+    [[ $attached == file://* ]] && decoded=$(printf '%b' "$(sed 's/%/\\x/g' <<<"${attached#file://}")")
+    check "the shortcut's attached file ($attached) names the handed file" test -n "$decoded" -a "$decoded" -ef "$real"
+
+    if [ -n "$attached" ]; then
+        # The shortcut where a double click finds it (see the double-click scenario).
+        printf '[General]\r\nPage_Count=1\r\n\r\n[Page0]\r\nDesktop_Caption=Work\r\nItem_CountTrue=1\r\n\r\n[Page0\\Item1]\r\nAttachedFile=%s\r\nLabel_Caption=menu\r\nItem_Left=40\r\nItem_Top=40\r\n' \
+            "$attached" >"$VORLANE_SETTINGS"
+        if start_and_wait_window; then
+            sleep 0.3
+            xdotool mousemove --window "$win" 56 80
+            sleep 0.2
+            xdotool click --repeat 2 --delay 80 1
+            if wait_for 10 test -e "$handled"; then
+                check "a double click opens that very file in its default application" \
+                    test "$(cat "$handled")" = "$real"
+            else
+                fail "the handler did not run within 10 s of the double click"
+            fi
+            wait_for 10 handler_gone "$handled" || kill -KILL "$(cat "$handled.pid")" 2>/dev/null
+        else
+            fail "no window for the double click"
+        fi
+    fi
+    end_scenario
+    export HOME=$saved_home XDG_DATA_HOME=$saved_data XDG_CONFIG_HOME=$saved_config
+    if [ -n "$saved_dirs" ]; then export XDG_DATA_DIRS=$saved_dirs; else unset XDG_DATA_DIRS; fi
 }
 
 # Writes a recording default handler for text/plain into $HOME: it notes
@@ -1320,6 +1374,7 @@ scenario_handoff_during_question
 scenario_term_during_question
 scenario_first_starts_race
 scenario_thirty_at_a_running_copy
+scenario_handed_name_not_utf8
 scenario_rename_message
 scenario_band_and_drag
 scenario_menu_delete
