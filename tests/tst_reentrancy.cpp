@@ -320,8 +320,9 @@ private slots:
     // Every hand-off waiting when the window wakes arrives, in the order
     // the starts were made, however many wake-ups come. One that cannot be
     // read, or leads nowhere, is reported once and keeps no other from
-    // arriving.
-    void aPickupTakesEveryHandOff()
+    // arriving; since it changed nothing, the end of the session still
+    // saves all of them without asking first.
+    void aPickupTakesEveryHandOffAndAFailureCostsNoSave()
     {
         TFormMain &w = start("[General]\r\nPage_Count=1\r\n\r\n" + page(0, "A"));
         w.show();
@@ -338,6 +339,7 @@ private slots:
         // Not ended as every writer ends an entry: a cut one.
         writeAll(handOff.folderPath() + QStringLiteral("/0000000000000001-00000001-00000000-00000000"), "/cut");
         QVERIFY(handOff.SaveTempOpenFile(QFile::encodeName(files[2])));
+        QSignalSpy ended(&w, &TFormMain::ended);
 
         for (int i = 0; i < 5; ++i)
             w.wakeUp();
@@ -349,6 +351,13 @@ private slots:
         QCOMPARE(attached, files);
         QCOMPARE(prompt_.texts(), QStringList({"Error in TFormMain.LoadTempOpenFile"}));
         QCOMPARE(w.StatusBar()->saveState(), QStringLiteral("Paint Error"));
+        QVERIFY(!w.workspace().work.ErrorsOccurred);
+
+        // A log-out cannot ask; nothing makes it need to.
+        w.endSession();
+        QTRY_COMPARE(ended.count(), 1);
+        for (const QString &f : files)
+            QVERIFY(readAll(path_).contains("AttachedFile=" + f.toUtf8()));
     }
 
     // Each number of the progress window is drawn, also for a small file

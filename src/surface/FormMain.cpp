@@ -536,10 +536,11 @@ void TFormMain::pickupHandOff()
     // adding one may save, and a save may ask.
     const auto mayTake = [this] { return !(ending_ && (QuitWithoutSaving_ || ws_.work.ErrorsOccurred)); };
     const auto add = [this](const HandedPath &handed) { FromSendTo(handed.caption, handed.path); };
-    if (!takeHandOffs(*handOff_, prompt_, mayTake, add)) {
-        ws_.work.ErrorsOccurred = true;
+    // A failed pickup changed nothing in the model, so it does not count
+    // among the errors that make a save ask first: one unreadable hand-off
+    // must not cost the session its save at log-out.
+    if (!takeHandOffs(*handOff_, prompt_, mayTake, add))
         status_->setSaveState(QStringLiteral("Paint Error"));
-    }
 }
 
 QPoint TFormMain::visibleNewPosition() const
