@@ -44,7 +44,9 @@ StartStamp processStartStamp();
 // The hand-off spool: every start with a file argument leaves its path there
 // as an entry of its own, and a window takes the entries in the order their
 // copies were started. Many starts at the same moment (a file manager
-// opening a selection) thus each arrive, once.
+// opening a selection) thus each arrive, once. The order is that of the
+// entries waiting together: one whose writer gets to write only after the
+// window took later ones comes after them.
 //
 // The rules, all kept here:
 // - The spool is the folder "vorlane-<uid>.handoff" in the private runtime
