@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -95,6 +96,18 @@ bool hasUrlScheme(const QByteArray &path)
     return i >= 2 && i < path.size() && path[i] == ':';
 }
 
+// When this process was started, in nanoseconds since boot, and its PID.
+// The kernel notes the start time at fork, so copies that a file manager
+// starts one after another (one per selected file) are in that order
+// whenever each of them gets to write: on a busy machine the last one
+// started may well write first. The kernel's clock for it ticks in
+// hundredths of a second; within a tick the PID, handed out in fork order,
+// decides.
+struct StartStamp {
+    std::uint64_t bootNs = 0;
+    std::uint32_t pid = 0;
+};
+
 StartStamp readStartStamp()
 {
     StartStamp stamp;
@@ -181,12 +194,6 @@ std::optional<QString> privateRuntimeFolder(QString *error)
     return privateRuntimeFolder(qEnvironmentVariable("XDG_RUNTIME_DIR"), QStringLiteral("/tmp"), error);
 }
 
-StartStamp processStartStamp()
-{
-    static const StartStamp stamp = readStartStamp();
-    return stamp;
-}
-
 HandOff::HandOff(const QString &runtimeFolder)
 {
     QString base;
@@ -243,7 +250,7 @@ bool HandOff::SaveTempOpenFile(const QByteArray &path)
         return false;
     }
     static std::atomic<std::uint32_t> sequence{0};
-    const StartStamp stamp = processStartStamp();
+    static const StartStamp stamp = readStartStamp();
     const QString name = QString::asprintf("%016llx-%08x-%08x-%08x", static_cast<unsigned long long>(stamp.bootNs),
                                            stamp.pid, sequence.fetch_add(1), QRandomGenerator::global()->generate());
     try {

@@ -5,7 +5,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <cstdint>
 #include <optional>
 
 namespace vl {
@@ -27,19 +26,6 @@ std::optional<QString> privateRuntimeFolder(const QString &xdgRuntimeDir, const 
 // True when path is a real directory owned by us with mode 0700; otherwise
 // false with the reason in *why.
 bool isPrivateFolder(const QString &path, QString *why = nullptr);
-
-// When this process was started, in nanoseconds since boot, and its PID.
-// The kernel notes the start time at fork, so copies that a file manager
-// starts one after another (one per selected file) are in that order
-// whenever each of them gets to write: on a busy machine the last one
-// started may well write first. The kernel's clock for it ticks in
-// hundredths of a second; within a tick the PID, handed out in fork order,
-// decides.
-struct StartStamp {
-    std::uint64_t bootNs = 0;
-    std::uint32_t pid = 0;
-};
-StartStamp processStartStamp();
 
 // The hand-off spool: every start with a file argument leaves its path there
 // as an entry of its own, and a window takes the entries in the order their
