@@ -22,9 +22,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 using namespace vl;
 using vl::test::FakePlatform;
 using vl::test::FakePrompt;
@@ -631,59 +628,6 @@ private slots:
         QVERIFY(!handOff.HandOffExists());
         QCOMPARE(int(d.items.size()), 1);
         QCOMPARE(w.StatusBar()->saveState(), QStringLiteral("Paint Error"));
-    }
-
-    // Linux names are bytes. One that is no UTF-8, or holds a line break
-    // (which the settings file cannot keep), arrives as its file:// address:
-    // after a save and a fresh load it still names that file, and a double
-    // click opens that file, not one whose name was mangled on the way.
-    void handedNamesThatAreNoTextStillNameTheirFile()
-    {
-        QTemporaryDir runtime;
-        QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        HandOff handOff(runtime.path());
-        const QByteArray folder = QFile::encodeName(QFileInfo(dir_.path()).canonicalFilePath());
-        const QByteArrayList names{"Caf\xe9 \xff.txt", "two\nlines.txt", "plain caf\xc3\xa9.txt"};
-        QByteArrayList paths;
-        for (const QByteArray &name : names) {
-            paths << folder + '/' + name;
-            const int fd = ::open(paths.last().constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
-            QVERIFY(fd >= 0);
-            ::close(fd);
-            QVERIFY(handOff.SaveTempOpenFile(paths.last()));
-        }
-        const auto removeFiles = qScopeGuard([&] {
-            for (const QByteArray &p : paths)
-                ::unlink(p.constData());
-        });
-        FakePrompt prompt;
-        FakePlatform platform;
-        const QString settings = dir_.filePath(QStringLiteral("names.ini"));
-        {
-            TFormMain w(prompt, platform, settings);
-            w.FormCreate();
-            w.setHandOff(&handOff);
-            w.pickupHandOff();
-            QCOMPARE(int(w.workspace().activeDesktop()->items.size()), 3);
-            QCOMPARE(w.settingsFile().SaveAll(), SettingsFile::SaveResult::Saved);
-        }
-        TFormMain w(prompt, platform, settings);
-        w.FormCreate();
-        const auto &items = w.workspace().activeDesktop()->items;
-        QCOMPARE(int(items.size()), 3);
-        QCOMPARE(items[0]->Label_Caption, QFile::decodeName(names[0])); // as far as it is text
-        QCOMPARE(items[2]->AttachedFile, QFile::decodeName(paths[2]));  // text stays a plain path
-        for (int i = 0; i < 2; ++i) {
-            const QString attached = items[i]->AttachedFile;
-            QVERIFY2(attached.startsWith(QLatin1String("file:///")), qPrintable(attached));
-            QCOMPARE(QByteArray::fromPercentEncoding(attached.mid(7).toLatin1()), paths[i]);
-            platform.launches.clear();
-            QVERIFY(w.launching().Execute(*items[i]));
-            QCOMPARE(platform.launches.size(), 1);
-            QCOMPARE(platform.launches.first().kind, LaunchRequest::Kind::Address);
-            QCOMPARE(platform.launches.first().target, attached);
-        }
-        QVERIFY(prompt.texts().isEmpty());
     }
 };
 

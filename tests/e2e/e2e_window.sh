@@ -63,10 +63,11 @@ saved_in_full() {
 lock_file() { echo "$XDG_RUNTIME_DIR/vorlane-$(id -u).lock"; }
 socket_file() { echo "$XDG_RUNTIME_DIR/vorlane-$(id -u).sock"; }
 
-# A later start hands over and ends with status 0; the first copy lives on.
+# A later start (in folder $2 with arguments $3..., if given) hands over and
+# ends with status 0; the first copy lives on.
 second_start_hands_over() {
     local first=$1 pid
-    start_copy
+    if (($# > 1)); then start_copy_in "${@:2}"; else start_copy; fi
     pid=$last_pid
     wait_for 15 is_gone "$pid" || return 1
     status_of "$pid" && is_running "$first"
@@ -376,12 +377,13 @@ scenario_thirty_at_a_running_copy() {
     begin_scenario thirty-at-a-running-copy
     mkdir -p "$tmp/thirty"
     local i folder
-    for ((i = 1; i <= 30; i++)); do printf 'many %d\n' "$i" >"$tmp/thirty/m$(printf %02d "$i").txt"; done
+    # UTF-8 names (not ASCII) stay plain paths.
+    for ((i = 1; i <= 30; i++)); do printf 'many %d\n' "$i" >"$tmp/thirty/mé$(printf %02d "$i").txt"; done
     for ((i = 1; i <= 8; i++)); do printf 'late %d\n' "$i" >"$tmp/thirty/late$(printf %02d "$i").txt"; done
     folder=$(cd "$tmp/thirty" && pwd -P)
     start_and_wait_window || fail "first copy: no window"
     local first=$last_pid t0=$EPOCHREALTIME
-    start_batch "$tmp/thirty" m 1 30
+    start_batch "$tmp/thirty" mé 1 30
     wait_for 60 batch_gone || fail "some of the 30 copies still run after 60 s"
     echo "    (30 starts ended after $(since "$t0") s)"
     check "the 30 copies ended with status 0" test "$(batch_ok)" = 30
@@ -402,7 +404,7 @@ scenario_thirty_at_a_running_copy() {
 
     local list n late expected
     list=$(attached_files)
-    n=$(arrived_once "$list" "$folder" m 1 30)
+    n=$(arrived_once "$list" "$folder" mé 1 30)
     echo "    ($n of 30 files arrived exactly once; $(grep -c . <<<"$list") shortcuts in all)"
     check "each of the 30 files is a shortcut exactly once" test "$n" = 30
     late=$(grep -F -- "$folder/late" <<<"$list")
@@ -414,8 +416,10 @@ scenario_thirty_at_a_running_copy() {
     end_scenario
 }
 
-# A file name that is not UTF-8 (Linux names are bytes) handed at the first
-# start: its shortcut names that very file, and a double click opens it.
+# Names are bytes: one that is no UTF-8, handed at the first start, and one
+# holding a line break (which no settings line can hold), handed by a second:
+# after the save each shortcut names that very file, and a double click opens
+# it.
 scenario_handed_name_not_utf8() {
     begin_scenario handed-name-not-utf8
     local saved_home=$HOME saved_data=$XDG_DATA_HOME saved_config=$XDG_CONFIG_HOME
@@ -426,21 +430,29 @@ scenario_handed_name_not_utf8() {
     local handled="$scene/handled.txt"
     install_recording_handler "$handled"
     mkdir -p "$tmp/latin1"
-    local name=$'Caf\xe9 \xff list.txt' real
+    local name=$'Caf\xe9 \xff list.txt' name2=$'two\nlines.txt' real real2
     printf 'Menu\n' >"$tmp/latin1/$name"
+    printf 'Lines\n' >"$tmp/latin1/$name2"
     real="$(cd "$tmp/latin1" && pwd -P)/$name"
+    real2="$(cd "$tmp/latin1" && pwd -P)/$name2"
 
     start_copy_in "$tmp/latin1" "$name"
     local pid=$last_pid
     wait_for 20 find_main_window "$pid" || fail "no window"
-    check "the hand-off is taken" wait_for 20 no_handoff_waiting
+    second_start_hands_over "$pid" "$tmp/latin1" "$name2" || fail "the second start did not hand over"
+    check "the hand-offs are taken" wait_for 20 no_handoff_waiting
     kill -TERM "$pid"
     wait_for 10 is_gone "$pid" || fail "the copy still runs 10 s after SIGTERM"
-    local attached decoded=
+    local attached decoded=() uri
     attached=$(attached_files)
     # Percent signs to \x escapes, which printf %b turns into the bytes.
-    [[ $attached == file://* ]] && decoded=$(printf '%b' "$(sed 's/%/\\x/g' <<<"${attached#file://}")")
-    check "the shortcut's attached file ($attached) names the handed file" test -n "$decoded" -a "$decoded" -ef "$real"
+    for uri in $attached; do
+        [[ $uri == file://* ]] && decoded+=("$(printf '%b' "$(sed 's/%/\\x/g' <<<"${uri#file://}")")")
+    done
+    check "the first shortcut's attached file names the file that is no UTF-8" test "${decoded[0]-}" -ef "$real"
+    check "the second's names the one with a line break" test "${decoded[1]-}" -ef "$real2"
+    ((failed > scene_failed_before)) && sed 's/^/    | /' <<<"$attached"
+    attached=$(head -n 1 <<<"$attached")
 
     if [ -n "$attached" ]; then
         # The shortcut where a double click finds it (see the double-click scenario).
