@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLockFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,6 +22,7 @@
 #include <memory>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,20 +49,72 @@ mode_t modeOf(const QString &path)
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : mode_t(-1);
 }
 
-bool isSymlink(const QString &path)
-{
-    struct stat st {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
-}
-
+// Changes the working folder by its bytes: its name need not be UTF-8.
 class CurrentDirGuard {
 public:
-    explicit CurrentDirGuard(const QString &dir) : m_old(QDir::currentPath()) { QDir::setCurrent(dir); }
-    ~CurrentDirGuard() { QDir::setCurrent(m_old); }
+    explicit CurrentDirGuard(const QByteArray &dir) : m_old(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        if (::chdir(dir.constData()) != 0)
+            qFatal("cannot change to %s", dir.constData());
+    }
+    ~CurrentDirGuard()
+    {
+        if (::fchdir(m_old) != 0)
+            qFatal("cannot change back");
+        ::close(m_old);
+    }
+    CurrentDirGuard(const CurrentDirGuard &) = delete;
+    CurrentDirGuard &operator=(const CurrentDirGuard &) = delete;
 
 private:
-    QString m_old;
+    int m_old;
 };
+
+// Lines racing children up on one instant, whatever their start-up times.
+void waitUntil(qint64 epochMs)
+{
+    const qint64 wait = epochMs - QDateTime::currentMSecsSinceEpoch();
+    if (wait > 0)
+        QThread::msleep(static_cast<unsigned long>(wait));
+}
+
+// `tst_instance --child-handoff <runtime folder> <path> <writeAtEpochMs>`:
+// a start with a file argument that leaves it in the spool at that instant,
+// then prints "written".
+int runChildHandOff(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 5)
+        return 64;
+    waitUntil(QByteArray(argv[4]).toLongLong());
+    HandOff handOff(QFile::decodeName(argv[2]));
+    if (!handOff.SaveTempOpenFile(QByteArray(argv[3]))) {
+        std::fprintf(stderr, "%s\n", qPrintable(handOff.errorString()));
+        return 1;
+    }
+    std::printf("written\n");
+    return 0;
+}
+
+// `tst_instance --child-take <runtime folder> <startAtEpochMs>`: a window
+// that takes what waits, from that instant on until nothing is left, and
+// prints each path it got.
+int runChildTake(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 4)
+        return 64;
+    HandOff handOff(QFile::decodeName(argv[2]));
+    waitUntil(QByteArray(argv[3]).toLongLong());
+    for (QStringList waiting = handOff.waiting(); !waiting.isEmpty(); waiting = handOff.waiting()) {
+        for (const QString &entry : waiting) {
+            const HandOff::Taken taken = handOff.take(entry);
+            if (taken.status == HandOff::Taken::Status::Taken)
+                std::printf("%s\n", taken.path.constData());
+        }
+    }
+    return 0;
+}
 
 const char *outcomeText(TPBJustOne::Outcome o)
 {
@@ -177,133 +231,204 @@ class TestInstance : public QObject {
     Q_OBJECT
 
 private slots:
-    // ---- hand-off file ----
+    // ---- hand-off spool ----
 
-    void handOffRoundTripWritesOneCrLfLinePrivately()
+    // Each start leaves an entry of its own, private, whole and in bytes;
+    // taking it removes it, and an entry is given out once.
+    void handOffEntriesRoundTripPrivately()
     {
         PrivateDir dir;
+        const mode_t oldMask = ::umask(0777); // must not leave an unusable spool
         HandOff handOff(dir.path());
+        ::umask(oldMask);
         QVERIFY2(handOff.isValid(), qPrintable(handOff.errorString()));
-        QCOMPARE(handOff.filePath(), dir.file(QStringLiteral("vl30399.tmp")));
+        QCOMPARE(handOff.folderPath(), dir.file(QStringLiteral("vorlane-%1.handoff").arg(::geteuid())));
+        QCOMPARE(modeOf(handOff.folderPath()), mode_t(0700));
         QVERIFY(!handOff.HandOffExists());
 
-        const QString path = QStringLiteral("/home/ann/Bilder/Grüße 2024.jpg");
-        QVERIFY2(handOff.SaveTempOpenFile(path), qPrintable(handOff.errorString()));
-        QCOMPARE(vl::test::readAll(handOff.filePath()), path.toUtf8() + "\r\n");
-        QCOMPARE(modeOf(handOff.filePath()), mode_t(0600));
+        // Bytes that are no UTF-8, line breaks inside a name, and more than
+        // any one line reader would take: all exactly as given.
+        const QList<QByteArray> paths{"/home/ann/Gr\xc3\xbc\xc3\x9f" "e.jpg", "/srv/caf\xe9-\xff.txt",
+                                      "/tmp/two\nlines\r\n", '/' + QByteArray(200 * 1024, 'a'), "https://example.org/a?b"};
+        for (const QByteArray &path : paths)
+            QVERIFY2(handOff.SaveTempOpenFile(path), qPrintable(handOff.errorString()));
         QVERIFY(handOff.HandOffExists());
-        QCOMPARE(handOff.LoadTempOpenFile(), std::optional<QString>(path));
+        const QStringList waiting = handOff.waiting();
+        QCOMPARE(waiting.size(), paths.size());
+        for (const QString &entry : waiting)
+            QCOMPARE(modeOf(handOff.folderPath() + QLatin1Char('/') + entry), mode_t(0600));
 
-        QVERIFY(handOff.DeleteTempOpenFile());
+        QList<QByteArray> taken;
+        for (const QString &entry : waiting) {
+            const HandOff::Taken t = handOff.take(entry);
+            QCOMPARE(t.status, HandOff::Taken::Status::Taken);
+            taken << t.path;
+            QCOMPARE(handOff.take(entry).status, HandOff::Taken::Status::Gone);
+        }
+        QCOMPARE(taken, paths); // one writer: in the order it wrote
         QVERIFY(!handOff.HandOffExists());
-        QVERIFY(!handOff.LoadTempOpenFile());
-        QVERIFY(handOff.DeleteTempOpenFile()); // nothing there is no failure
-    }
+        QVERIFY(QDir(handOff.folderPath()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 
-    void handOffOverwriteTruncatesAndTightensMode()
-    {
-        PrivateDir dir;
-        HandOff handOff(dir.path());
-        QVERIFY(vl::test::writeAll(handOff.filePath(), QByteArray(5000, 'x') + "\r\nsecond\r\n"));
-        QVERIFY(QFile::setPermissions(handOff.filePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
-                                                              | QFile::ReadOther));
+        // Nothing longer than an entry may be is written, not even in part.
+        QVERIFY(!handOff.SaveTempOpenFile('/' + QByteArray(HandOff::MaxEntryBytes, 'b')));
+        QVERIFY(QDir(handOff.folderPath()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 
-        QVERIFY(handOff.SaveTempOpenFile(QStringLiteral("/a")));
-        QCOMPARE(vl::test::readAll(handOff.filePath()), QByteArray("/a\r\n"));
-        QCOMPARE(modeOf(handOff.filePath()), mode_t(0600));
+        // A spool that is a link is refused as the runtime folder would be.
+        PrivateDir other;
+        PrivateDir planted;
+        QVERIFY(QFile::link(planted.path(), other.file(QFileInfo(handOff.folderPath()).fileName())));
+        HandOff linked(other.path());
+        QVERIFY(!linked.isValid());
+        QVERIFY(!linked.SaveTempOpenFile("/a"));
+        QVERIFY(QDir(planted.path()).isEmpty());
     }
 
     void handOffPathIsMadeAbsoluteUnlessUrl_data()
     {
-        QTest::addColumn<QString>("given");
+        QTest::addColumn<QByteArray>("given");
         QTest::addColumn<bool>("keptAsIs");
-        QTest::newRow("relative file") << QStringLiteral("docs/plan.txt") << false;
-        QTest::newRow("dot relative") << QStringLiteral("./plan.txt") << false;
-        QTest::newRow("parent relative") << QStringLiteral("../plan.txt") << false;
-        QTest::newRow("one letter before colon is a name") << QStringLiteral("C:plan.txt") << false;
-        QTest::newRow("absolute") << QStringLiteral("/srv/plan.txt") << true;
-        QTest::newRow("https") << QStringLiteral("https://example.org/a?b=c") << true;
-        QTest::newRow("file url") << QStringLiteral("file:///srv/plan.txt") << true;
-        QTest::newRow("mailto") << QStringLiteral("mailto:ann@example.org") << true;
-        QTest::newRow("scheme with plus") << QStringLiteral("svn+ssh://host/repo") << true;
+        QTest::newRow("relative file") << QByteArray("docs/plan.txt") << false;
+        QTest::newRow("dot relative") << QByteArray("./plan.txt") << false;
+        QTest::newRow("parent relative") << QByteArray("../plan.txt") << false;
+        QTest::newRow("one letter before colon is a name") << QByteArray("C:plan.txt") << false;
+        QTest::newRow("name that is no UTF-8") << QByteArray("pl\xe4n.txt") << false;
+        QTest::newRow("absolute") << QByteArray("/srv/plan.txt") << true;
+        QTest::newRow("https") << QByteArray("https://example.org/a?b=c") << true;
+        QTest::newRow("file url") << QByteArray("file:///srv/plan.txt") << true;
+        QTest::newRow("mailto") << QByteArray("mailto:ann@example.org") << true;
+        QTest::newRow("scheme with plus") << QByteArray("svn+ssh://host/repo") << true;
     }
 
+    // Relative against the writer's own folder, whose name is bytes too.
     void handOffPathIsMadeAbsoluteUnlessUrl()
     {
-        QFETCH(QString, given);
+        QFETCH(QByteArray, given);
         QFETCH(bool, keptAsIs);
         PrivateDir dir;
-        QTemporaryDir cwd;
+        QTemporaryDir base;
+        const QByteArray cwd = QFile::encodeName(base.path()) + "/Ordner-\xf6";
+        QCOMPARE(::mkdir(cwd.constData(), 0700), 0);
+        // QTemporaryDir removes by text names, which cannot name this one.
+        const auto removeCwd = qScopeGuard([&] { ::rmdir(cwd.constData()); });
         HandOff handOff(dir.path());
         {
-            CurrentDirGuard guard(cwd.path());
+            CurrentDirGuard guard(cwd);
             QVERIFY(handOff.SaveTempOpenFile(given));
         }
-        const QString expected = keptAsIs ? given : cwd.path() + QLatin1Char('/') + given;
-        QCOMPARE(handOff.LoadTempOpenFile(), std::optional<QString>(expected));
+        const QStringList waiting = handOff.waiting();
+        QCOMPARE(waiting.size(), 1);
+        QCOMPARE(handOff.take(waiting.first()).path, keptAsIs ? given : cwd + '/' + given);
     }
 
-    void handOffNeverWritesThroughASymlink()
+    // What no writer of ours leaves is refused without blocking or reading
+    // through a link, and removed, so it cannot come back on every paint;
+    // an entry that cannot even be removed is passed over from then on. A
+    // writer that died leaves its temporary file, which goes after a while;
+    // one still at work, and anything not ours, stay.
+    void handOffRefusesAndClearsWhatIsNoEntry()
     {
         PrivateDir dir;
         QTemporaryDir elsewhere;
-        const QString target = elsewhere.filePath(QStringLiteral("precious.txt"));
-        QVERIFY(vl::test::writeAll(target, "keep me\n"));
         HandOff handOff(dir.path());
-        QVERIFY(QFile::link(target, handOff.filePath()));
+        const QString spool = handOff.folderPath() + QLatin1Char('/');
+        const QString precious = elsewhere.filePath(QStringLiteral("precious.txt"));
+        QVERIFY(vl::test::writeAll(precious, "/keep/me\n"));
+        const auto entry = [&](int n) { return QStringLiteral("%1-00000001-00000000-00000000").arg(n, 16, 10, QLatin1Char('0')); };
+        QVERIFY(QFile::link(precious, spool + entry(1)));
+        QCOMPARE(::mkfifo(QFile::encodeName(spool + entry(2)).constData(), 0600), 0);
+        QVERIFY(vl::test::writeAll(spool + entry(3), '/' + QByteArray(HandOff::MaxEntryBytes, 'x') + '\n'));
+        QVERIFY(vl::test::writeAll(spool + entry(4), "/cut/short")); // no line end
+        QVERIFY(QDir(spool).mkdir(entry(5)));
+        QVERIFY(handOff.SaveTempOpenFile("/the/real/one"));
+        const QString dead = spool + '.' + entry(6) + QStringLiteral(".tmp-dead1");
+        const QString working = spool + '.' + entry(7) + QStringLiteral(".tmp-busy1");
+        const QString foreign = spool + QStringLiteral(".notes.tmp-mine");
+        for (const QString &f : {dead, working, foreign})
+            QVERIFY(vl::test::writeAll(f, "/half"));
+        for (const QString &f : {dead, foreign}) {
+            QFile file(f);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-HandOff::StaleAfterSeconds - 60),
+                                     QFileDevice::FileModificationTime));
+        }
 
-        QVERIFY(!handOff.SaveTempOpenFile(QStringLiteral("/evil")));
-        QCOMPARE(vl::test::readAll(target), QByteArray("keep me\n"));
-        QVERIFY2(!handOff.LoadTempOpenFile(), "reading must not follow the symlink either");
-
-        // The pickup must see it (to fail on it) and be able to clear it.
-        QVERIFY(handOff.HandOffExists());
-        QVERIFY(handOff.DeleteTempOpenFile());
-        QVERIFY(!isSymlink(handOff.filePath()));
-        QCOMPARE(vl::test::readAll(target), QByteArray("keep me\n"));
-    }
-
-    void handOffReadsTheFirstLineWhole_data()
-    {
-        QTest::addColumn<QByteArray>("onDisk");
-        QTest::addColumn<QString>("expected");
-        const QByteArray longPath = '/' + QByteArray(100 * 1024, 'a');
-        QTest::newRow("100 KB line") << longPath + "\r\n" << QString::fromLatin1(longPath);
-        QTest::newRow("100 KB line, more lines") << longPath + "\r\n/second\r\n" << QString::fromLatin1(longPath);
-        QTest::newRow("LF only") << QByteArray("/one\n/two\n") << QStringLiteral("/one");
-        QTest::newRow("no line end") << QByteArray("/one") << QStringLiteral("/one");
-        QTest::newRow("empty file") << QByteArray() << QString();
-    }
-
-    void handOffReadsTheFirstLineWhole()
-    {
-        QFETCH(QByteArray, onDisk);
-        QFETCH(QString, expected);
-        PrivateDir dir;
-        HandOff handOff(dir.path());
-        QVERIFY(vl::test::writeAll(handOff.filePath(), onDisk));
-        const auto got = handOff.LoadTempOpenFile();
-        QVERIFY(got);
-        QCOMPARE(got->size(), expected.size());
-        QCOMPARE(*got, expected);
-    }
-
-    void handOffLongPathSurvivesTheRoundTrip()
-    {
-        PrivateDir dir;
-        HandOff handOff(dir.path());
-        const QString longPath = QLatin1Char('/') + QString(100 * 1024, QChar(0x00e9));
-        QVERIFY(handOff.SaveTempOpenFile(longPath));
-        QCOMPARE(handOff.LoadTempOpenFile(), std::optional<QString>(longPath));
-    }
-
-    void handOffRefusesALineBreakInThePath()
-    {
-        PrivateDir dir;
-        HandOff handOff(dir.path());
-        QVERIFY(!handOff.SaveTempOpenFile(QStringLiteral("/a\n/b")));
-        QVERIFY(!handOff.SaveTempOpenFile(QStringLiteral("/a\r")));
+        QList<HandOff::Taken::Status> statuses;
+        QByteArrayList taken;
+        for (const QString &e : handOff.waiting()) {
+            const HandOff::Taken t = handOff.take(e);
+            statuses << t.status;
+            if (t.status == HandOff::Taken::Status::Taken)
+                taken << t.path;
+        }
+        using S = HandOff::Taken::Status;
+        QCOMPARE(statuses, QList<S>({S::Unreadable, S::Unreadable, S::Unreadable, S::Unreadable, S::Unreadable, S::Taken}));
+        QCOMPARE(taken, QByteArrayList({"/the/real/one"}));
+        QCOMPARE(vl::test::readAll(precious), QByteArray("/keep/me\n"));
         QVERIFY(!handOff.HandOffExists());
+        QVERIFY(handOff.waiting().isEmpty());
+        QCOMPARE(QDir(spool).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+                 QStringList({QFileInfo(working).fileName(), QFileInfo(foreign).fileName(), entry(5)}));
+    }
+
+    // Copies started one after another arrive in that order, whichever
+    // writes first: here the later ones are made to write first.
+    void handOffsOfManyStartsArriveOnceInStartOrder()
+    {
+        constexpr int Starts = 12;
+        PrivateDir dir;
+        const qint64 startAt = QDateTime::currentMSecsSinceEpoch() + 2000;
+        std::vector<std::unique_ptr<QProcess>> children;
+        QByteArrayList expected;
+        for (int i = 0; i < Starts; ++i) {
+            const QByteArray path = "/srv/file-" + QByteArray::number(i);
+            expected << path;
+            auto p = std::make_unique<QProcess>();
+            p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            p->start(QCoreApplication::applicationFilePath(),
+                     {QStringLiteral("--child-handoff"), dir.path(), QString::fromLatin1(path),
+                      QString::number(startAt + (Starts - i) * 40)});
+            QVERIFY(p->waitForStarted(10000));
+            children.push_back(std::move(p));
+        }
+        for (auto &p : children) {
+            QVERIFY(p->waitForFinished(30000));
+            QCOMPARE(p->readAllStandardOutput(), QByteArray("written\n"));
+        }
+        HandOff handOff(dir.path());
+        QByteArrayList taken;
+        for (const QString &entry : handOff.waiting())
+            taken << handOff.take(entry).path;
+        QCOMPARE(taken, expected);
+    }
+
+    // Two windows (several copies may be allowed to run) taking at the same
+    // moment: every entry goes to exactly one of them.
+    void twoReadersNeverTakeOneEntryTwice()
+    {
+        constexpr int Entries = 300;
+        PrivateDir dir;
+        HandOff writer(dir.path());
+        QByteArrayList written;
+        for (int i = 0; i < Entries; ++i) {
+            written << "/srv/" + QByteArray::number(i);
+            QVERIFY(writer.SaveTempOpenFile(written.last()));
+        }
+        const qint64 startAt = QDateTime::currentMSecsSinceEpoch() + 1000;
+        QProcess readers[2];
+        for (QProcess &r : readers) {
+            r.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            r.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--child-take"), dir.path(), QString::number(startAt)});
+        }
+        QByteArrayList all;
+        for (QProcess &r : readers) {
+            QVERIFY(r.waitForFinished(30000));
+            all += r.readAllStandardOutput().split('\n');
+        }
+        all.removeAll(QByteArray());
+        std::sort(all.begin(), all.end());
+        std::sort(written.begin(), written.end());
+        QCOMPARE(all, written); // none lost, none twice
     }
 
     // ---- the private folder ----
@@ -389,7 +514,7 @@ private slots:
         // The same check guards a folder handed in directly.
         HandOff handOff(fallback);
         QVERIFY(!handOff.isValid());
-        QVERIFY(!handOff.SaveTempOpenFile(QStringLiteral("/a")));
+        QVERIFY(!handOff.SaveTempOpenFile("/a"));
         TPBJustOne guard(fallback);
         QCOMPARE(guard.start(), TPBJustOne::Outcome::Failed);
         QVERIFY(QDir(realTarget.path()).isEmpty());
@@ -551,6 +676,10 @@ int main(int argc, char *argv[])
 {
     if (argc >= 2 && std::strcmp(argv[1], "--child-guard") == 0)
         return runChildGuard(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "--child-handoff") == 0)
+        return runChildHandOff(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "--child-take") == 0)
+        return runChildTake(argc, argv);
     QCoreApplication app(argc, argv);
     TestInstance test;
     QTEST_SET_MAIN_SOURCE_PATH

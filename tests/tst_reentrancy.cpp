@@ -136,7 +136,7 @@ private slots:
         QStringList seenInside;
         prompt_.onDialog = [&](const QString &question) {
             const QByteArray atAsk = readAll(path_);
-            QVERIFY(handOff.SaveTempOpenFile(handed));
+            QVERIFY(handOff.SaveTempOpenFile(QFile::encodeName(handed)));
             TPBJustOne second(runtime_);
             QCOMPARE(second.start(), TPBJustOne::Outcome::HandedOver);
             w.saver().tmAutoSaveTimer().start(1);
@@ -192,9 +192,11 @@ private slots:
         const QByteArray before = readAll(path_);
         QSignalSpy ended(&w, &TFormMain::ended);
 
-        // A later start hands a file over first, then the signal comes.
+        // Two later starts hand files over first, then the signal comes.
         const QString handed = dir_.filePath(QStringLiteral("handed.txt"));
+        const QString handed2 = dir_.filePath(QStringLiteral("handed 2.txt"));
         writeAll(handed, "x");
+        writeAll(handed2, "y");
         HandOff handOff(runtime_);
         w.setHandOff(&handOff);
         TPBJustOne first(runtime_);
@@ -202,7 +204,8 @@ private slots:
         QSignalSpy woken(&first, &TPBJustOne::wakeUp);
         connect(&first, &TPBJustOne::wakeUp, &w, &TFormMain::wakeUp);
         prompt_.onDialog = [&](const QString &) {
-            QVERIFY(handOff.SaveTempOpenFile(handed));
+            QVERIFY(handOff.SaveTempOpenFile(QFile::encodeName(handed)));
+            QVERIFY(handOff.SaveTempOpenFile(QFile::encodeName(handed2)));
             TPBJustOne second(runtime_);
             QCOMPARE(second.start(), TPBJustOne::Outcome::HandedOver);
             QTRY_COMPARE(woken.count(), 1);
@@ -222,10 +225,11 @@ private slots:
         QTRY_COMPARE(ended.count(), 1);
         if (earlierErrors) {
             QCOMPARE(readAll(path_), before);
-            QVERIFY(handOff.HandOffExists()); // for the next start
+            QCOMPARE(handOff.waiting().size(), 2); // both, for the next start
         } else {
             QVERIFY(readAll(path_).contains("Page_Count=3"));
             QVERIFY(readAll(path_).contains("AttachedFile=" + handed.toUtf8()));
+            QVERIFY(readAll(path_).contains("AttachedFile=" + handed2.toUtf8()));
             QVERIFY(!handOff.HandOffExists());
         }
     }
@@ -313,6 +317,49 @@ private slots:
         QCOMPARE(shownWhileAsked.first(), false);
     }
 
+    // Every hand-off waiting when the window wakes arrives, in the order
+    // the starts were made, however many wake-ups come. One that cannot be
+    // read, or leads nowhere, is reported once and keeps no other from
+    // arriving; since it changed nothing, the end of the session still
+    // saves all of them without asking first.
+    void aPickupTakesEveryHandOffAndAFailureCostsNoSave()
+    {
+        TFormMain &w = start("[General]\r\nPage_Count=1\r\n\r\n" + page(0, "A"));
+        w.show();
+        HandOff handOff(runtime_);
+        w.setHandOff(&handOff);
+        QStringList files;
+        for (const char *name : {"one.txt", "two.txt", "three.txt"}) {
+            files << dir_.filePath(QString::fromLatin1(name));
+            writeAll(files.last(), "x");
+        }
+        QVERIFY(handOff.SaveTempOpenFile(QFile::encodeName(files[0])));
+        QVERIFY(handOff.SaveTempOpenFile(QFile::encodeName(dir_.filePath(QStringLiteral("gone.txt")))));
+        QVERIFY(handOff.SaveTempOpenFile(QFile::encodeName(files[1])));
+        // Not ended as every writer ends an entry: a cut one.
+        writeAll(handOff.folderPath() + QStringLiteral("/0000000000000001-00000001-00000000-00000000"), "/cut");
+        QVERIFY(handOff.SaveTempOpenFile(QFile::encodeName(files[2])));
+        QSignalSpy ended(&w, &TFormMain::ended);
+
+        for (int i = 0; i < 5; ++i)
+            w.wakeUp();
+        QTRY_VERIFY(!handOff.HandOffExists());
+        QTest::qWait(50); // the other wake-ups find nothing more
+        QStringList attached;
+        for (const auto &item : w.workspace().desktop(0).items)
+            attached << item->AttachedFile;
+        QCOMPARE(attached, files);
+        QCOMPARE(prompt_.texts(), QStringList({"Error in TFormMain.LoadTempOpenFile"}));
+        QCOMPARE(w.StatusBar()->saveState(), QStringLiteral("Paint Error"));
+        QVERIFY(!w.workspace().work.ErrorsOccurred);
+
+        // A log-out cannot ask; nothing makes it need to.
+        w.endSession();
+        QTRY_COMPARE(ended.count(), 1);
+        for (const QString &f : files)
+            QVERIFY(readAll(path_).contains("AttachedFile=" + f.toUtf8()));
+    }
+
     // Each number of the progress window is drawn, also for a small file
     // that loads at once; the last desktop's never is.
     void everyProgressNumberIsDrawn()
@@ -340,27 +387,17 @@ private slots:
         QFile::link(root + QStringLiteral("/real/sub"), root + QStringLiteral("/link"));
         QFile::link(root + QStringLiteral("/real/f.txt"), root + QStringLiteral("/real/alias.txt"));
 
-        const auto viaLink = longFormOf(root + QStringLiteral("/link/../f.txt"));
+        const auto form = [&](const QString &path) { return longFormOf(QFile::encodeName(root + path)); };
+        const auto viaLink = form(QStringLiteral("/link/../f.txt"));
         QVERIFY(viaLink);
         QCOMPARE(viaLink->path, root + QStringLiteral("/real/f.txt"));
         QCOMPARE(viaLink->caption, QStringLiteral("f.txt"));
-        const auto alias = longFormOf(root + QStringLiteral("/real/./alias.txt"));
+        const auto alias = form(QStringLiteral("/real/./alias.txt"));
         QVERIFY(alias);
         QCOMPARE(alias->path, root + QStringLiteral("/real/alias.txt"));
-        QVERIFY(!longFormOf(root + QStringLiteral("/link/../missing.txt")));
-        QVERIFY(!longFormOf(QStringLiteral("f.txt")));
-        QCOMPARE(longFormOf(QStringLiteral("https://example.org/a"))->caption, QStringLiteral("https://example.org/a"));
-
-        // A hand-off that cannot be read says so, fails the pickup and is gone.
-        TFormMain &w = start("[General]\r\nPage_Count=1\r\n");
-        HandOff handOff(runtime_);
-        w.setHandOff(&handOff);
-        QFile::link(QStringLiteral("/nonexistent"), handOff.filePath()); // refused: never read through a link
-        w.pickupHandOff();
-        QCOMPARE(prompt_.texts(), QStringList({"Error in TFormMain.LoadTempOpenFile"}));
-        QCOMPARE(w.StatusBar()->saveState(), QStringLiteral("Paint Error"));
-        QVERIFY(w.workspace().work.ErrorsOccurred);
-        QVERIFY(!handOff.HandOffExists());
+        QVERIFY(!form(QStringLiteral("/link/../missing.txt")));
+        QVERIFY(!longFormOf("f.txt"));
+        QCOMPARE(longFormOf("https://example.org/a")->caption, QStringLiteral("https://example.org/a"));
     }
 };
 

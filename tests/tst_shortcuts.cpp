@@ -609,7 +609,7 @@ private slots:
 
         QDir(dir_.path()).mkpath(QStringLiteral("sub"));
         const QString doc = file(QStringLiteral("sub/../Handed File.txt"));
-        QVERIFY(handOff.SaveTempOpenFile(doc));
+        QVERIFY(handOff.SaveTempOpenFile(QFile::encodeName(doc)));
         w.pickupHandOff();
         QVERIFY(!handOff.HandOffExists());
         Desktop &d = *w.workspace().activeDesktop();
@@ -622,13 +622,12 @@ private slots:
         QVERIFY(QRect(QPoint(0, 0), w.surface()->size()).contains(QPoint(item.Item_Left, item.Item_Top)));
         QCOMPARE(w.StatusBar()->saveState(), QStringLiteral("Modified"));
 
-        // A path that leads nowhere is reported, not added; the file goes.
-        QVERIFY(handOff.SaveTempOpenFile(dir_.filePath(QStringLiteral("no such file"))));
+        // A path that leads nowhere is reported, not added; the entry goes.
+        QVERIFY(handOff.SaveTempOpenFile(QFile::encodeName(dir_.filePath(QStringLiteral("no such file")))));
         w.pickupHandOff();
         QVERIFY(!handOff.HandOffExists());
         QCOMPARE(int(d.items.size()), 1);
         QCOMPARE(w.StatusBar()->saveState(), QStringLiteral("Paint Error"));
-        QVERIFY(w.workspace().work.ErrorsOccurred);
     }
 };
 

@@ -147,10 +147,11 @@ Files:
                 under [HKEY_LOCAL_MACHINE\Software\Quendry\Vorlane]):
                 $VORLANE_REGISTRY when set, otherwise
                 $XDG_CONFIG_HOME/vorlane/registry.ini.
-  vl30399.tmp   the hand-off file that passes FILE to the running copy; it lives
-                with the instance lock and wake-up socket in $XDG_RUNTIME_DIR
-                when that is a private folder (yours, mode 0700), otherwise in
-                /tmp/vorlane-<uid>.
+  vorlane-<uid>.handoff/
+                the hand-off folder that passes FILE to the running copy, one
+                file for each start; it lives with the instance lock and
+                wake-up socket in $XDG_RUNTIME_DIR when that is a private
+                folder (yours, mode 0700), otherwise in /tmp/vorlane-<uid>.
 
 Environment:
   VORLANE_SETTINGS  the settings file to use
@@ -158,7 +159,7 @@ Environment:
   XDG_CONFIG_HOME   the folder of the settings and registry files when neither
                     is named (default ~/.config)
   XDG_RUNTIME_DIR   the private folder of the lock, wake-up socket and hand-off
-                    file
+                    folder
 
 Exit status:
   0   done; also when the running copy took FILE over

@@ -73,6 +73,9 @@ void reportFirstPaintWhenAsked(TFormMain &form)
 
 int runProgram(int argc, char *argv[])
 {
+    // The file to hand over, as the bytes it was given: a name need not be
+    // UTF-8, and QCoreApplication::arguments() would decode it for good.
+    const std::optional<QByteArray> handed = argc >= 2 ? std::optional(QByteArray(argv[1])) : std::nullopt;
     QApplication app(argc, argv);
     // No display name: Qt would append it to every window title, and the
     // titles are the program's own texts.
@@ -98,9 +101,8 @@ int runProgram(int argc, char *argv[])
     splash.show();
     QCoreApplication::processEvents();
 
-    const QStringList args = QCoreApplication::arguments();
     HandOff handOff;
-    if (args.size() >= 2 && !handOff.SaveTempOpenFile(args.at(1)))
+    if (handed && !handOff.SaveTempOpenFile(*handed))
         prompt.ShowMessage(QStringLiteral("Error in TFormMain.SaveTempOpenFile"));
 
     TPBJustOne guard;

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <QByteArray>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
 namespace vl {
 
-// The per-user folder where the hand-off file, the instance lock and the
+// The per-user folder where the hand-off spool, the instance lock and the
 // instance socket live. Nothing in it may be reachable by another user, so a
 // candidate counts only when it is a real directory (not a symlink), owned by
 // the effective user and of mode 0700 exactly.
@@ -24,49 +27,85 @@ std::optional<QString> privateRuntimeFolder(const QString &xdgRuntimeDir, const 
 // false with the reason in *why.
 bool isPrivateFolder(const QString &path, QString *why = nullptr);
 
-// The hand-off file "vl30399.tmp": a start with a file argument leaves the
-// path there, and the running copy picks it up and deletes it. Content is one
-// UTF-8 line ended by CR LF.
+// The hand-off spool: every start with a file argument leaves its path there
+// as an entry of its own, and a window takes the entries in the order their
+// copies were started. Many starts at the same moment (a file manager
+// opening a selection) thus each arrive, once. The order is that of the
+// entries waiting together: one whose writer gets to write only after the
+// window took later ones comes after them.
+//
+// The rules, all kept here:
+// - The spool is the folder "vorlane-<uid>.handoff" in the private runtime
+//   folder, itself of mode 0700 and checked as that folder is.
+// - An entry is named after its writer's start stamp (fixed-width hex, so
+//   names sort in start order), then a number counting the writer's own
+//   entries and a random part. It is written whole and synced under a
+//   temporary name starting with a dot, mode 0600, and only then renamed
+//   to its name: a reader never sees half an entry.
+// - Its content is the path's bytes as the command line gave them, then a
+//   line feed. Names are bytes on Linux: nothing is decoded on the way, and
+//   line breaks inside a name survive, since the entry ends only at its
+//   last byte.
+// - An entry is taken by whoever removes it: of two windows reading the
+//   same entry, only the one whose unlink succeeds gets it.
+// - Entries are never followed through a symlink and never read unless
+//   they are regular files, so a FIFO never blocks. None is larger than
+//   MaxEntryBytes (more than any one command-line word can be).
+// - A temporary file older than StaleAfterSeconds belongs to a writer that
+//   died on the way; the reader removes it. Entries themselves wait as long
+//   as it takes: one that a closing window will not save stays for the
+//   next start.
 //
 // The caller reports failures with its own message texts; errorString()
 // tells what went wrong for diagnostics.
 class HandOff {
 public:
-    static constexpr const char *FileName = "vl30399.tmp";
+    static constexpr qint64 MaxEntryBytes = 256 * 1024;
+    static constexpr int StaleAfterSeconds = 10 * 60;
 
     // An empty folder means privateRuntimeFolder(). A given folder must pass
-    // isPrivateFolder() too; otherwise every operation fails.
-    explicit HandOff(const QString &folder = {});
+    // isPrivateFolder() too; otherwise every operation fails. The spool in
+    // it is made when missing.
+    explicit HandOff(const QString &runtimeFolder = {});
 
-    bool isValid() const { return !m_filePath.isEmpty(); }
-    QString filePath() const { return m_filePath; }
+    bool isValid() const { return !m_folder.isEmpty(); }
+    // The spool folder.
+    QString folderPath() const { return m_folder; }
     QString errorString() const { return m_error; }
 
-    // Writes path as the only line, made absolute against the current folder
+    // Leaves path as a new entry, made absolute against the current folder
     // unless it carries a URL scheme of two or more characters ("https:",
-    // "file:"). A path holding CR or LF is refused: it could not be read back
-    // as one line. Never writes through a symlink at the file's place.
-    bool SaveTempOpenFile(const QString &path);
+    // "file:"). False when it could not be written whole (nothing is left
+    // behind then) or is longer than an entry may be.
+    bool SaveTempOpenFile(const QByteArray &path);
 
-    // The first line, whole, without its line end; an empty file gives an
-    // empty string. nullopt when the file is missing, unreadable, not a
-    // regular file or a symlink.
-    std::optional<QString> LoadTempOpenFile();
-
-    // Removes whatever is at the file's place (a symlink itself, not its
-    // target). Succeeds when nothing is left there.
-    bool DeleteTempOpenFile();
-
-    // Anything at the file's place counts, a symlink included, so that the
-    // pickup gets to fail on it and delete it.
+    // Whether any entry waits (cheap: asked on every paint of the window).
     bool HandOffExists() const;
+    // The names of the waiting entries, in the order their writers were
+    // started. Removes temporary files left by writers that died.
+    QStringList waiting();
 
-    // The text SaveTempOpenFile writes for path (without the line end).
-    static QString absoluteHandOffPath(const QString &path);
+    struct Taken {
+        enum class Status {
+            Taken,      // path holds what the entry's writer was given
+            Gone,       // another window took it first
+            Unreadable, // no entry that could be read (it is removed all the same)
+        };
+        Status status = Status::Gone;
+        QByteArray path;
+    };
+    // Takes the entry of that name: reads it and removes it. An entry that
+    // cannot be removed is never given out (it would arrive again on every
+    // pickup) and is passed over from then on.
+    Taken take(const QString &entry);
+
+    // The bytes SaveTempOpenFile leaves for path (without the line end).
+    static QByteArray absoluteHandOffPath(const QByteArray &path);
 
 private:
-    QString m_filePath;
+    QString m_folder;
     QString m_error;
+    QSet<QString> m_stuck;
 };
 
 } // namespace vl

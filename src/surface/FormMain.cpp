@@ -537,18 +537,16 @@ void TFormMain::pickupHandOff()
     if (!handOff_ || !handOff_->HandOffExists())
         return;
     // An end that will not save (none wanted, or earlier errors, whose
-    // question the end answers as cancelled) would lose the shortcut: the
-    // file keeps it for the next start.
-    if (ending_ && (QuitWithoutSaving_ || ws_.work.ErrorsOccurred))
-        return;
-    // A path that leads nowhere is reported, never passed on.
-    const std::optional<HandedPath> handed = takeHandOff(*handOff_, prompt_);
-    if (!handed) {
-        ws_.work.ErrorsOccurred = true;
+    // question the end answers as cancelled) would lose the shortcuts: the
+    // spool keeps them for the next start. Asked before each one, since
+    // adding one may save, and a save may ask.
+    const auto mayTake = [this] { return !(ending_ && (QuitWithoutSaving_ || ws_.work.ErrorsOccurred)); };
+    const auto add = [this](const HandedPath &handed) { FromSendTo(handed.caption, handed.path); };
+    // A failed pickup changed nothing in the model, so it does not count
+    // among the errors that make a save ask first: one unreadable hand-off
+    // must not cost the session its save at log-out.
+    if (!takeHandOffs(*handOff_, prompt_, mayTake, add))
         status_->setSaveState(QStringLiteral("Paint Error"));
-        return;
-    }
-    FromSendTo(handed->caption, handed->path);
 }
 
 QPoint TFormMain::visibleNewPosition() const

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace vl {
@@ -20,11 +22,21 @@ struct HandedPath {
 // as the kernel takes them, never lexically), and keeps its own last name,
 // so a handed symbolic link stays the link. nullopt when the path is empty,
 // not absolute or leads nowhere.
-std::optional<HandedPath> longFormOf(const QString &handed);
+//
+// Names are bytes. A path whose bytes are no text this program can keep
+// (not UTF-8, or holding a line break, which the settings file cannot
+// store) becomes its file:// address with those bytes percent-encoded: that
+// still names exactly the file, survives every save, and opens it. Its
+// caption shows the name as far as it is text.
+std::optional<HandedPath> longFormOf(const QByteArray &handed);
 
-// Reads the waiting hand-off and deletes it, whatever happens. A file that
-// cannot be read is reported with its message and gives nullopt, as does a
-// path that leads nowhere.
-std::optional<HandedPath> takeHandOff(HandOff &handOff, Prompt &prompt);
+// Takes every waiting hand-off in the order the starts that left them were
+// made, giving each that leads somewhere to add, for as long as mayTake()
+// allows (it is asked before each one; what it refuses stays waiting). A
+// hand-off that cannot be read is reported with its message (once per
+// pickup), one that leads nowhere is not passed on; either is gone
+// afterwards and makes the result false.
+bool takeHandOffs(HandOff &handOff, Prompt &prompt, const std::function<bool()> &mayTake,
+                  const std::function<void(const HandedPath &)> &add);
 
 } // namespace vl

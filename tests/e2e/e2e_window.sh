@@ -2,8 +2,9 @@
 # End-to-end checks of the real program on a private Xvfb display with
 # openbox, driven by xdotool: start-up, the single-instance hand-off, the
 # close box, the keyboard commands, the termination signal, a file handed
-# over by a later start, a double click that starts a shortcut's default
-# application, and the real mouse on the page (rubber band, dragging, the
+# over by a later start, many starts handing files over at once (to a
+# running copy, and with none running yet), a handed name that is no UTF-8,
+# a double click that starts a shortcut's default application, and the real mouse on the page (rubber band, dragging, the
 # shortcut menu; a note's menu, typing into it and moving it), the common
 # options dialog worked by keyboard, all judged from outside through X
 # properties, process states, the screen's pixels, the settings file, the
@@ -62,10 +63,11 @@ saved_in_full() {
 lock_file() { echo "$XDG_RUNTIME_DIR/vorlane-$(id -u).lock"; }
 socket_file() { echo "$XDG_RUNTIME_DIR/vorlane-$(id -u).sock"; }
 
-# A later start hands over and ends with status 0; the first copy lives on.
+# A later start (in folder $2 with arguments $3..., if given) hands over and
+# ends with status 0; the first copy lives on.
 second_start_hands_over() {
     local first=$1 pid
-    start_copy
+    if (($# > 1)); then start_copy_in "${@:2}"; else start_copy; fi
     pid=$last_pid
     wait_for 15 is_gone "$pid" || return 1
     status_of "$pid" && is_running "$first"
@@ -251,7 +253,11 @@ scenario_signals() {
     done
 }
 
-handoff_file() { echo "$XDG_RUNTIME_DIR/vl30399.tmp"; }
+spool_dir() { echo "$XDG_RUNTIME_DIR/vorlane-$(id -u).handoff"; }
+# Hand-offs not yet taken by a window (a writer's file not yet in place
+# starts with a dot and is not counted).
+handoffs_waiting() { compgen -G "$(spool_dir)/[0-9a-f]*" >/dev/null; }
+no_handoff_waiting() { ! handoffs_waiting; }
 
 settings_line() { tr -d '\r' <"$VORLANE_SETTINGS" 2>/dev/null | grep -qxF -- "$1"; }
 is_item_header() { [[ $1 =~ ^\[Page0\\Item[0-9]+\]$ ]]; }
@@ -277,7 +283,7 @@ scenario_handed_file() {
         fail "the second copy is still running after 15 s"
     fi
     check "the first copy keeps running" is_running "$first"
-    check "the running copy picks up and removes the hand-off file" wait_for 10 test ! -e "$(handoff_file)"
+    check "the running copy takes the hand-off" wait_for 10 no_handoff_waiting
 
     # SIGTERM saves, then ends.
     kill -TERM "$first"
@@ -297,8 +303,180 @@ scenario_handed_file() {
         tr -d '\r' <"$VORLANE_SETTINGS" 2>/dev/null | head -n 40 | sed 's/^/    | /'
     fi
     check "the first desktop counts one item" settings_line "Item_CountTrue=1"
-    check "the hand-off file is gone afterwards" test ! -e "$(handoff_file)"
+    check "no hand-off waits afterwards" no_handoff_waiting
     end_scenario
+}
+
+# --- many hand-offs at once ---------------------------------------------------
+
+# Copies $3 to $4 of a batch, all started before any is waited on, as a file
+# manager starts one copy for each of the files it opens: copy i hands
+# "$2<i>.txt" (relative: each resolves it in folder $1) over. Their PIDs go
+# to batch, in start order.
+batch=()
+start_batch() {
+    local folder=$1 prefix=$2 i
+    batch=()
+    for ((i = $3; i <= $4; i++)); do
+        start_copy_in "$folder" "$prefix$(printf %02d "$i").txt"
+        batch+=("$last_pid")
+    done
+}
+# How many of the batch ended with status 0 (call once all have ended).
+batch_ok() {
+    local pid n=0
+    for pid in "${batch[@]}"; do status_of "$pid" && n=$((n + 1)); done
+    echo "$n"
+}
+batch_gone() {
+    local pid
+    for pid in "${batch[@]}"; do is_running "$pid" && return 1; done
+    return 0
+}
+# The AttachedFile values of the saved settings, in the order of the items.
+attached_files() { tr -d '\r' <"$VORLANE_SETTINGS" 2>/dev/null | sed -n 's/^AttachedFile=//p'; }
+# How many of the files $2..$3 of prefix $1 in folder $4 arrived exactly once.
+arrived_once() {
+    local list=$1 folder=$2 prefix=$3 i n=0
+    for ((i = $4; i <= $5; i++)); do
+        [ "$(grep -cxF -- "$folder/$prefix$(printf %02d "$i").txt" <<<"$list")" = 1 ] && n=$((n + 1))
+    done
+    echo "$n"
+}
+scenario_first_starts_race() {
+    begin_scenario first-starts-race
+    mkdir -p "$tmp/first"
+    local i folder
+    for ((i = 1; i <= 20; i++)); do printf 'first %d\n' "$i" >"$tmp/first/f$(printf %02d "$i").txt"; done
+    folder=$(cd "$tmp/first" && pwd -P)
+    local t0=$EPOCHREALTIME
+    start_batch "$tmp/first" f 1 20
+    wait_for 60 at_most_one_running
+    echo "    (20 first starts settled after $(since "$t0") s)"
+    local survivor= pid
+    for pid in "${batch[@]}"; do is_running "$pid" && survivor=$pid; done
+    check "exactly one of 20 copies started together runs (found $(running_copies))" test "$(running_copies)" = 1
+    if [ -n "$survivor" ]; then
+        check "the survivor shows its window" wait_for 20 find_main_window "$survivor"
+        check "every hand-off is taken" wait_for 20 no_handoff_waiting
+        kill -TERM "$survivor"
+        wait_for 10 is_gone "$survivor" || fail "the survivor still runs 10 s after SIGTERM"
+    fi
+    # The survivor's status too: it saved and ended on SIGTERM.
+    batch_gone && check "all 20 ended with status 0" test "$(batch_ok)" = 20
+    local list n
+    list=$(attached_files)
+    n=$(arrived_once "$list" "$folder" f 1 20)
+    echo "    ($n of 20 files arrived exactly once; $(grep -c . <<<"$list") shortcuts in all)"
+    check "each of the 20 files is a shortcut exactly once" test "$n" = 20
+    check "and nothing else arrived" test "$(grep -c . <<<"$list")" = 20
+    end_scenario
+}
+
+scenario_thirty_at_a_running_copy() {
+    begin_scenario thirty-at-a-running-copy
+    mkdir -p "$tmp/thirty"
+    local i folder
+    # UTF-8 names (not ASCII) stay plain paths.
+    for ((i = 1; i <= 30; i++)); do printf 'many %d\n' "$i" >"$tmp/thirty/mé$(printf %02d "$i").txt"; done
+    for ((i = 1; i <= 8; i++)); do printf 'late %d\n' "$i" >"$tmp/thirty/late$(printf %02d "$i").txt"; done
+    folder=$(cd "$tmp/thirty" && pwd -P)
+    start_and_wait_window || fail "first copy: no window"
+    local first=$last_pid t0=$EPOCHREALTIME
+    start_batch "$tmp/thirty" mé 1 30
+    wait_for 60 batch_gone || fail "some of the 30 copies still run after 60 s"
+    echo "    (30 starts ended after $(since "$t0") s)"
+    check "the 30 copies ended with status 0" test "$(batch_ok)" = 30
+    check "every hand-off is taken" wait_for 20 no_handoff_waiting
+
+    # A copy that cannot answer now (stopped here; busy elsewhere) takes
+    # what waited, once it can, in the order the copies were started.
+    kill -STOP "$first"
+    start_batch "$tmp/thirty" late 1 8
+    wait_for 60 batch_gone || fail "some of the 8 copies still run after 60 s"
+    check "the 8 copies handing over to a stopped copy ended with status 0" test "$(batch_ok)" = 8
+    check "their hand-offs wait" handoffs_waiting
+    kill -CONT "$first"
+    check "every hand-off is taken once the copy runs again" wait_for 20 no_handoff_waiting
+    check "the first copy keeps running" is_running "$first"
+    kill -TERM "$first"
+    wait_for 10 is_gone "$first" || fail "the first copy still runs 10 s after SIGTERM"
+
+    local list n late expected
+    list=$(attached_files)
+    n=$(arrived_once "$list" "$folder" mé 1 30)
+    echo "    ($n of 30 files arrived exactly once; $(grep -c . <<<"$list") shortcuts in all)"
+    check "each of the 30 files is a shortcut exactly once" test "$n" = 30
+    late=$(grep -F -- "$folder/late" <<<"$list")
+    expected=$(for ((i = 1; i <= 8; i++)); do echo "$folder/late$(printf %02d "$i").txt"; done)
+    check "the 8 handed to the stopped copy arrived once each, in the order they were started" \
+        test "$late" = "$expected"
+    check "and nothing else arrived" test "$(grep -c . <<<"$list")" = 38
+    ((failed > scene_failed_before)) && sed 's/^/    | /' <<<"$list"
+    end_scenario
+}
+
+# Names are bytes: one that is no UTF-8, handed at the first start, and one
+# holding a line break (which no settings line can hold), handed by a second:
+# after the save each shortcut names that very file, and a double click opens
+# it.
+scenario_handed_name_not_utf8() {
+    begin_scenario handed-name-not-utf8
+    local saved_home=$HOME saved_data=$XDG_DATA_HOME saved_config=$XDG_CONFIG_HOME
+    local saved_dirs=${XDG_DATA_DIRS-}
+    export HOME="$scene/home"
+    export XDG_DATA_HOME="$HOME/.local/share" XDG_CONFIG_HOME="$HOME/.config"
+    export XDG_DATA_DIRS="$XDG_DATA_HOME:/usr/local/share:/usr/share"
+    local handled="$scene/handled.txt"
+    install_recording_handler "$handled"
+    mkdir -p "$tmp/latin1"
+    local name=$'Caf\xe9 \xff list.txt' name2=$'two\nlines.txt' real real2
+    printf 'Menu\n' >"$tmp/latin1/$name"
+    printf 'Lines\n' >"$tmp/latin1/$name2"
+    real="$(cd "$tmp/latin1" && pwd -P)/$name"
+    real2="$(cd "$tmp/latin1" && pwd -P)/$name2"
+
+    start_copy_in "$tmp/latin1" "$name"
+    local pid=$last_pid
+    wait_for 20 find_main_window "$pid" || fail "no window"
+    second_start_hands_over "$pid" "$tmp/latin1" "$name2" || fail "the second start did not hand over"
+    check "the hand-offs are taken" wait_for 20 no_handoff_waiting
+    kill -TERM "$pid"
+    wait_for 10 is_gone "$pid" || fail "the copy still runs 10 s after SIGTERM"
+    local attached decoded=() uri
+    attached=$(attached_files)
+    # Percent signs to \x escapes, which printf %b turns into the bytes.
+    for uri in $attached; do
+        [[ $uri == file://* ]] && decoded+=("$(printf '%b' "$(sed 's/%/\\x/g' <<<"${uri#file://}")")")
+    done
+    check "the first shortcut's attached file names the file that is no UTF-8" test "${decoded[0]-}" -ef "$real"
+    check "the second's names the one with a line break" test "${decoded[1]-}" -ef "$real2"
+    ((failed > scene_failed_before)) && sed 's/^/    | /' <<<"$attached"
+    attached=$(head -n 1 <<<"$attached")
+
+    if [ -n "$attached" ]; then
+        # The shortcut where a double click finds it (see the double-click scenario).
+        printf '[General]\r\nPage_Count=1\r\n\r\n[Page0]\r\nDesktop_Caption=Work\r\nItem_CountTrue=1\r\n\r\n[Page0\\Item1]\r\nAttachedFile=%s\r\nLabel_Caption=menu\r\nItem_Left=40\r\nItem_Top=40\r\n' \
+            "$attached" >"$VORLANE_SETTINGS"
+        if start_and_wait_window; then
+            sleep 0.3
+            xdotool mousemove --window "$win" 56 80
+            sleep 0.2
+            xdotool click --repeat 2 --delay 80 1
+            if wait_for 10 test -e "$handled"; then
+                check "a double click opens that very file in its default application" \
+                    test "$(cat "$handled")" = "$real"
+            else
+                fail "the handler did not run within 10 s of the double click"
+            fi
+            wait_for 10 handler_gone "$handled" || kill -KILL "$(cat "$handled.pid")" 2>/dev/null
+        else
+            fail "no window for the double click"
+        fi
+    fi
+    end_scenario
+    export HOME=$saved_home XDG_DATA_HOME=$saved_data XDG_CONFIG_HOME=$saved_config
+    if [ -n "$saved_dirs" ]; then export XDG_DATA_DIRS=$saved_dirs; else unset XDG_DATA_DIRS; fi
 }
 
 # Writes a recording default handler for text/plain into $HOME: it notes
@@ -622,9 +800,9 @@ scenario_handoff_during_question() {
     else
         fail "the second copy is still running after 15 s"
     fi
-    check "the hand-off file is written" test -e "$(handoff_file)"
+    check "the hand-off is written" handoffs_waiting
     sleep 1
-    check "the hand-off file waits while the question is open" test -e "$(handoff_file)"
+    check "the hand-off waits while the question is open" handoffs_waiting
     if [ -n "$question" ]; then
         check "the question is still open" test "$(map_state "$question")" = IsViewable
         if focus_dialog "$question"; then
@@ -635,7 +813,7 @@ scenario_handoff_during_question() {
             fail "the question does not take the focus"
         fi
     fi
-    check "after the answer the hand-off file is picked up" wait_for 10 test ! -e "$(handoff_file)"
+    check "after the answer the hand-off is taken" wait_for 10 no_handoff_waiting
     check "the first copy keeps running" is_running "$first"
 
     kill -TERM "$first"
@@ -686,9 +864,9 @@ scenario_term_during_question() {
     check "Alpha is still the first desktop" holds_line "$(section_lines Page0)" "Desktop_Caption=Alpha"
     # Added at this end or left for the next start: either way not lost.
     if [ -z "$(item_section_of "$expected")" ]; then
-        check "the handed file not yet added waits in the hand-off file" test -e "$(handoff_file)"
+        check "the handed file not yet added waits in the spool" handoffs_waiting
         start_and_wait_window || fail "the next start shows no window"
-        check "the next start picks the hand-off file up" wait_for 10 test ! -e "$(handoff_file)"
+        check "the next start takes the hand-off" wait_for 10 no_handoff_waiting
         stop_helpers
     fi
     check "the handed file is a shortcut of Alpha" test "$(head -n 1 <<<"$(item_section_of "$expected")")" = '[Page0\Item1]'
@@ -1174,6 +1352,9 @@ scenario_password_prompt_term
 scenario_reload_term
 scenario_handoff_during_question
 scenario_term_during_question
+scenario_first_starts_race
+scenario_thirty_at_a_running_copy
+scenario_handed_name_not_utf8
 scenario_rename_message
 scenario_band_and_drag
 scenario_menu_delete
