@@ -416,19 +416,30 @@ scenario_thirty_at_a_running_copy() {
     end_scenario
 }
 
+# A home of the scenario's own whose default handler for every document
+# records what it was asked to open in $1; recording_home_end puts the
+# session's home back.
+saved_home= saved_data= saved_config= saved_dirs=
+recording_home_begin() {
+    saved_home=$HOME saved_data=$XDG_DATA_HOME saved_config=$XDG_CONFIG_HOME saved_dirs=${XDG_DATA_DIRS-}
+    export HOME="$scene/home"
+    export XDG_DATA_HOME="$HOME/.local/share" XDG_CONFIG_HOME="$HOME/.config"
+    export XDG_DATA_DIRS="$XDG_DATA_HOME:/usr/local/share:/usr/share"
+    install_recording_handler "$1"
+}
+recording_home_end() {
+    export HOME=$saved_home XDG_DATA_HOME=$saved_data XDG_CONFIG_HOME=$saved_config
+    if [ -n "$saved_dirs" ]; then export XDG_DATA_DIRS=$saved_dirs; else unset XDG_DATA_DIRS; fi
+}
+
 # Names are bytes: one that is no UTF-8, handed at the first start, and one
 # holding a line break (which no settings line can hold), handed by a second:
 # after the save each shortcut names that very file, and a double click opens
 # it.
 scenario_handed_name_not_utf8() {
     begin_scenario handed-name-not-utf8
-    local saved_home=$HOME saved_data=$XDG_DATA_HOME saved_config=$XDG_CONFIG_HOME
-    local saved_dirs=${XDG_DATA_DIRS-}
-    export HOME="$scene/home"
-    export XDG_DATA_HOME="$HOME/.local/share" XDG_CONFIG_HOME="$HOME/.config"
-    export XDG_DATA_DIRS="$XDG_DATA_HOME:/usr/local/share:/usr/share"
     local handled="$scene/handled.txt"
-    install_recording_handler "$handled"
+    recording_home_begin "$handled"
     mkdir -p "$tmp/latin1"
     local name=$'Caf\xe9 \xff list.txt' name2=$'two\nlines.txt' real real2
     printf 'Menu\n' >"$tmp/latin1/$name"
@@ -475,8 +486,7 @@ scenario_handed_name_not_utf8() {
         fi
     fi
     end_scenario
-    export HOME=$saved_home XDG_DATA_HOME=$saved_data XDG_CONFIG_HOME=$saved_config
-    if [ -n "$saved_dirs" ]; then export XDG_DATA_DIRS=$saved_dirs; else unset XDG_DATA_DIRS; fi
+    recording_home_end
 }
 
 # Writes a recording default handler for text/plain into $HOME: it notes
@@ -514,13 +524,8 @@ handler_gone() {
 
 scenario_double_click() {
     begin_scenario double-click
-    local saved_home=$HOME saved_data=$XDG_DATA_HOME saved_config=$XDG_CONFIG_HOME
-    local saved_dirs=${XDG_DATA_DIRS-}
-    export HOME="$scene/home"
-    export XDG_DATA_HOME="$HOME/.local/share" XDG_CONFIG_HOME="$HOME/.config"
-    export XDG_DATA_DIRS="$XDG_DATA_HOME:/usr/local/share:/usr/share"
     local handled="$scene/handled.txt"
-    install_recording_handler "$handled"
+    recording_home_begin "$handled"
     mkdir -p "$tmp/docs"
     # Not empty: an empty file counts as inode/x-empty, not text/plain.
     printf 'Things to do\n' >"$tmp/docs/notes.txt"
@@ -558,8 +563,7 @@ scenario_double_click() {
         fail "no window"
     fi
     end_scenario
-    export HOME=$saved_home XDG_DATA_HOME=$saved_data XDG_CONFIG_HOME=$saved_config
-    if [ -n "$saved_dirs" ]; then export XDG_DATA_DIRS=$saved_dirs; else unset XDG_DATA_DIRS; fi
+    recording_home_end
 }
 
 # --- questions, loads and the requests that wait for them -------------------
