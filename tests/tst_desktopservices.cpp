@@ -1,6 +1,7 @@
 #include "platform/DesktopIcons.h"
 #include "platform/GioDesktop.h"
 #include "platform/LinuxPlatform.h"
+#include "support/Fifo.h"
 #include "support/TempDir.h"
 
 #include <QColor>
@@ -783,6 +784,34 @@ private slots:
             QTest::qWait(50);
         if (QFileInfo(desktop.soundOutput()).size() == 0)
             QSKIP("no sound reached the fake ALSA device on this machine");
+    }
+
+    // ------------------------------------------------------ special files
+
+    // A FIFO where a shell link, a launcher or the wave file should be is refused as a file that
+    // cannot be read, at once: the libraries that read those files by name would otherwise wait
+    // for a writer, and the window with them.
+    void specialFilesNeverBlock()
+    {
+        QTemporaryDir dir;
+        vl::test::BlockingFifo link(dir.filePath(QStringLiteral("tool.lnk")));
+        vl::test::BlockingFifo launcher(dir.filePath(QStringLiteral("tool.desktop")));
+        vl::test::BlockingFifo wave(dir.filePath(QStringLiteral("beep.wav")));
+        QVERIFY(link.made() && launcher.made() && wave.made());
+
+        QVERIFY(!platform_->readLink(link.path()));
+        QCOMPARE(platform_->launcherName(launcher.path()), QString());
+        QVERIFY(!platform_->isTrustedLauncher(launcher.path()));
+        // The picture of a shortcut to it: no launcher's own icon, the type's.
+        QVERIFY(!platform_->fileIcon(launcher.path()).isNull());
+        platform_->playSound(wave.path());
+
+        QStringList waited;
+        for (const vl::test::BlockingFifo *fifo : {&link, &launcher, &wave}) {
+            if (fifo->released())
+                waited << QFileInfo(fifo->path()).fileName();
+        }
+        QVERIFY2(waited.isEmpty(), qPrintable(QStringLiteral("waited for a writer: ") + waited.join(u", ")));
     }
 
 private:

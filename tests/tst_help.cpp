@@ -3,6 +3,8 @@
 #include "help/HelpSystem.h"
 #include "help/HelpViewer.h"
 #include "help/LzxReplay.h"
+#include "platform/SafeFile.h"
+#include "support/Fifo.h"
 #include "support/TempDir.h"
 
 #include <QAction>
@@ -18,6 +20,9 @@
 #include <QTreeWidget>
 
 #include <lzx.h>
+
+#include <cstdio>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 using namespace vl;
@@ -194,6 +199,8 @@ private slots:
     void topicRequestsAndLinks();
     void contextRequests();
     void missingFilesDoNothing();
+    void specialFilesRefusedAtOnce();
+    void chmlibReadsTheCheckedFile();
     void linkPaths();
     void sitemaps();
     void pageNesting();
@@ -381,6 +388,38 @@ void TestHelp::missingFilesDoNothing()
     QVERIFY(!help.showContents());
     QVERIFY(!help.viewer());
     help.closeAll();
+}
+
+// A FIFO named as the help file is refused as a file that cannot be read, at once, instead of
+// blocking the window until somebody writes to it.
+void TestHelp::specialFilesRefusedAtOnce()
+{
+    QTemporaryDir dir;
+    vl::test::BlockingFifo fifo(dir.filePath(u"vorlane.chm"_s));
+    QVERIFY(fifo.made());
+    QString why;
+    QVERIFY(!ChmFile::open(fifo.path(), &why));
+    QVERIFY(!why.isEmpty());
+    QVERIFY(!HelpDocument::open(fifo.path()));
+
+    HelpSystem help;
+    help.setApplicationHelpFile(fifo.path());
+    QVERIFY(!help.showContents());
+    QVERIFY2(!fifo.released(), "the help waited for a writer");
+}
+
+// chmlib opens the help file again by name after our checks of it: the name it gets must reach
+// the file checked, not one put at its path meanwhile (unchecked, or a FIFO).
+void TestHelp::chmlibReadsTheCheckedFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"vorlane.chm"_s);
+    const QString other = dir.filePath(u"other.chm"_s);
+    QVERIFY(QFile::copy(mainChm(), path) && QFile::copy(otherChm(), other));
+    const std::unique_ptr<QFile> checked = openRegularFile(path);
+    QVERIFY(checked);
+    QVERIFY(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()) == 0);
+    QCOMPARE(readAll(nameOfOpenFile(*checked, path)), readAll(mainChm()));
 }
 
 void TestHelp::linkPaths()

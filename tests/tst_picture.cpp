@@ -1,8 +1,11 @@
 #include "common/PictureLoader.h"
+#include "support/Fifo.h"
 #include "support/TempDir.h"
+#include "../bench/ProcStatus.h"
 
 #include <QBuffer>
 #include <QColor>
+#include <QDir>
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
@@ -243,6 +246,54 @@ QByteArray bmpClaiming(QSize size)
     qToLittleEndian<qint32>(size.width(), bmp.data() + 18);
     qToLittleEndian<qint32>(size.height(), bmp.data() + 22);
     return bmp;
+}
+
+// Numbers as file formats store them.
+template <typename T>
+QByteArray le(T v)
+{
+    QByteArray b(sizeof v, '\0');
+    qToLittleEndian(v, b.data());
+    return b;
+}
+
+QByteArray be32(quint32 v)
+{
+    return le(qToBigEndian(v));
+}
+
+// A PNG chunk with its checksum (libpng checks it for the critical chunks).
+QByteArray pngChunk(const char *type, const QByteArray &data)
+{
+    const QByteArray typed = QByteArray(type, 4) + data;
+    quint32 crc = 0xffffffffu;
+    for (char c : typed) {
+        crc ^= uchar(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1)));
+    }
+    return be32(quint32(data.size())) + typed + be32(~crc);
+}
+
+QByteArray pngHeader(quint32 width, quint32 height)
+{
+    // 8 bits a sample, colour type 2 (RGB), no interlace.
+    return QByteArray("\x89PNG\r\n\x1a\n", 8)
+        + pngChunk("IHDR", be32(width) + be32(height) + QByteArray("\x08\x02\x00\x00\x00", 5));
+}
+
+// What a call raised the process's peak memory by, in MiB. The peak is reset to what is in use
+// first where the kernel lets us (/proc/self/clear_refs), so earlier tests do not hide it.
+template <typename F>
+double peakGrowthMiB(F call)
+{
+    QFile reset(u"/proc/self/clear_refs"_s);
+    if (reset.open(QIODevice::WriteOnly))
+        reset.write("5");
+    reset.close();
+    const long before = vl::bench::statusKiB("VmHWM");
+    call();
+    return (vl::bench::statusKiB("VmHWM") - before) / 1024.0;
 }
 
 } // namespace
@@ -559,9 +610,12 @@ private slots:
         QTest::newRow("side too long") << QSize(40000, 16) << false << false;
         QTest::newRow("too many pixels") << QSize(20000, 15000) << false << false;
         QTest::newRow("largest side, few pixels") << QSize(32768, 16) << false << true;
+        // Walked, not held: refused at natural size, but a target lets it be decoded smaller.
         QTest::newRow("at the pixel limit") << QSize(20000, 10000) << false << true;
         QTest::newRow("progressive, 16000 x 12000") << QSize(16000, 12000) << true << false;
-        QTest::newRow("progressive, 8000 x 6000") << QSize(8000, 6000) << true << true;
+        // Full colour: 288 MB of coefficients before a single pixel.
+        QTest::newRow("progressive, 8000 x 6000") << QSize(8000, 6000) << true << false;
+        QTest::newRow("progressive, 6000 x 4500") << QSize(6000, 4500) << true << true;
     }
 
     void jpegSizeLimits()
@@ -650,7 +704,8 @@ private slots:
     // What a progressive file costs is its blocks times its scans. Repeating a scan a few
     // hundred times (below the scan limit) over a few megapixels must be refused; the claimed
     // size keeps the file small, and the decoder skips blocks its data does not reach cheaply.
-    // A large photo in the usual ten scans, colour at full resolution, still loads.
+    // A large photo in the usual ten scans, colour at full resolution, still loads, within the
+    // memory its coefficients may take.
     void jpegProgressiveWork()
     {
         const QByteArray jpeg = withClaimedSize(qtJpeg(quadrants(64, 64), true), 2048, 2048);
@@ -664,11 +719,11 @@ private slots:
         QVERIFY2(error.contains(u"scans"_s), qPrintable(error));
 
         const QString photo =
-            file(u"photo.jpg"_s, withClaimedSize(progressiveFullColour(quadrants(64, 48)), 8000, 6000));
+            file(u"photo.jpg"_s, withClaimedSize(progressiveFullColour(quadrants(64, 48)), 6000, 4500));
         error.clear();
         const QImage image = loadPicture(photo, QSize(1000, 750), &error);
         QVERIFY2(!image.isNull(), qPrintable(error));
-        QCOMPARE(image.size(), QSize(1000, 750));
+        QCOMPARE(image.size(), QSize(1500, 1125));
     }
 
     void undecodableFails_data()
@@ -714,6 +769,137 @@ private slots:
         error.clear();
         QVERIFY(loadPicture(path, QSize(100, 100), &error).isNull());
         QVERIFY(!error.isEmpty());
+    }
+
+    // A picture file is opened once, without waiting: a FIFO (or a device) named as a picture
+    // is refused at once, like a file that cannot be read, instead of freezing the window until
+    // somebody writes to it.
+    void specialFilesRefusedAtOnce_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("FIFO named as a JPEG") << u"fifo.jpg"_s;
+        QTest::newRow("FIFO named as a PNG") << u"fifo.png"_s;
+    }
+
+    void specialFilesRefusedAtOnce()
+    {
+        QFETCH(QString, name);
+        vl::test::BlockingFifo fifo(m_dir.filePath(name));
+        QVERIFY(fifo.made());
+        QVERIFY(!canDecodePicture(fifo.path()));
+        QString error;
+        QVERIFY(loadPicture(fifo.path(), QSize(800, 600), &error).isNull());
+        QVERIFY(!error.isEmpty());
+        QVERIFY2(!fifo.released(), "the loader waited for a writer");
+    }
+
+    // Files of a few dozen bytes whose headers claim far more than the file holds, or than a
+    // picture may cost. Each is refused before the memory it asks for is reserved: refusing costs
+    // next to nothing, where these took up to two gigabytes and seconds each.
+    void hostileHeadersRefusedCheaply_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QSize>("target");
+        QTest::addColumn<bool>("probeRefuses");
+
+        // "BM", the file's size (126), reserved, pixels at 62: after this header, the info header
+        // and a palette of two colours. The info header (40 bytes) claims 14142 x 14142 pixels,
+        // one plane, 8 bits a pixel, no compression, no image size, 2835 pixels a metre both
+        // ways, two colours, all important. Palette: black, white. Then 64 of the 200 million
+        // pixels claimed.
+        const QByteArray bmp = "BM" + le(126) + le(0) + le(62) + le(40) + le(14142) + le(14142) + le<quint16>(1)
+            + le<quint16>(8) + le(0) + le(0) + le(2835) + le(2835) + le(2) + le(0)
+            + QByteArray::fromHex("00000000ffffff00") + QByteArray(64, '\x01');
+        QCOMPARE(bmp.size(), 126);
+        QTest::newRow("BMP of 200 million pixels") << u"bomb.bmp"_s << bmp << QSize() << true;
+
+        // A 1 x 1 PNG header, then a text chunk claiming 2^31 - 16 bytes of which 30 follow
+        // (its key word, "Comment", and 22 letters): libpng reserved and cleared the two
+        // gigabytes before it found the file ended.
+        const QByteArray png = pngHeader(1, 1) + be32(0x7ffffff0) + "tEXt" + QByteArray("Comment\0", 8)
+            + QByteArray(22, 'x');
+        QCOMPARE(png.size(), 71);
+        QTest::newRow("PNG text chunk of 2 GB") << u"text.png"_s << png << QSize() << true;
+        // An icon whose one picture is that PNG: Qt hands it to libpng as it is. Header: no
+        // reserved bits, type 1 (icon), one entry; the entry: 1 x 1, no palette, one plane,
+        // 32 bits, 71 bytes at offset 22.
+        const QByteArray ico = le<quint16>(0) + le<quint16>(1) + le<quint16>(1) + QByteArray("\x01\x01\x00\x00", 4)
+            + le<quint16>(1) + le<quint16>(32) + le(int(png.size())) + le(22) + png;
+        QTest::newRow("icon holding that PNG") << u"text.ico"_s << ico << QSize() << true;
+        // A 4000 x 4000 RGB picture (48 MB of rows) in ten bytes of image data: deflate cannot
+        // make more than 1032 bytes of one.
+        QTest::newRow("PNG rows beyond deflate")
+            << u"rows.png"_s << pngHeader(4000, 4000) + pngChunk("IDAT", QByteArray::fromHex("789c63000000010001ff"))
+                                    + pngChunk("IEND", {})
+            << QSize() << true;
+
+        // "GIF89a", a logical screen, a global table of two colours (black, white), then one
+        // frame at 0,0 of the given size whose LZW data (minimum code size 2, one block) is
+        // clear (4), index 0, end (5): it paints one pixel.
+        const auto gif = [](int screenWidth, int screenHeight, int frameWidth, int frameHeight) {
+            return "GIF89a" + le(quint16(screenWidth)) + le(quint16(screenHeight)) + QByteArray("\x80\x00\x00", 3)
+                + QByteArray::fromHex("000000ffffff") + "\x2c" + le<quint32>(0) + le(quint16(frameWidth))
+                + le(quint16(frameHeight)) + QByteArray(1, '\0') + QByteArray::fromHex("0202440100") + ";";
+        };
+        QCOMPARE(gif(1, 1, 1, 1).size(), 35);
+        QTest::newRow("GIF of 20000 x 10000") << u"bomb.gif"_s << gif(20000, 10000, 20000, 10000) << QSize() << true;
+        QTest::newRow("GIF of 4000 x 4000 in 35 bytes")
+            << u"small.gif"_s << gif(4000, 4000, 4000, 4000) << QSize() << true;
+
+        // A JPEG may claim more than a picture may hold when a target lets it be decoded smaller
+        // (jpegSizeLimits); at its natural size it is refused.
+        QTest::newRow("JPEG of 20000 x 10000 at natural size")
+            << u"bomb.jpg"_s << withClaimedSize(qtJpeg(quadrants(16, 16)), 20000, 10000) << QSize() << false;
+        // Full colour in several scans: 288 MB of coefficients, whatever the target.
+        QTest::newRow("progressive JPEG of 8000 x 6000")
+            << u"bomb-progressive.jpg"_s << withClaimedSize(progressiveFullColour(quadrants(16, 16)), 8000, 6000)
+            << QSize(1000, 750) << true;
+    }
+
+    void hostileHeadersRefusedCheaply()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QSize, target);
+        QFETCH(bool, probeRefuses);
+        const QString path = file(name, content);
+        QVERIFY(!path.isEmpty());
+        if (probeRefuses)
+            QVERIFY(!canDecodePicture(path));
+
+        QString error;
+        QImage image;
+        const double growth = peakGrowthMiB([&] { image = loadPicture(path, target, &error); });
+        QVERIFY2(image.isNull(), qPrintable(u"loaded as %1 x %2"_s.arg(image.width()).arg(image.height())));
+        QVERIFY(!error.isEmpty());
+        QVERIFY2(growth < 16, qPrintable(u"peak memory grew by %1 MiB"_s.arg(growth)));
+    }
+
+    // Real PNG files, damaged ones included: the loader's own checks of chunks and sizes refuse
+    // none that Qt reads, and the pictures are Qt's.
+    void realPngFilesAsQtReadsThem_data()
+    {
+        QTest::addColumn<QString>("path");
+        const QDir suite(QStringLiteral(VORLANE_PICTURE_FIXTURES "/pngsuite"));
+        const QStringList names = suite.entryList({u"*.png"_s}, QDir::Files, QDir::Name);
+        QVERIFY(names.size() >= 40);
+        for (const QString &name : names)
+            QTest::newRow(qPrintable(name)) << suite.filePath(name);
+    }
+
+    void realPngFilesAsQtReadsThem()
+    {
+        QFETCH(QString, path);
+        QImageReader reader(path);
+        const QImage expected = reader.read();
+        QString error;
+        const QImage image = loadPicture(path, QSize(), &error);
+        QCOMPARE(image.isNull(), expected.isNull());
+        if (expected.isNull())
+            return;
+        QVERIFY(canDecodePicture(path));
+        QCOMPARE(image.convertToFormat(QImage::Format_ARGB32), expected.convertToFormat(QImage::Format_ARGB32));
     }
 
     void missingFileFails()

@@ -8,6 +8,7 @@
 #include "shortcuts/TImageLabel.h"
 #include "support/FakePlatform.h"
 #include "support/FakePrompt.h"
+#include "support/Fifo.h"
 #include "support/TempDir.h"
 #include "surface/DesktopSurface.h"
 #include "surface/FormMain.h"
@@ -106,6 +107,22 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(QString, address);
         QCOMPARE(ReadUrlFile(file(QStringLiteral("a.url"), content)), address);
+    }
+
+    // What cannot be read as an Internet shortcut leaves the path as it is: a FIFO (refused at
+    // once, not waited on), a folder, a file far larger than any shortcut.
+    void urlFilesThatCannotBeRead()
+    {
+        vl::test::BlockingFifo fifo(dir_.filePath(QStringLiteral("pipe.url")));
+        QVERIFY(fifo.made());
+        QCOMPARE(ReadUrlFile(fifo.path()), fifo.path());
+        QVERIFY2(!fifo.released(), "the reader waited for a writer");
+
+        const QString folder = dir_.filePath(QStringLiteral("folder.url"));
+        QVERIFY(QDir().mkpath(folder));
+        QCOMPARE(ReadUrlFile(folder), folder);
+        const QString huge = file(QStringLiteral("huge.url"), "URL=http://x.org/\r\n" + QByteArray(2 << 20, ' '));
+        QCOMPARE(ReadUrlFile(huge), huge);
     }
 
     void attachKeepsCaseAndResolvesShortcutFiles()

@@ -1,30 +1,48 @@
 #include "common/PictureLoader.h"
 
+#include "platform/SafeFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QtEndian>
 
-#include <cerrno>
+#include <algorithm>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace vl {
 
 namespace {
 
+// The picture a decoder hands out, at the size it hands it out.
 bool withinLimits(qint64 width, qint64 height)
 {
     return width <= kMaxPictureSide && height <= kMaxPictureSide
         && width * height <= kMaxPicturePixels;
 }
 
+qint64 shownBytes(qint64 width, qint64 height)
+{
+    return width * height * 4;
+}
+
 QString tooLargeMessage(qint64 width, qint64 height)
 {
     return QStringLiteral("Picture too large (%1 x %2 pixels)").arg(width).arg(height);
+}
+
+QString implausibleMessage(qint64 width, qint64 height, qint64 bytes)
+{
+    return QStringLiteral("Picture too large for its file (%1 x %2 pixels in %3 bytes)")
+        .arg(width)
+        .arg(height)
+        .arg(bytes);
 }
 
 QString noMemoryMessage(qint64 width, qint64 height)
@@ -58,20 +76,59 @@ constexpr int kMaxJpegScans = 500;
 // million (four components), so only multi-scan files can ever reach the budget.
 constexpr qint64 kMaxJpegScanBlocks = 16'000'000;
 
-// libjpeg-turbo has no backing store, so this caps the coefficient buffer of progressive files
-// (and libjpeg's other big arrays): beyond it the decode fails instead of swapping the machine.
-constexpr long kMaxJpegWorkMemory = 1L << 30;
+// libjpeg reads through this, from the open file (never by name). Like libjpeg's own file
+// source, it ends a file cut short with a made-up end marker and a warning, and the decoder shows
+// grey for what never came.
+struct JpegSource
+{
+    jpeg_source_mgr manager;
+    QIODevice *device;
+    JOCTET buffer[16384];
+};
 
 struct JpegJob
 {
     jpeg_decompress_struct info;
     jpeg_error_mgr errorManager;
     jpeg_progress_mgr progress;
+    JpegSource source;
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
     int countedScan;     // the last scan whose blocks are in scanBlocks
     qint64 scanBlocks;
 };
+
+void jpegInitSource(j_decompress_ptr) {}
+void jpegTermSource(j_decompress_ptr) {}
+
+boolean jpegFillInput(j_decompress_ptr info)
+{
+    auto *source = reinterpret_cast<JpegSource *>(info->src);
+    const qint64 got = source->device->read(reinterpret_cast<char *>(source->buffer), sizeof source->buffer);
+    if (got <= 0) {
+        WARNMS(info, JWRN_JPEG_EOF);
+        source->buffer[0] = JOCTET(0xFF);
+        source->buffer[1] = JOCTET(JPEG_EOI);
+        source->manager.bytes_in_buffer = 2;
+    } else {
+        source->manager.bytes_in_buffer = size_t(got);
+    }
+    source->manager.next_input_byte = source->buffer;
+    return TRUE;
+}
+
+void jpegSkipInput(j_decompress_ptr info, long count)
+{
+    auto *source = reinterpret_cast<JpegSource *>(info->src);
+    while (count > 0) {
+        if (source->manager.bytes_in_buffer == 0)
+            jpegFillInput(info);
+        const long step = std::min(count, long(source->manager.bytes_in_buffer));
+        source->manager.next_input_byte += step;
+        source->manager.bytes_in_buffer -= size_t(step);
+        count -= step;
+    }
+}
 
 [[noreturn]] void jpegFail(JpegJob *job)
 {
@@ -124,7 +181,7 @@ void jpegProgress(j_common_ptr common)
 }
 
 // The job must be zero-initialised: jpeg_destroy_decompress then is safe whatever happened here.
-bool jpegReadHeader(JpegJob *job, FILE *file)
+bool jpegReadHeader(JpegJob *job, QIODevice *device)
 {
     job->info.err = jpeg_std_error(&job->errorManager);
     job->errorManager.error_exit = jpegErrorExit;
@@ -134,11 +191,27 @@ bool jpegReadHeader(JpegJob *job, FILE *file)
     if (setjmp(job->jump))
         return false;
     jpeg_create_decompress(&job->info);
-    job->info.mem->max_memory_to_use = kMaxJpegWorkMemory;
+    // libjpeg-turbo has no backing store: beyond this its big arrays fail to be made instead of
+    // swapping the machine. Lowered by the size of the picture before the decode starts.
+    job->info.mem->max_memory_to_use = long(kMaxDecodeBytes);
     job->progress.progress_monitor = jpegProgress;
     job->info.progress = &job->progress;
-    jpeg_stdio_src(&job->info, file);
+    job->source.device = device;
+    job->source.manager.init_source = jpegInitSource;
+    job->source.manager.fill_input_buffer = jpegFillInput;
+    job->source.manager.skip_input_data = jpegSkipInput;
+    job->source.manager.resync_to_restart = jpeg_resync_to_restart;
+    job->source.manager.term_source = jpegTermSource;
+    job->info.src = &job->source.manager;
     jpeg_read_header(&job->info, TRUE);
+    return true;
+}
+
+bool jpegCalcOutput(JpegJob *job)
+{
+    if (setjmp(job->jump))
+        return false;
+    jpeg_calc_output_dimensions(&job->info);
     return true;
 }
 
@@ -221,33 +294,18 @@ QString jpegMessage(const JpegJob &job)
     return QStringLiteral("JPEG: %1").arg(QString::fromLocal8Bit(job.message));
 }
 
-class StdioFile
+// A file with more than one scan (progressive, or one component a scan) is decoded from a buffer
+// of every block's coefficients, 128 bytes a block, whatever the scale it is decoded at.
+qint64 jpegCoefficientBytes(const jpeg_decompress_struct &info)
 {
-public:
-    explicit StdioFile(const QString &path)
-        : m_file(std::fopen(QFile::encodeName(path).constData(), "rb"))
-    {
+    qint64 bytes = 0;
+    for (int i = 0; i < info.num_components; ++i) {
+        const jpeg_component_info &c = info.comp_info[i];
+        const auto roundUp = [](qint64 blocks, int factor) { return (blocks + factor - 1) / factor * factor; };
+        bytes += roundUp(c.width_in_blocks, c.h_samp_factor) * roundUp(c.height_in_blocks, c.v_samp_factor)
+            * qint64(sizeof(JBLOCK));
     }
-    ~StdioFile()
-    {
-        if (m_file)
-            std::fclose(m_file);
-    }
-    StdioFile(const StdioFile &) = delete;
-    StdioFile &operator=(const StdioFile &) = delete;
-    FILE *get() const { return m_file; }
-
-private:
-    FILE *m_file;
-};
-
-bool startsLikeJpeg(FILE *file)
-{
-    unsigned char magic[3] = {};
-    const bool jpeg = std::fread(magic, 1, 3, file) == 3 && magic[0] == 0xff && magic[1] == 0xd8
-        && magic[2] == 0xff;
-    std::rewind(file);
-    return jpeg;
+    return bytes;
 }
 
 // Owns the libjpeg state; the jpeg* functions above never release anything themselves, so this
@@ -260,16 +318,25 @@ public:
     JpegDecoder(const JpegDecoder &) = delete;
     JpegDecoder &operator=(const JpegDecoder &) = delete;
 
-    // Reads the header and checks that the picture is one we can and want to decode.
-    bool readHeader(FILE *file, QString *error)
+    // Reads the header and checks that the picture is one we can and want to decode, at some
+    // scale: whether its natural size is too large for the target decode() gets is told there.
+    bool readHeader(QIODevice *device, QString *error)
     {
-        if (!jpegReadHeader(&m_job, file)) {
+        if (!jpegReadHeader(&m_job, device)) {
             setError(error, jpegMessage(m_job));
             return false;
         }
-        const jpeg_decompress_struct &info = m_job.info;
-        if (!withinLimits(info.image_width, info.image_height)) {
+        jpeg_decompress_struct &info = m_job.info;
+        if (info.image_width > JDIMENSION(kMaxPictureSide) || info.image_height > JDIMENSION(kMaxPictureSide)
+            || qint64(info.image_width) * info.image_height > kMaxJpegPixels) {
             setError(error, tooLargeMessage(info.image_width, info.image_height));
+            return false;
+        }
+        m_coefficientBytes = jpeg_has_multiple_scans(&info) ? jpegCoefficientBytes(info) : 0;
+        if (m_coefficientBytes > kMaxDecodeBytes) {
+            setError(error, QStringLiteral("JPEG: picture too large to decode in several scans (%1 x %2 pixels)")
+                                .arg(info.image_width)
+                                .arg(info.image_height));
             return false;
         }
         // The scan count is only known while decoding, but every progressive file walks each
@@ -316,6 +383,16 @@ public:
             info.out_color_space = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB;
         info.scale_num = jpegScaleNumerator(info.image_width, info.image_height, target);
         info.scale_denom = 8;
+        if (!jpegCalcOutput(&m_job)) {
+            setError(error, jpegMessage(m_job));
+            return {};
+        }
+        if (!withinLimits(info.output_width, info.output_height)
+            || m_coefficientBytes + shownBytes(info.output_width, info.output_height) > kMaxDecodeBytes) {
+            setError(error, tooLargeMessage(info.output_width, info.output_height));
+            return {};
+        }
+        info.mem->max_memory_to_use = long(kMaxDecodeBytes - shownBytes(info.output_width, info.output_height));
 
         if (!jpegStart(&m_job)) {
             setError(error, jpegMessage(m_job));
@@ -336,33 +413,175 @@ public:
 
 private:
     JpegJob m_job;
+    qint64 m_coefficientBytes = 0;
 };
 
 // ---------------------------------------------------------------------------------------------
 
-bool jpegSuffix(const QString &path)
+bool jpegSuffix(const QString &suffix)
 {
-    const QString suffix = QFileInfo(path).suffix().toLower();
     return suffix == u"jpg" || suffix == u"jpeg" || suffix == u"jpe" || suffix == u"jfif";
 }
 
-// QImageReader's allocation limit is process-wide and lower than what our own limits accept for
-// pictures we have already measured (a 9000 x 9000 PNG is a plausible wallpaper). It is lifted
-// for one read at a time; everything runs on the user-interface thread.
-class AllocationLimitLift
+// Where a picture's bytes come from: a regular file, opened once and read only through this
+// device (a name opened again could be another file by then, or a FIFO).
+struct Source
+{
+    QIODevice &device;
+    qint64 size;
+    QString suffix; // of the file's name, lower case: the format of last resort
+};
+
+bool readAt(QIODevice &device, qint64 pos, char *out, qint64 length)
+{
+    return device.seek(pos) && device.read(out, length) == length;
+}
+
+// ---------------------------------------------------------------------------------------------
+// What a file can hold. Some formats bound how many pixels a byte of their data can stand for;
+// a header claiming more than its file could ever fill is no picture anybody made, only a request
+// for memory, and is refused before any decoder sees it.
+
+const char kPngSignature[] = "\x89PNG\r\n\x1a\n";
+
+// libpng reserves and clears the length a chunk claims before it reads the chunk: the text chunk
+// of a 71-byte file that claims two gigabytes cost two gigabytes and more than a second, at every
+// look-up. So each chunk of a PNG (a whole file, or one held in an icon between start and end)
+// must lie within the bytes there are; only the last checksum may be missing, which Qt forgives.
+// And the rows the header claims must be within what the image data can inflate to: deflate turns
+// one byte into at most 1032.
+bool pngFits(QIODevice &device, qint64 start, qint64 end, QString *error)
+{
+    constexpr qint64 kDeflateMaxRatio = 1032;
+    const auto refuse = [&](const QString &why) {
+        setError(error, why);
+        return false;
+    };
+    char head[8 + 8 + 13];
+    if (!readAt(device, start, head, sizeof head) || std::memcmp(head, kPngSignature, 8) != 0
+        || std::memcmp(head + 12, "IHDR", 4) != 0 || qFromBigEndian<quint32>(head + 8) != 13)
+        return refuse(QStringLiteral("Unreadable picture header"));
+    const quint32 width = qFromBigEndian<quint32>(head + 16);
+    const quint32 height = qFromBigEndian<quint32>(head + 20);
+    if (!withinLimits(width, height))
+        return refuse(tooLargeMessage(width, height));
+    static const int kChannels[] = {1, 0, 3, 1, 2, 0, 4}; // by colour type; 0: none such
+    const int colourType = uchar(head[25]);
+    const int channels = colourType < 7 ? kChannels[colourType] : 0;
+    if (channels == 0)
+        return refuse(QStringLiteral("Unreadable picture header"));
+    const qint64 bitsPerPixel = qint64(channels) * uchar(head[24]);
+
+    qint64 imageData = 0;
+    for (qint64 pos = start + 8; pos + 8 <= end;) {
+        char chunk[8];
+        if (!readAt(device, pos, chunk, 8))
+            return refuse(QStringLiteral("Unreadable picture"));
+        const quint32 length = qFromBigEndian<quint32>(chunk);
+        if (length > end - pos - 8)
+            return refuse(QStringLiteral("PNG chunk beyond the end of the file (%1 bytes claimed)").arg(length));
+        if (std::memcmp(chunk + 4, "IDAT", 4) == 0)
+            imageData += length;
+        if (std::memcmp(chunk + 4, "IEND", 4) == 0)
+            break;
+        pos += 12 + qint64(length);
+    }
+    // Each row: one filter byte, then the pixels; interlaced files hold more, never less.
+    const qint64 rows = qint64(height) * (1 + (qint64(width) * bitsPerPixel + 7) / 8);
+    if (rows > imageData * kDeflateMaxRatio)
+        return refuse(implausibleMessage(width, height, end - start));
+    return true;
+}
+
+// Qt makes a GIF's picture as large as its logical screen, however little data follows (its size()
+// tells the first frame's instead); the first frame may reach beyond the screen, so the larger of
+// the two counts. An LZW code stands for at most 4096 pixels and takes 12 bits at that length, so
+// no GIF paints more than 4096 pixels per byte of its file.
+bool gifFits(QIODevice &device, qint64 size, QString *error)
+{
+    constexpr qint64 kLzwMaxPixelsPerByte = 4096;
+    char head[13];
+    if (!readAt(device, 0, head, sizeof head)) {
+        setError(error, QStringLiteral("Unreadable picture header"));
+        return false;
+    }
+    qint64 width = qFromLittleEndian<quint16>(head + 6);
+    qint64 height = qFromLittleEndian<quint16>(head + 8);
+    const uchar flags = uchar(head[10]);
+    qint64 pos = 13 + ((flags & 0x80) ? 3 * (qint64(2) << (flags & 7)) : 0);
+    // Extensions (comments, animation control) come before the first frame; each is a chain of
+    // blocks that ends with an empty one.
+    char block[9];
+    while (pos < size && readAt(device, pos, block, 1)) {
+        if (block[0] == 0x2c) {
+            if (readAt(device, pos + 1, block, 9)) {
+                const auto at = [&block](int offset) { return qint64(qFromLittleEndian<quint16>(block + offset)); };
+                width = std::max(width, at(0) + at(4));
+                height = std::max(height, at(2) + at(6));
+            }
+            break;
+        }
+        if (block[0] != 0x21)
+            break;
+        pos += 2;
+        while (pos < size && readAt(device, pos, block, 1) && block[0] != 0)
+            pos += 1 + uchar(block[0]);
+        pos += 1;
+    }
+    if (!withinLimits(width, height)) {
+        setError(error, tooLargeMessage(width, height));
+        return false;
+    }
+    if (width * height > size * kLzwMaxPixelsPerByte) {
+        setError(error, implausibleMessage(width, height, size));
+        return false;
+    }
+    return true;
+}
+
+// An icon file may hold whole PNG files among its pictures, which Qt hands to libpng as they are,
+// with nothing of ours in between. Qt reads the first picture only; if that is a PNG, it gets the
+// PNG checks within its own bytes.
+bool iconFits(QIODevice &device, qint64 size, QString *error)
+{
+    char entry[6 + 16];
+    char magic[8];
+    if (!readAt(device, 0, entry, sizeof entry) || qFromLittleEndian<quint16>(entry + 4) == 0)
+        return true; // no picture at all: Qt's own reader refuses it
+    const qint64 bytes = qFromLittleEndian<quint32>(entry + 6 + 8);
+    const qint64 offset = qFromLittleEndian<quint32>(entry + 6 + 12);
+    if (!readAt(device, offset, magic, sizeof magic) || std::memcmp(magic, kPngSignature, 8) != 0)
+        return true;
+    return pngFits(device, offset, std::min(size, offset + bytes), error);
+}
+
+// Format by format, what the file's own bytes allow; true for the formats that bound nothing.
+bool fitsItsFile(const QByteArray &format, Source &source, QString *error)
+{
+    if (format == "png")
+        return pngFits(source.device, 0, source.size, error);
+    if (format == "gif")
+        return gifFits(source.device, source.size, error);
+    if (format == "ico" || format == "cur")
+        return iconFits(source.device, source.size, error);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+// QImageReader's allocation limit is process-wide. For one read at a time it is ours, so that a
+// picture within our limits loads whatever it was set to, and a handler that could not tell its
+// size before reading still cannot go beyond them. Everything runs on the user-interface thread.
+class AllocationLimit
 {
 public:
-    explicit AllocationLimitLift(QSize size) : m_previous(QImageReader::allocationLimit())
+    AllocationLimit() : m_previous(QImageReader::allocationLimit())
     {
-        if (m_previous == 0 || !size.isValid())
-            return;
-        const qint64 neededMb = (qint64(size.width()) * size.height() * 4 >> 20) + 1;
-        if (neededMb > m_previous)
-            QImageReader::setAllocationLimit(int(neededMb));
+        QImageReader::setAllocationLimit(int(kMaxPictureBytes >> 20));
     }
-    ~AllocationLimitLift() { QImageReader::setAllocationLimit(m_previous); }
-    AllocationLimitLift(const AllocationLimitLift &) = delete;
-    AllocationLimitLift &operator=(const AllocationLimitLift &) = delete;
+    ~AllocationLimit() { QImageReader::setAllocationLimit(m_previous); }
+    AllocationLimit(const AllocationLimit &) = delete;
+    AllocationLimit &operator=(const AllocationLimit &) = delete;
 
 private:
     int m_previous;
@@ -388,25 +607,31 @@ QImage readInto(QImageReader &reader, QImage image, bool *reused, QString *error
     return image;
 }
 
-// The pixels two reads into differently filled images disagree on were never written; they
-// turn grey, which takes the picture out of its palette. Rows are compared whole first, so a
-// complete picture costs one pass.
+// The pixels two reads into differently filled palette images disagree on were never written;
+// they turn grey, which takes the picture out of its palette. Rows are compared whole first, so a
+// complete picture costs one pass; the rest goes by bytes and bits, not by pixel calls, so that a
+// picture at the size limit that is mostly missing still takes a fraction of a second.
 QImage greyWhereUnwritten(const QImage &first, const QImage &second)
 {
+    const bool mono = first.depth() == 1;
+    const bool lsbFirst = first.format() == QImage::Format_MonoLSB;
     QImage result;
     for (int y = 0; y < first.height(); ++y) {
-        if (std::memcmp(first.constScanLine(y), second.constScanLine(y), size_t(first.bytesPerLine())) == 0)
+        const uchar *a = first.constScanLine(y);
+        const uchar *b = second.constScanLine(y);
+        if (std::memcmp(a, b, size_t(first.bytesPerLine())) == 0)
             continue;
+        if (result.isNull()) {
+            result = first.convertToFormat(first.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+            if (result.isNull())
+                return first;
+        }
+        auto *out = reinterpret_cast<QRgb *>(result.scanLine(y));
         for (int x = 0; x < first.width(); ++x) {
-            if (first.pixelIndex(x, y) == second.pixelIndex(x, y))
-                continue;
-            if (result.isNull()) {
-                result = first.convertToFormat(first.hasAlphaChannel() ? QImage::Format_ARGB32
-                                                                       : QImage::Format_RGB32);
-                if (result.isNull())
-                    return first;
-            }
-            result.setPixel(x, y, kMissingGrey);
+            const bool unwritten = mono ? (((a[x >> 3] ^ b[x >> 3]) >> (lsbFirst ? x & 7 : 7 - (x & 7))) & 1) != 0
+                                        : a[x] != b[x];
+            if (unwritten)
+                out[x] = kMissingGrey;
         }
     }
     return result.isNull() ? first : result;
@@ -416,8 +641,9 @@ QImage greyWhereUnwritten(const QImage &first, const QImage &second)
 // the pixels an RLE file skips) as it found them: uninitialised memory. So the picture is read
 // into a grey image. A palette picture cannot hold grey: it is read twice, into images filled
 // with different indices, and what differs turns grey. (Qt clears 4-bit files without
-// compression itself; their missing rows show palette colour 0.)
-QImage readBmp(QImageReader &reader, QSize size, QString *error)
+// compression itself; their missing rows show palette colour 0.) The two palette images and the
+// grey one together take 6 bytes a pixel, within what a decode may hold.
+QImage readBmp(QImageReader &reader, Source &source, QSize size, QString *error)
 {
     const QImage::Format format = reader.imageFormat();
     if (format == QImage::Format_Invalid) {
@@ -448,10 +674,13 @@ QImage readBmp(QImageReader &reader, QSize size, QString *error)
         return {};
     }
     second.fill(~0u); // index 255, or every bit set
-    QImageReader again(reader.fileName(), "bmp");
+    if (!source.device.seek(0)) {
+        setError(error, source.device.errorString());
+        return {};
+    }
+    QImageReader again(&source.device, "bmp");
     second = readInto(again, std::move(second), &reused, error);
     if (second.isNull() || !reused) {
-        // The file changed between the reads: no telling which pixels are real.
         setError(error, QStringLiteral("The picture changed while it was read"));
         return {};
     }
@@ -462,27 +691,33 @@ QImage readBmp(QImageReader &reader, QSize size, QString *error)
 // first, so that a PNG called "x.jpg" still loads; the file name's suffix is the fallback for
 // formats that carry no signature. A name ending in ".jpg" is not offered to Qt's JPEG plugin:
 // its content already failed the JPEG test.
-QImage readWithQt(const QString &path, QSize target, QString *error, bool probeOnly, bool *ok)
+QImage readWithQt(Source &source, QSize target, QString *error, bool probeOnly, bool *ok)
 {
     *ok = false;
-    QImageReader reader(path);
+    QImageReader reader(&source.device);
     reader.setDecideFormatFromContent(true);
     if (!reader.canRead()) {
-        if (jpegSuffix(path)) {
-            setError(error, QStringLiteral("Not a JPEG file"));
+        if (jpegSuffix(source.suffix) || source.suffix.isEmpty() || !source.device.seek(0)) {
+            setError(error, jpegSuffix(source.suffix) ? QStringLiteral("Not a JPEG file") : reader.errorString());
             return {};
         }
+        reader.setDevice(&source.device);
         reader.setDecideFormatFromContent(false);
-        reader.setFileName(path);
+        reader.setFormat(source.suffix.toLatin1());
         if (!reader.canRead()) {
             setError(error, reader.errorString());
             return {};
         }
     }
 
-    // size() is taken from the header; formats that cannot tell it early are left to Qt's own
+    // Before the reader reads the header: for PNG that is where a hostile chunk costs.
+    if (!fitsItsFile(reader.format(), source, error) || !source.device.seek(0))
+        return {};
+
+    // size() is taken from the header; formats that cannot tell it early are left to the
     // allocation limit. A handler that can tell it but answers nothing has refused the header
     // (Qt's BMP reader does so for sizes beyond its own limit).
+    AllocationLimit limit;
     const QSize size = reader.size();
     if (!size.isValid() && reader.supportsOption(QImageIOHandler::Size)) {
         setError(error, QStringLiteral("Unreadable picture header"));
@@ -507,10 +742,7 @@ QImage readWithQt(const QString &path, QSize target, QString *error, bool probeO
     QImage image;
     if (reader.format() == "bmp" && size.isValid()) {
         // Scaled here rather than by the reader, which would hand back a copy of the filled image.
-        {
-            AllocationLimitLift lift(size);
-            image = readBmp(reader, size, error);
-        }
+        image = readBmp(reader, source, size, error);
         if (image.isNull())
             return {};
         if (scaled.isValid())
@@ -518,10 +750,7 @@ QImage readWithQt(const QString &path, QSize target, QString *error, bool probeO
     } else {
         if (scaled.isValid())
             reader.setScaledSize(scaled);
-        {
-            AllocationLimitLift lift(size);
-            image = reader.read();
-        }
+        image = reader.read();
         if (image.isNull()) {
             setError(error, reader.errorString());
             return {};
@@ -534,26 +763,27 @@ QImage readWithQt(const QString &path, QSize target, QString *error, bool probeO
 QImage load(const QString &path, QSize target, QString *error, bool probeOnly, bool *ok)
 {
     *ok = false;
-    {
-        StdioFile file(path);
-        if (!file.get()) {
-            setError(error, qt_error_string(errno));
+    QString why;
+    const std::unique_ptr<QFile> file = openRegularFile(path, &why);
+    if (!file) {
+        setError(error, why);
+        return {};
+    }
+    Source source{*file, file->size(), QFileInfo(path).suffix().toLower()};
+    const QByteArray magic = file->peek(3);
+    if (magic.size() == 3 && uchar(magic[0]) == 0xff && uchar(magic[1]) == 0xd8 && uchar(magic[2]) == 0xff) {
+        JpegDecoder decoder;
+        if (!decoder.readHeader(file.get(), error))
+            return {};
+        if (probeOnly) {
+            *ok = true;
             return {};
         }
-        if (startsLikeJpeg(file.get())) {
-            JpegDecoder decoder;
-            if (!decoder.readHeader(file.get(), error))
-                return {};
-            if (probeOnly) {
-                *ok = true;
-                return {};
-            }
-            QImage image = decoder.decode(target, error);
-            *ok = !image.isNull();
-            return image;
-        }
+        QImage image = decoder.decode(target, error);
+        *ok = !image.isNull();
+        return image;
     }
-    return readWithQt(path, target, error, probeOnly, ok);
+    return readWithQt(source, target, error, probeOnly, ok);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "help/ChmFile.h"
 
 #include "help/LzxReplay.h"
+#include "platform/SafeFile.h"
 
 #include <QFile>
 #include <QStringList>
@@ -55,30 +56,35 @@ bool add(quint64 a, quint64 b, quint64 *sum)
     return !__builtin_add_overflow(a, b, sum);
 }
 
-// Reads of exact length at exact offsets, refused beyond the end of the file.
+// Reads of exact length at exact offsets, refused beyond the end of the file. Only a regular file
+// is opened, and without waiting: a FIFO named as the help file would otherwise block the window
+// until somebody wrote to it.
 class BoundedFile {
 public:
-    explicit BoundedFile(const QString &name) : m_file(name) {}
+    explicit BoundedFile(const QString &name) : m_name(name) {}
     bool open()
     {
-        if (!m_file.open(QIODevice::ReadOnly))
+        m_file = openRegularFile(m_name);
+        if (!m_file)
             return false;
-        m_size = m_file.size();
+        m_size = m_file->size();
         return m_size >= 0;
     }
     quint64 size() const { return quint64(m_size); }
+    const QFile &file() const { return *m_file; }
     bool readAt(quint64 offset, quint64 length, QByteArray *out)
     {
         if (offset > size() || length > size() - offset || length > quint64(INT32_MAX))
             return false;
-        if (!m_file.seek(qint64(offset)))
+        if (!m_file->seek(qint64(offset)))
             return false;
-        *out = m_file.read(qint64(length));
+        *out = m_file->read(qint64(length));
         return quint64(out->size()) == length;
     }
 
 private:
-    QFile m_file;
+    QString m_name;
+    std::unique_ptr<QFile> m_file;
     qint64 m_size = -1;
 };
 
@@ -483,9 +489,9 @@ std::unique_ptr<ChmFile> ChmFile::open(const QString &fileName, QString *whyNot)
     std::unique_ptr<ChmFile> chm(new ChmFile);
     chm->m_entries = listingFrom(*layout);
 
-    // The checks above read the file through Qt; chmlib opens it again by name. A file replaced
-    // in between is not guarded against: it would take another process racing the viewer.
-    chm->m_handle = chm_open(QFile::encodeName(fileName).constData());
+    // chmlib opens files by name: it is given a name of the file the checks above read, so that
+    // a file put in its place meanwhile (unchecked, or a FIFO that would block) is never opened.
+    chm->m_handle = chm_open(QFile::encodeName(nameOfOpenFile(layout->file->file(), fileName)).constData());
     if (!chm->m_handle) {
         fail(whyNot, u"chmlib could not open the file"_s);
         return nullptr;

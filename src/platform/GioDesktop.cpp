@@ -1,5 +1,7 @@
 #include "platform/GioDesktop.h"
 
+#include "platform/SafeFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +16,7 @@
 #pragma pop_macro("signals")
 
 #include <initializer_list>
+#include <optional>
 #include <utility>
 
 #include <fcntl.h>
@@ -406,10 +409,23 @@ std::optional<IconSource> defaultBrowserIcon()
     return source;
 }
 
+namespace {
+
+// A launcher's keys, read here rather than by GLib, which opens the file by name and would wait on
+// a FIFO; a launcher is a few kilobytes, so a larger file is no launcher and is not read whole.
+bool loadDesktopEntry(GKeyFile *keys, const QString &file)
+{
+    constexpr qint64 kMaxDesktopEntryBytes = 1 << 20;
+    const std::optional<QByteArray> text = tryReadRegularFile(file, kMaxDesktopEntryBytes);
+    return text && g_key_file_load_from_data(keys, text->constData(), gsize(text->size()), G_KEY_FILE_NONE, nullptr);
+}
+
+} // namespace
+
 QString desktopEntryName(const QString &file)
 {
     g_autoptr(GKeyFile) keys = g_key_file_new();
-    if (!g_key_file_load_from_file(keys, QFile::encodeName(file).constData(), G_KEY_FILE_NONE, nullptr))
+    if (!loadDesktopEntry(keys, file))
         return {};
     g_autofree gchar *name =
         g_key_file_get_locale_string(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_NAME, nullptr, nullptr);
@@ -419,7 +435,7 @@ QString desktopEntryName(const QString &file)
 QString desktopEntryIcon(const QString &file)
 {
     g_autoptr(GKeyFile) keys = g_key_file_new();
-    if (!g_key_file_load_from_file(keys, QFile::encodeName(file).constData(), G_KEY_FILE_NONE, nullptr))
+    if (!loadDesktopEntry(keys, file))
         return {};
     g_autofree gchar *icon =
         g_key_file_get_locale_string(keys, G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_ICON, nullptr, nullptr);

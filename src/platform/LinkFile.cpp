@@ -1,9 +1,12 @@
 #include "platform/LinkFile.h"
 
+#include "platform/SafeFile.h"
+
 #include <QFile>
 
 #include <liblnk.h>
 
+#include <memory>
 #include <vector>
 
 namespace vl {
@@ -72,8 +75,12 @@ private:
 
 std::optional<LinkTarget> readShellLink(const QString &path)
 {
+    // liblnk opens files by name and would wait on a FIFO: it gets the regular file opened here.
+    const std::unique_ptr<QFile> file = openRegularFile(path);
+    if (!file)
+        return std::nullopt;
     LinkReader link;
-    if (!link.open(path))
+    if (!link.open(nameOfOpenFile(*file, path)))
         return std::nullopt;
 
     LinkTarget target;

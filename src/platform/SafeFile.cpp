@@ -432,6 +432,16 @@ bool isRegularFile(const QString &path, QString *why)
     return true;
 }
 
+QString nameOfOpenFile(const QFile &file, const QString &path)
+{
+    const QString name = QStringLiteral("/proc/self/fd/%1").arg(file.handle());
+    struct stat viaProc {}, open {};
+    if (file.handle() >= 0 && ::stat(encoded(name).constData(), &viaProc) == 0 && ::fstat(file.handle(), &open) == 0
+        && viaProc.st_dev == open.st_dev && viaProc.st_ino == open.st_ino)
+        return name;
+    return path;
+}
+
 std::optional<qint64> regularFileSize(const QString &path)
 {
     struct stat st {};

@@ -132,6 +132,12 @@ std::unique_ptr<QFile> openRegularFile(const QString &path, QString *error = nul
 // Whether path names a regular file (symbolic links followed), for
 // libraries that open files by name themselves; *why says why not.
 bool isRegularFile(const QString &path, QString *why = nullptr);
+// For a library that opens files by name itself (chmlib, liblnk): a name
+// that opens the file already open in `file` (from openRegularFile) again,
+// /proc/self/fd/N, so that what has taken its path since (a FIFO, another
+// file) is never opened instead. `path` itself where /proc is missing.
+// Valid while `file` stays open.
+QString nameOfOpenFile(const QFile &file, const QString &path);
 
 // Size of a regular file, nullopt when it is no readable regular file.
 std::optional<qint64> regularFileSize(const QString &path);

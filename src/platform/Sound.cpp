@@ -1,5 +1,7 @@
 #include "platform/Sound.h"
 
+#include "platform/SafeFile.h"
+
 #include <QFile>
 
 #include <canberra.h>
@@ -19,7 +21,9 @@ SoundPlayer::~SoundPlayer()
 
 void SoundPlayer::play(const QString &file)
 {
-    if (file.isEmpty() || unavailable_)
+    // Canberra opens the file by name before it hands the sound to its thread, so a FIFO or a
+    // device would hold up the window: only a regular file is played.
+    if (file.isEmpty() || unavailable_ || !isRegularFile(file))
         return;
     if (!context_) {
         // Opening the context looks for an output driver; made on the first

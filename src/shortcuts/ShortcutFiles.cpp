@@ -1,6 +1,7 @@
 #include "shortcuts/ShortcutFiles.h"
 
 #include "platform/Platform.h"
+#include "platform/SafeFile.h"
 #include "storage/TextConv.h"
 
 #include <QDir>
@@ -83,10 +84,13 @@ QString linkTargetPath(const QString &linkFile, const QString &target)
 
 QString ReadUrlFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // An Internet shortcut is a few lines: a larger file is no shortcut and is not read whole,
+    // and a FIFO or a device is refused without waiting for it.
+    constexpr qint64 kMaxUrlFileBytes = 1 << 20;
+    const std::optional<QByteArray> bytes = tryReadRegularFile(path, kMaxUrlFileBytes);
+    if (!bytes)
         return path;
-    const QString text = decodeText(file.readAll());
+    const QString text = decodeText(*bytes);
     for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
