@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QColor>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
@@ -874,6 +875,14 @@ private slots:
         QVERIFY2(image.isNull(), qPrintable(u"loaded as %1 x %2"_s.arg(image.width()).arg(image.height())));
         QVERIFY(!error.isEmpty());
         QVERIFY2(growth < 16, qPrintable(u"peak memory grew by %1 MiB"_s.arg(growth)));
+
+        // The same bytes held inside a help file.
+        error.clear();
+        const double inMemory =
+            peakGrowthMiB([&] { image = loadPictureData(content, QFileInfo(name).suffix(), target, &error); });
+        QVERIFY(image.isNull());
+        QVERIFY(!error.isEmpty());
+        QVERIFY2(inMemory < 16, qPrintable(u"peak memory grew by %1 MiB in memory"_s.arg(inMemory)));
     }
 
     // Real PNG files, damaged ones included: the loader's own checks of chunks and sizes refuse

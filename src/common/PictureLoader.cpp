@@ -2,6 +2,7 @@
 
 #include "platform/SafeFile.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -760,20 +761,13 @@ QImage readWithQt(Source &source, QSize target, QString *error, bool probeOnly, 
     return image;
 }
 
-QImage load(const QString &path, QSize target, QString *error, bool probeOnly, bool *ok)
+QImage loadFrom(Source &source, QSize target, QString *error, bool probeOnly, bool *ok)
 {
     *ok = false;
-    QString why;
-    const std::unique_ptr<QFile> file = openRegularFile(path, &why);
-    if (!file) {
-        setError(error, why);
-        return {};
-    }
-    Source source{*file, file->size(), QFileInfo(path).suffix().toLower()};
-    const QByteArray magic = file->peek(3);
+    const QByteArray magic = source.device.peek(3);
     if (magic.size() == 3 && uchar(magic[0]) == 0xff && uchar(magic[1]) == 0xd8 && uchar(magic[2]) == 0xff) {
         JpegDecoder decoder;
-        if (!decoder.readHeader(file.get(), error))
+        if (!decoder.readHeader(&source.device, error))
             return {};
         if (probeOnly) {
             *ok = true;
@@ -786,7 +780,33 @@ QImage load(const QString &path, QSize target, QString *error, bool probeOnly, b
     return readWithQt(source, target, error, probeOnly, ok);
 }
 
+QImage load(const QString &path, QSize target, QString *error, bool probeOnly, bool *ok)
+{
+    *ok = false;
+    QString why;
+    const std::unique_ptr<QFile> file = openRegularFile(path, &why);
+    if (!file) {
+        setError(error, why);
+        return {};
+    }
+    Source source{*file, file->size(), QFileInfo(path).suffix().toLower()};
+    return loadFrom(source, target, error, probeOnly, ok);
+}
+
 } // namespace
+
+QImage loadPictureData(const QByteArray &bytes, const QString &suffix, QSize target, QString *error)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    if (!buffer.open(QIODevice::ReadOnly)) {
+        setError(error, buffer.errorString());
+        return {};
+    }
+    Source source{buffer, buffer.size(), suffix.toLower()};
+    bool ok = false;
+    return loadFrom(source, target, error, false, &ok);
+}
 
 QImage loadPicture(const QString &path, QSize target, QString *error)
 {

@@ -43,6 +43,10 @@ inline constexpr qint64 kMaxJpegPixels = 200'000'000;
 // fills the rest of a GIF itself.)
 QImage loadPicture(const QString &path, QSize target = {}, QString *error = nullptr);
 
+// As loadPicture, for a picture already in memory (one held inside a help file), with the suffix
+// of its name as the format of last resort: the same limits hold.
+QImage loadPictureData(const QByteArray &bytes, const QString &suffix, QSize target = {}, QString *error = nullptr);
+
 // Whether loadPicture would probably succeed, without decoding the pixels where the format allows
 // (JPEG: header, size limits, and for progressive files whether even the fewest scans would fit
 // the work allowed; others: format detection, size limits and, for PNG, GIF and icons, whether

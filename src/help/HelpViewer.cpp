@@ -1,5 +1,7 @@
 #include "help/HelpViewer.h"
 
+#include "common/PictureLoader.h"
+
 #include <QAction>
 #include <QBuffer>
 #include <QDesktopServices>
@@ -29,17 +31,18 @@ QString notFoundPage(const QString &page)
 }
 
 // A picture within the size limit, or a null image; the header is read before any pixels.
+// A picture inside a help file is held to the limits of every picture the
+// window shows, and to a side that fits a help page.
 QImage decodeImage(const QByteArray &bytes)
 {
     QBuffer buffer;
     buffer.setData(bytes);
     if (!buffer.open(QIODevice::ReadOnly))
         return {};
-    QImageReader reader(&buffer);
-    const QSize size = reader.size();
-    if (!size.isValid() || size.width() > HelpBrowser::kMaxImageSide || size.height() > HelpBrowser::kMaxImageSide)
+    const QSize size = QImageReader(&buffer).size();
+    if (size.isValid() && (size.width() > HelpBrowser::kMaxImageSide || size.height() > HelpBrowser::kMaxImageSide))
         return {};
-    return reader.read();
+    return loadPictureData(bytes, QString());
 }
 
 } // namespace

@@ -1,13 +1,13 @@
 #include "storage/SettingsFile.h"
 
 #include "common/OutsideRequests.h"
+#include "common/PictureLoader.h"
 #include "common/Prompt.h"
 #include "storage/BigIni.h"
 #include "storage/LoadSteps.h"
 #include "storage/SectionName.h"
 
 #include <QFileInfo>
-#include <QImageReader>
 
 #include <algorithm>
 #include <memory>
@@ -33,11 +33,6 @@ void requireSettingsText(TBigIniFile &ini)
         throw NotSettingsFile("not a settings file");
 }
 
-bool pictureReadable(const QString &path)
-{
-    QImageReader reader(path);
-    return reader.canRead();
-}
 
 // A count can ask for at most every section the file holds plus what is
 // still allowed to be missing; a corrupt count must not allocate without end.
@@ -58,7 +53,8 @@ bool SettingsFile::holdsSettingsText(TBigIniFile &ini)
     return ini.SectionCount() > 0 || r.blank;
 }
 
-bool SettingsHost::canShowPicture(const QString &path) { return pictureReadable(path); }
+// The window and the maintenance commands hold pictures to the same limits.
+bool SettingsHost::canShowPicture(const QString &path) { return canDecodePicture(path); }
 
 bool SettingsHost::loadDesktopPicture(Desktop &desktop)
 {

@@ -49,7 +49,6 @@ void TFormMain::Host::processEvents()
 void TFormMain::Host::applyWindowState(const GlobalSettings &g) { w_.applyWindowState(g); }
 void TFormMain::Host::captureWindowState(GlobalSettings &g) { w_.captureWindowState(g); }
 void TFormMain::Host::flushEdits() { w_.notes_->flush(); }
-bool TFormMain::Host::canShowPicture(const QString &path) { return canDecodePicture(path); }
 
 void TFormMain::Host::setAttachedFile(ShortcutItem &item, const QString &file)
 {

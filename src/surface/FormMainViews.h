@@ -28,7 +28,6 @@ public:
     void applyWindowState(const GlobalSettings &g) override;
     void captureWindowState(GlobalSettings &g) override;
     void flushEdits() override;
-    bool canShowPicture(const QString &path) override;
     void setAttachedFile(ShortcutItem &item, const QString &file) override;
     void desktopChanged() override;
     void reloadStarted() override;
