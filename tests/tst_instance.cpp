@@ -1,5 +1,6 @@
 #include "common/HandOff.h"
 #include "app/SingleInstance.h"
+#include "app/WindowRemote.h"
 #include "support/TempDir.h"
 
 #include <QCoreApplication>
@@ -231,6 +232,45 @@ class TestInstance : public QObject {
     Q_OBJECT
 
 private slots:
+    // ---- the window from anywhere ----
+
+    // `--show` and `--toggle` reach the one window serving the settings
+    // file, by whatever name or link the file is given; a second window on
+    // it serves nothing, another file's window hears nothing, and a socket
+    // left by a dead window is no obstacle.
+    void commandsReachTheWindowOfTheSameSettingsFile()
+    {
+        PrivateDir dir;
+        const QString settings = dir.file(QStringLiteral("vorlane.ini"));
+        QVERIFY(vl::test::writeAll(settings, "[General]\r\n"));
+        QVERIFY(QFile::link(settings, dir.file(QStringLiteral("link.ini"))));
+        using vl::WindowRemote;
+        WindowRemote nobody(settings, dir.path());
+        QVERIFY(!nobody.send(WindowRemote::Command::Show));
+
+        // What a window killed by SIGKILL leaves behind.
+        QVERIFY(vl::test::writeAll(nobody.socketPath(), "stale"));
+        auto window = std::make_unique<WindowRemote>(settings, dir.path());
+        QVERIFY2(window->listen(), qPrintable(window->errorString()));
+        WindowRemote second(settings, dir.path());
+        QVERIFY(!second.listen());
+        WindowRemote other(dir.file(QStringLiteral("other.ini")), dir.path());
+        QVERIFY(other.listen());
+        QSignalSpy heard(window.get(), &WindowRemote::commandReceived);
+        QSignalSpy otherHeard(&other, &WindowRemote::commandReceived);
+
+        QVERIFY(WindowRemote(dir.file(QStringLiteral("link.ini")), dir.path()).send(WindowRemote::Command::Toggle));
+        QVERIFY(WindowRemote(settings, dir.path()).send(WindowRemote::Command::Show));
+        QTRY_COMPARE(heard.size(), 2);
+        QCOMPARE(heard.at(0).at(0).value<WindowRemote::Command>(), WindowRemote::Command::Toggle);
+        QCOMPARE(heard.at(1).at(0).value<WindowRemote::Command>(), WindowRemote::Command::Show);
+        QCOMPARE(otherHeard.size(), 0);
+
+        // The serving window ends: the next one on the file takes over.
+        window.reset();
+        QVERIFY(second.listen());
+    }
+
     // ---- hand-off spool ----
 
     // Each start leaves an entry of its own, private, whole and in bytes;

@@ -25,6 +25,10 @@ CommandLine::Action knownOption(const char *word)
         return CommandLine::Action::ListHistory;
     if (std::strcmp(word, "--restore") == 0 || std::strncmp(word, "--restore=", 10) == 0)
         return CommandLine::Action::RestoreHistory;
+    if (std::strcmp(word, "--show") == 0)
+        return CommandLine::Action::Show;
+    if (std::strcmp(word, "--toggle") == 0)
+        return CommandLine::Action::Toggle;
     return CommandLine::Action::UnknownOption;
 }
 
@@ -98,6 +102,7 @@ const char *usageText()
        vorlane --dump-model | --resave
        vorlane --import-registry FILE
        vorlane --list-history | --restore N
+       vorlane --show | --toggle
        vorlane --help | --version
 
 Vorlane shows several desktops of shortcuts and notes in one window. With FILE
@@ -124,6 +129,11 @@ Options:
                 which does not shift when a save keeps a copy) the settings
                 file: the current file is kept in the history first; refused
                 while Vorlane runs
+  --show        bring the window that runs on the settings file back (from
+                minimised, the notification area or the compact strip) and
+                raise it; start Vorlane when none runs
+  --toggle      hide that window when it is shown and active, show it
+                otherwise; start Vorlane when none runs
   --help        print this help and exit
   --version     print the version and exit
 The maintenance commands --dump-model, --resave, --import-registry,

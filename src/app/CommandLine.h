@@ -23,6 +23,8 @@ struct CommandLine {
         ImportRegistry,
         ListHistory,
         RestoreHistory,
+        Show,
+        Toggle,
         UnknownOption,
         MissingArgument
     };

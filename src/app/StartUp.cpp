@@ -4,6 +4,7 @@
 #include "common/HandOff.h"
 #include "app/SettingsLocation.h"
 #include "app/SingleInstance.h"
+#include "app/WindowRemote.h"
 #include "app/SplashWindow.h"
 #include "platform/DesktopIcons.h"
 #include "platform/LinuxPlatform.h"
@@ -125,6 +126,16 @@ int runProgram(int argc, char *argv[])
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &form, [&form](int) { form.endSession(); });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &form, [&form](QSessionManager &) { form.endSession(); });
     QObject::connect(&guard, &TPBJustOne::wakeUp, &form, &TFormMain::wakeUp);
+    // `vorlane --show` and `--toggle` reach this window through its settings
+    // file's socket, whether several copies may run or not.
+    WindowRemote remote(settingsFilePath());
+    remote.listen();
+    QObject::connect(&remote, &WindowRemote::commandReceived, &form, [&form](WindowRemote::Command command) {
+        if (command == WindowRemote::Command::Show)
+            form.showFromAnywhere();
+        else
+            form.toggleFromAnywhere();
+    });
     // Not from inside the close: the save at the end may still be on the stack.
     QObject::connect(&form, &TFormMain::ended, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 

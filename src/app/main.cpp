@@ -2,6 +2,7 @@
 #include "app/Maintenance.h"
 #include "app/SettingsLocation.h"
 #include "app/StartUp.h"
+#include "app/WindowRemote.h"
 
 #include <QCoreApplication>
 
@@ -58,6 +59,18 @@ int main(int argc, char *argv[])
         if (command.action == Action::RestoreHistory)
             return vl::runRestoreHistory(path, QString::fromLocal8Bit(command.importFile));
         return command.action == Action::DumpModel ? vl::runDumpModel(path) : vl::runResave(path);
+    }
+    case Action::Show:
+    case Action::Toggle: {
+        // Handed to the window on the same settings file, which may be one
+        // of several copies; without one, Vorlane starts as usual.
+        QCoreApplication app(argc, argv);
+        vl::WindowRemote remote(vl::settingsFilePath());
+        if (remote.send(command.action == Action::Show ? vl::WindowRemote::Command::Show
+                                                       : vl::WindowRemote::Command::Toggle))
+            return 0;
+        command.programArguments.resize(1);
+        break;
     }
     case Action::Run:
         break;

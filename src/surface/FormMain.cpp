@@ -849,6 +849,28 @@ void TFormMain::OnTrayIconDblClick()
     }
 }
 
+void TFormMain::showFromAnywhere()
+{
+    if (finished_ || ending_)
+        return;
+    // Rolled up, the strip rolls out as its button would.
+    if (!normalMode())
+        titleButton_->ButtonClick();
+    OnTrayIconDblClick();
+}
+
+void TFormMain::toggleFromAnywhere()
+{
+    if (finished_ || ending_)
+        return;
+    const bool shown = isVisible() && !isMinimized();
+    const bool active = isActiveWindow() || (QApplication::activeWindow() && QApplication::activeModalWidget());
+    if (shown && active && normalMode())
+        showMinimized();
+    else
+        showFromAnywhere();
+}
+
 void TFormMain::mnuHelpClick() { help_->showContents(); }
 
 void TFormMain::mnuAboutClick()

@@ -181,6 +181,11 @@ public:
     QMenu *PopupMenuTray() const { return popupMenuTray_; }
     // Brings the window back from anywhere: minimised, behind others.
     void OnTrayIconDblClick();
+    // `vorlane --show`: back from anywhere, the compact strip included.
+    void showFromAnywhere();
+    // `vorlane --toggle`: away (as the close box does) when shown and
+    // active, back from anywhere otherwise.
+    void toggleFromAnywhere();
     // The button at the end of the tabs that rolls the window up into the
     // compact strip at the top of the screen, and out again.
     TTitlebutn &titleButton() { return *titleButton_; }

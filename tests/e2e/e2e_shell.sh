@@ -483,6 +483,48 @@ scenario_compact_strip() {
     end_scenario
 }
 
+# The window of the settings file from anywhere: `vorlane --show` and
+# `--toggle` act on the copy that runs on it, also when several copies may
+# run, and start one when none does.
+framed_window_shown() { find_shown_window "$1" && [ "$(frame_extents "$win")" != 0,0,0,0 ]; }
+vorlane_processes() { grep -lx vorlane /proc/[0-9]*/comm 2>/dev/null | wc -l; }
+
+scenario_show_toggle() {
+    begin_scenario show-toggle
+    write_settings "300 200 700 500"
+    printf '[HKEY_LOCAL_MACHINE\\Software\\Quendry\\Vorlane]\r\nmultiinstance=1\r\n' >"$VORLANE_REGISTRY"
+    if ! start_on_red_page; then
+        end_scenario
+        return
+    fi
+    local pid=$last_pid w=$win before
+    before=$(vorlane_processes)
+    focus_window "$w" || fail "the window does not take the focus"
+    check "--toggle ends at once with status 0" timeout 5 "$bin" --toggle
+    check "... and hides the window that was shown and active" wait_for 10 minimised "$w"
+    check "--toggle again brings it back" timeout 5 "$bin" --toggle
+    check "... shown" wait_for 10 viewable "$w"
+    local by=$((page_y / 2))
+    # Back and settled: the click lands on the button only then.
+    focus_window "$w" || fail "the window does not take the focus again"
+    if click_caption_button "$w" "$by" strip; then
+        check "--show ends at once with status 0" timeout 5 "$bin" --show
+        check "... and rolls the compact strip out into the window" wait_for 10 framed_window_shown "$pid"
+    else
+        fail "no strip after a click on the button at the tab row's end"
+    fi
+    check "with several copies allowed, none more started" test "$(vorlane_processes)" = "$before"
+    term_and_wait "$pid"
+
+    # None runs: it starts one.
+    (exec "$bin" --show) >>"$scene/vorlane.log" 2>&1 </dev/null &
+    last_pid=$!
+    helpers+=("$last_pid")
+    check "--show starts Vorlane when none runs on the file" wait_for 20 find_main_window "$last_pid"
+    rm -f "$VORLANE_REGISTRY"
+    end_scenario
+}
+
 # --- main -------------------------------------------------------------------
 
 e2e_start_display
@@ -491,4 +533,5 @@ scenario_close_without_tray
 scenario_tray
 scenario_help
 scenario_compact_strip
+scenario_show_toggle
 e2e_finish
