@@ -79,6 +79,47 @@ private slots:
     }
     void cleanup() { form_.reset(); }
 
+    // A new user met one grey empty desktop and nothing else: the empty
+    // page explains itself until its first element, and the first start
+    // says where the desktops are kept.
+    void anEmptyDesktopExplainsItselfAndTheFirstStartSaysWhereItsKept()
+    {
+        // Pixels of the page's middle band, left of where a new shortcut
+        // appears, that differ from the desktop's colour.
+        const auto hinted = [](TFormMain &w) {
+            DesktopSurface *page = w.surface();
+            const QImage shot = page->grab().toImage();
+            const QRgb bg = shot.pixel(shot.width() - 3, shot.height() - 3);
+            int differ = 0;
+            for (int y = shot.height() / 2 - 40; y < shot.height() / 2 + 40; ++y)
+                for (int x = shot.width() / 8; x < shot.width() / 2 - 60; ++x)
+                    differ += shot.pixel(x, y) != bg;
+            return differ;
+        };
+        QFile::remove(path_);
+        form_ = std::make_unique<TFormMain>(prompt_, platform_, path_);
+        TFormMain &w = *form_;
+        w.resize(800, 500);
+        w.FormCreate();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.StatusBar()->message(), TFormMain::FirstStartMessage.arg(path_));
+        QVERIFY2(hinted(w) > 100, "the empty desktop shows no hint");
+
+        w.mnuNewNoteClick();
+        QCOMPARE(hinted(w), 0);
+        w.desktopCommands().mnuNewTabSheetClick();
+        QVERIFY(hinted(w) > 100);
+        w.shortcutCommands().mnuNewItemClick();
+        QCOMPARE(hinted(w), 0);
+
+        // Not on a later start, and never in the file.
+        QCOMPARE(w.settingsFile().SaveAll(), SettingsFile::SaveResult::Saved);
+        QVERIFY(!vl::test::readAll(path_).contains("empty"));
+        TFormMain &again = start(vl::test::readAll(path_));
+        QVERIFY(again.StatusBar()->message().isEmpty());
+    }
+
     void newDesktopIsAppendedActiveAndReported()
     {
         TFormMain &w = start(settingsWith({"A", "B", "C"}, 0));

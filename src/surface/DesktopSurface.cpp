@@ -256,6 +256,8 @@ void DesktopSurface::paintEvent(QPaintEvent *event)
         p.drawPixmap(target.topLeft(), bg.pixmap);
     }
     sceneFor(*desktop_).paint(p, event->rect(), captionStyle(), pictures_);
+    if (desktop_->items.empty() && desktop_->notes.empty())
+        paintEmptyHint(p);
     if (!band_.isNull()) {
         // A dotted outline that inverts what lies beneath, so it shows on
         // any background and over the shortcuts.
@@ -279,6 +281,27 @@ void DesktopSurface::paintEvent(QPaintEvent *event)
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
     emit painted();
+}
+
+QString DesktopSurface::emptyHint()
+{
+    return QStringLiteral("This desktop is empty.\n"
+                          "Drop a file or a web link here, or right-click for the menu to add a shortcut or a note.\n"
+                          "Ctrl+F finds shortcuts on every desktop.");
+}
+
+void DesktopSurface::paintEmptyHint(QPainter &p)
+{
+    // What a new user sees first; painted only, never stored, and gone with
+    // the first element. In the darker or lighter of two greys, whichever
+    // stands out on the desktop's colour.
+    const QColor background = toQColor(desktop_->settings.BG_Color);
+    p.setPen(qGray(background.rgb()) > 140 ? QColor(0, 0, 0, 150) : QColor(255, 255, 255, 180));
+    QFont font = this->font();
+    font.setPointSizeF(font.pointSizeF() * 1.15);
+    p.setFont(font);
+    const QRect area = rect().adjusted(width() / 8, 0, -width() / 8, 0);
+    p.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, emptyHint());
 }
 
 DesktopScene::Hit DesktopSurface::itemAt(QPoint pos)

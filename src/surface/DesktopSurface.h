@@ -9,6 +9,8 @@
 #include <functional>
 #include <unordered_map>
 
+class QPainter;
+
 namespace vl {
 
 class ShortcutPictures;
@@ -101,7 +103,12 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
 
+public:
+    // The hint an empty desktop shows in its middle.
+    static QString emptyHint();
+
 private:
+    void paintEmptyHint(QPainter &p);
     struct Background {
         QString path;
         bool stretch = false;

@@ -283,10 +283,14 @@ void TFormMain::FormCreate(TfrmSplash *splash)
     ws_.global.Cell_Height = 82;
     ws_.global.Cell_Width = 92;
     ws_.work.ErrorsOccurred = false;
+    const bool firstStart = !QFileInfo::exists(file_.path()) && !QFileInfo(file_.path()).isSymLink();
     file_.LoadAll(true);
     applyLook();
     saver_->Unmodified();
     status_->GetDriveInfo();
+    // Once, where a new user would look for it.
+    if (firstStart)
+        status_->showMessage(FirstStartMessage.arg(QDir::toNativeSeparators(file_.path())));
     saver_->applyAutoSave();
     tray_->SetActive(true);
     // Staying behind other windows takes effect only from a reload on, so a
@@ -713,6 +717,7 @@ void TFormMain::mnuNewNoteClick()
     note.Note_Color = clr::clWindow;
     notes_->add(note);
     search_->desktopChanged(ws_.activeDesktop());
+    surface_->update(); // the empty desktop's hint goes
 }
 
 void TFormMain::CheckPasswordOnNoteMenuItem(TResizer &note, QPoint globalPos)
@@ -759,6 +764,7 @@ void TFormMain::noteDeleted(TResizer &note)
     notes_->remove(record);
     if (d)
         d->removeNote(record);
+    surface_->update(); // the last one gone, the hint shows again
 }
 
 void TFormMain::noteTextChanged(TResizer &note) { search_->recordChanged(&note.note()); }

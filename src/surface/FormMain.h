@@ -210,6 +210,7 @@ public:
     void showFound(const SearchHit &hit);
 
     static inline const QString ReloadQuestion = QStringLiteral("Are You Sure?");
+    static inline const QString FirstStartMessage = QStringLiteral("Your desktops are kept in %1");
 
 signals:
     // The window is gone for good: the program may end.

@@ -1258,6 +1258,37 @@ scenario_note_edit_move() {
     end_scenario
 }
 
+# An empty desktop explains itself in its middle until its first element.
+scenario_empty_hint() {
+    begin_scenario empty-hint
+    printf '[General]\r\nPage_Count=1\r\nActive_Page=0\r\n\r\n[Page0]\r\nDesktop_Caption=Work\r\nBG_Color=255\r\n' \
+        >"$VORLANE_SETTINGS"
+    if start_on_page && page_on_screen "$win"; then
+        local pid=$last_pid w=$win width height
+        width=$(window_info "$w" | sed -n 's/^ *Width: *//p')
+        height=$(window_info "$w" | sed -n 's/^ *Height: *//p')
+        # Left of where a new shortcut and its caption appear, on the
+        # page's middle rows: pixels that are not the desktop's red.
+        hint_pixels() {
+            local y rows= mid=$(((height - page_y) / 2))
+            for ((y = mid - 50; y < mid + 30; y += 2)); do
+                rows+=$(fb_row $((page_sx + width / 8)) $((page_sy + y)) $((width / 2 - 110 - width / 8)))$'\n'
+            done
+            awk 'NF == 3 && $0 != "255 0 0" { n++ } END { print n + 0 }' <<<"$rows"
+        }
+        local before
+        before=$(hint_pixels)
+        check "the empty desktop shows a hint in its middle ($before pixels)" test "$before" -gt 50
+        printf 'list\n' >"$scene/first.txt"
+        check "a second start hands a file over" second_start_hands_over "$pid" "$scene" "$scene/first.txt"
+        check "the first shortcut takes the hint away" wait_for 10 eval '[ "$(hint_pixels)" = 0 ]'
+        kill -TERM "$pid"
+        wait_for 10 is_gone "$pid" || fail "the program still runs 10 s after SIGTERM"
+        check "the hint is never saved" test -z "$(grep -iF "desktop is empty" "$VORLANE_SETTINGS")"
+    fi
+    end_scenario
+}
+
 # --- the options dialogs ----------------------------------------------------
 
 # The [General] lines that no window geometry decides, without $1: what a
@@ -1363,5 +1394,6 @@ scenario_rename_message
 scenario_band_and_drag
 scenario_menu_delete
 scenario_note_edit_move
+scenario_empty_hint
 scenario_common_options
 e2e_finish
