@@ -5,6 +5,7 @@
 #include "common/Prompt.h"
 #include "model/StorableText.h"
 #include "app/SplashWindow.h"
+#include "platform/GlobalShortcut.h"
 #include "platform/Platform.h"
 #include "shortcuts/ShortcutFiles.h"
 #include "surface/Accessibility.h"
@@ -44,6 +45,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace vl {
 
@@ -74,6 +76,8 @@ TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, Q
     help_->setApplicationHelpFile(HelpSystem::defaultHelpFile());
     prompt_.setHelpRequest([this](int context) { help_->showContext(context); });
     search_ = std::make_unique<SearchIndex>(ws_);
+    toggleKey_ = std::make_unique<GlobalShortcut>();
+    connect(toggleKey_.get(), &GlobalShortcut::activated, this, &TFormMain::toggleFromAnywhere);
     restore_ = std::make_unique<HistoryRestore>(file_, prompt_, [this] { loadNewVersion(); });
     buildUi();
     connect(saver_, &SaveController::saveStateChanged, status_, &StatusBarMain::setSaveState);
@@ -293,6 +297,7 @@ void TFormMain::FormCreate(TfrmSplash *splash)
         status_->showMessage(FirstStartMessage.arg(QDir::toNativeSeparators(file_.path())));
     saver_->applyAutoSave();
     tray_->SetActive(true);
+    applyToggleKey();
     // Staying behind other windows takes effect only from a reload on, so a
     // fresh start never hides the window it has just opened.
     ws_.global.Always_OnBack = false;
@@ -870,11 +875,27 @@ void TFormMain::toggleFromAnywhere()
     if (finished_ || ending_)
         return;
     const bool shown = isVisible() && !isMinimized();
-    const bool active = isActiveWindow() || (QApplication::activeWindow() && QApplication::activeModalWidget());
+    // The native window, not effectiveWinId(): rolling up and out makes a
+    // new one, and the widget's id may still name the one destroyed.
+    const bool active = isActiveWindow() || (QApplication::activeWindow() && QApplication::activeModalWidget())
+        || (windowHandle() && GlobalShortcut::focusIsIn(windowHandle()->winId()));
     if (shown && active && normalMode())
         showMinimized();
     else
         showFromAnywhere();
+}
+
+void TFormMain::applyToggleKey()
+{
+    QKeySequence key = GlobalShortcut::defaultKey();
+    try {
+        if (const auto chosen = platform_.registry().readValue(RegistryHive::CurrentUser, GlobalShortcut::RegistryKey,
+                                                               GlobalShortcut::RegistryValue))
+            key = QKeySequence(*chosen, QKeySequence::PortableText);
+    } catch (const std::exception &) {
+        // A store that cannot be read leaves the key as it comes.
+    }
+    toggleKey_->bind(key);
 }
 
 void TFormMain::mnuHelpClick() { help_->showContents(); }

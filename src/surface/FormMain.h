@@ -28,6 +28,7 @@ class QVBoxLayout;
 
 namespace vl {
 
+class GlobalShortcut;
 class RunningCopies;
 
 class CompactStrip;
@@ -186,6 +187,10 @@ public:
     // `vorlane --toggle`: away (as the close box does) when shown and
     // active, back from anywhere otherwise.
     void toggleFromAnywhere();
+    // The key that toggles the window from anywhere, as the registry store
+    // has it (Ctrl+Alt+Space unless the user chose another or none).
+    void applyToggleKey();
+    GlobalShortcut &toggleKey() { return *toggleKey_; }
     // The button at the end of the tabs that rolls the window up into the
     // compact strip at the top of the screen, and out again.
     TTitlebutn &titleButton() { return *titleButton_; }
@@ -275,6 +280,7 @@ private:
     std::unique_ptr<SearchIndex> search_;
     FindPopup *find_ = nullptr;
     std::unique_ptr<HistoryRestore> restore_;
+    std::unique_ptr<GlobalShortcut> toggleKey_;
     TTrayIcon *tray_ = nullptr;
     TTitlebutn *titleButton_ = nullptr;
     QWidget *tabRow_ = nullptr;

@@ -487,7 +487,14 @@ scenario_compact_strip() {
 # `--toggle` act on the copy that runs on it, also when several copies may
 # run, and start one when none does.
 framed_window_shown() { find_shown_window "$1" && [ "$(frame_extents "$win")" != 0,0,0,0 ]; }
-vorlane_processes() { grep -lx vorlane /proc/[0-9]*/comm 2>/dev/null | wc -l; }
+# Copies on this scenario's settings file (other runs may share the machine).
+vorlane_processes() {
+    local comm n=0
+    for comm in $(grep -lx vorlane /proc/[0-9]*/comm 2>/dev/null); do
+        tr '\0' '\n' <"${comm%/comm}/environ" 2>/dev/null | grep -qxF "VORLANE_SETTINGS=$VORLANE_SETTINGS" && n=$((n + 1))
+    done
+    echo "$n"
+}
 
 scenario_show_toggle() {
     begin_scenario show-toggle
@@ -510,11 +517,31 @@ scenario_show_toggle() {
     if click_caption_button "$w" "$by" strip; then
         check "--show ends at once with status 0" timeout 5 "$bin" --show
         check "... and rolls the compact strip out into the window" wait_for 10 framed_window_shown "$pid"
+        w=$win
     else
         fail "no strip after a click on the button at the tab row's end"
     fi
     check "with several copies allowed, none more started" test "$(vorlane_processes)" = "$before"
+
+    # The key that calls the window from anywhere, Ctrl+Alt+Space unless
+    # the user chose another.
+    focus_window "$w" || fail "the window does not take the focus"
+    xdotool key --delay 60 ctrl+alt+space
+    check "Ctrl+Alt+Space hides the active window" wait_for 10 minimised "$w"
+    xdotool key --delay 60 ctrl+alt+space
+    check "... and calls it back from anywhere" wait_for 10 viewable "$w"
     term_and_wait "$pid"
+
+    # Switched off (an empty choice): the key is left to others.
+    printf '[HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane]\r\nToggleShortcut=\r\n' >>"$VORLANE_REGISTRY"
+    if start_on_red_page; then
+        pid=$last_pid w=$win
+        focus_window "$w" || fail "the window does not take the focus"
+        xdotool key --delay 60 ctrl+alt+space
+        sleep 1
+        check "switched off, the key leaves the window alone" viewable "$w"
+        term_and_wait "$pid"
+    fi
 
     # None runs: it starts one.
     (exec "$bin" --show) >>"$scene/vorlane.log" 2>&1 </dev/null &
