@@ -40,7 +40,7 @@ public:
         clipboard->forget(&item);
         selection->forget(&item);
     }
-    void pictureDecoded(const QString &, const QImage &picture) override { decoded += !picture.isNull(); }
+    void pictureDecoded(ShortcutItem &, const QImage &picture) override { decoded += !picture.isNull(); }
     void Modified() override { log << QStringLiteral("modified"); }
     void RefreshAll() override { log << QStringLiteral("refresh"); }
     void executeItem(ShortcutItem &) override {}

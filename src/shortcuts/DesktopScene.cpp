@@ -29,7 +29,8 @@ void DesktopScene::paint(QPainter &p, const QRect &exposed, const CaptionStyle &
         TImageLabel &l = label(item);
         if (!l.boundingRect(style).intersects(exposed))
             continue;
-        l.Paint(p, style, pictures.pictureFor(item, ratio));
+        l.Paint(p, style,
+                l.ownPictureUnreadable ? pictures.automaticPictureFor(item, ratio) : pictures.pictureFor(item, ratio));
     }
 }
 

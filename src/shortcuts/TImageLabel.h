@@ -55,6 +55,10 @@ public:
 
     // A disabled label lets the mouse through to the surface beneath.
     bool ItemEnabled = true;
+    // The shortcut's Picture names a file that could not be read when it
+    // was given (a paste): it shows the automatic picture of its attached
+    // file instead, as it did before, and keeps its Picture.
+    bool ownPictureUnreadable = false;
     int ArrangeRank = 0;
 
     void Paint(QPainter &p, const CaptionStyle &style, const QPixmap *picture) const;

@@ -173,8 +173,13 @@ void TFormMain::buildUi()
     connect((*actions_)[ActionId::NewNote], &QAction::triggered, this, &TFormMain::mnuNewNoteClick);
     connect((*actions_)[ActionId::ItemCopy], &QAction::triggered, this, [this] { clipboard_.mnuItemCopyClick(); });
     connect((*actions_)[ActionId::ItemCut], &QAction::triggered, this, [this] { clipboard_.mnuItemCutClick(); });
-    // Ctrl+V goes straight to the command, without the menu's gate.
-    connect((*actions_)[ActionId::ItemPaste], &QAction::triggered, this, [this] { clipboard_.mnuItemPasteClick(); });
+    // Ctrl+V goes straight to the command, without the menu's gate; like a
+    // drop, never onto a page whose password was not given (the clipboard
+    // then keeps what it holds).
+    connect((*actions_)[ActionId::ItemPaste], &QAction::triggered, this, [this] {
+        if (pageOpen())
+            clipboard_.mnuItemPasteClick();
+    });
     (*actions_)[ActionId::ItemPaste]->setEnabled(clipboard_.pasteEnabled());
     clipboard_.onPasteEnabledChanged = [this](bool on) { (*actions_)[ActionId::ItemPaste]->setEnabled(on); };
     connect((*actions_)[ActionId::ArrangeByGrid], &QAction::triggered, this,
@@ -605,7 +610,17 @@ void TFormMain::itemChanged(ShortcutItem &item)
     surface_->itemChanged(item);
 }
 
-void TFormMain::pictureDecoded(const QString &path, const QImage &picture) { pictures_.adopt(path, picture); }
+void TFormMain::pictureDecoded(ShortcutItem &item, const QImage &picture)
+{
+    const bool ownFile = !item.Picture.isEmpty() && item.Picture != ShortcutItem::NoPicture;
+    // A picture that could not be read now says nothing about the one the
+    // other shortcuts of that file show.
+    if (ownFile && !picture.isNull())
+        pictures_.adopt(item.Picture, picture);
+    if (DesktopScene *scene = surface_->sceneOf(ws_.activeDesktop()))
+        scene->label(item).ownPictureUnreadable = ownFile && picture.isNull();
+    surface_->updateItem(item);
+}
 
 void TFormMain::itemRemoving(ShortcutItem &item)
 {
@@ -863,11 +878,12 @@ void TFormMain::mnuAboutClick()
     prompt_.AboutBox();
 }
 
-bool TFormMain::dropsAccepted() const
+bool TFormMain::pageOpen() const
 {
-    return !finished_ && ws_.activeDesktop() && surface_->desktop() == ws_.activeDesktop() && !surface_->isLocked()
-        && normalMode();
+    return ws_.activeDesktop() && surface_->desktop() == ws_.activeDesktop() && !surface_->isLocked();
 }
+
+bool TFormMain::dropsAccepted() const { return !finished_ && pageOpen() && normalMode(); }
 
 void TFormMain::DragDropFileDrop(const DropData &data, QPoint screenPos)
 {

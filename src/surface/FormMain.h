@@ -149,7 +149,7 @@ public:
     void itemAdded(ShortcutItem &item) override;
     void itemChanged(ShortcutItem &item) override;
     void itemRemoving(ShortcutItem &item) override;
-    void pictureDecoded(const QString &path, const QImage &picture) override;
+    void pictureDecoded(ShortcutItem &item, const QImage &picture) override;
     void executeItem(ShortcutItem &item) override;
 
     // ArrangeView
@@ -175,6 +175,9 @@ public:
     // the pointer let go.
     void DragDropFileDrop(const DropData &data, QPoint screenPos);
     bool dropsAccepted() const;
+    // The active desktop's page is shown and open: its password, if any,
+    // was given. Drops and pastes land only on such a page.
+    bool pageOpen() const;
     TDropURLTarget &dropTarget() { return *drop_; }
     // The icon in the panel's notification area and its menu.
     TTrayIcon &trayIcon() { return *tray_; }
