@@ -1,6 +1,9 @@
 // The mouse and the keys on a desktop, driven through the real window:
 // clicks and the rubber band, dragging the selection and where it may land,
-// the press guard and single-click starts.
+// gestures given up when something else takes the input, the press guard
+// and single-click starts.
+#include "app/SaveController.h"
+#include "app/WidgetPrompt.h"
 #include "support/FakePlatform.h"
 #include "support/FakePrompt.h"
 #include "support/TempDir.h"
@@ -9,12 +12,16 @@
 #include "surface/FormMain.h"
 #include "surface/Selection.h"
 #include "surface/StatusBarMain.h"
+#include "storage/BigIni.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QTest>
+#include <QTimer>
 
+#include <climits>
 #include <memory>
 
 using namespace vl;
@@ -45,6 +52,24 @@ QByteArray desktopWith(const QList<Spot> &spots, const QByteArray &general = {})
 
 QPoint posOf(const ShortcutItem &item) { return {item.Item_Left, item.Item_Top}; }
 
+// Rejects the first modal dialog that opens, as a user answering Cancel;
+// one that never opens is no hang either.
+void cancelTheNextDialog()
+{
+    auto *timer = new QTimer;
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, tries] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *dialog = qobject_cast<QDialog *>(modal)) {
+            timer->deleteLater();
+            dialog->reject();
+        } else if (++*tries > 300) {
+            timer->deleteLater();
+        }
+    });
+    timer->start(10);
+}
+
 } // namespace
 
 class GesturesTest : public QObject {
@@ -52,22 +77,36 @@ class GesturesTest : public QObject {
 
     QTemporaryDir dir_;
     FakePrompt prompt_;
+    WidgetPrompt widgetPrompt_;
     FakePlatform platform_;
     std::unique_ptr<TFormMain> form_;
     QWidget *page_ = nullptr;
 
-    TFormMain &start(const QList<Spot> &spots, const QByteArray &general = {})
+    QString settingsPath() const { return dir_.filePath(QStringLiteral("vorlane.ini")); }
+    TFormMain &start(const QList<Spot> &spots, const QByteArray &general = {}, Prompt *prompt = nullptr)
     {
-        const QString path = dir_.filePath(QStringLiteral("vorlane.ini"));
-        vl::test::writeAll(path, desktopWith(spots, general));
-        form_ = std::make_unique<TFormMain>(prompt_, platform_, path);
+        return startWith(desktopWith(spots, general), prompt);
+    }
+    TFormMain &startWith(const QByteArray &settings, Prompt *prompt = nullptr)
+    {
+        form_.reset();
+        vl::test::writeAll(settingsPath(), settings);
+        form_ = std::make_unique<TFormMain>(prompt ? *prompt : prompt_, platform_, settingsPath());
         form_->FormCreate();
         form_->resize(800, 600);
         form_->show();
+        QApplication::setActiveWindow(form_.get());
         if (!QTest::qWaitForWindowExposed(form_.get()))
             qFatal("no window");
         page_ = form_->surface();
         return *form_;
+    }
+    // What the settings file says of shortcut i (counted from 1) of the first desktop.
+    QPoint savedPosition(int i)
+    {
+        TBigIniFile ini(settingsPath());
+        const std::string section = "Page0\\Item" + std::to_string(i);
+        return {ini.ReadInteger(section, "Item_Left", -1), ini.ReadInteger(section, "Item_Top", -1)};
     }
     ShortcutItem &item(int i) { return *form_->workspace().desktop(0).items.at(std::size_t(i)); }
     QList<ShortcutItem *> selected()
@@ -98,7 +137,11 @@ private slots:
         prompt_ = FakePrompt();
         platform_.launches.clear();
     }
-    void cleanup() { form_.reset(); }
+    void cleanup()
+    {
+        form_.reset();
+        widgetPrompt_.setMainWindow(nullptr);
+    }
 
     // Clicks select one, Ctrl adds, a click on a selected one keeps them
     // all; a press on the background, any button, clears everything.
@@ -189,12 +232,173 @@ private slots:
         // Escape gives the drag up: everything goes back.
         QTest::mousePress(page_, Qt::LeftButton, {}, QPoint(795, 5));
         QTest::mouseMove(page_, QPoint(300, 200));
-        QCOMPARE(posOf(item(1)), QPoint(293, 197));
+        // Shown where the pointer takes it; the record waits for the drop.
+        QCOMPARE(w.surface()->scene()->label(item(1)).position(), QPoint(293, 197));
+        QCOMPARE(posOf(item(1)), QPoint(788, 2));
         QTest::keyClick(&w, Qt::Key_Escape);
         QCOMPARE(posOf(item(1)), QPoint(788, 2));
         QTest::mouseRelease(page_, Qt::LeftButton, {}, QPoint(300, 200));
         QCOMPARE(posOf(item(1)), QPoint(788, 2));
         QCOMPARE(w.StatusBar()->saveState(), QStringLiteral("Unmodified"));
+    }
+
+    // Whatever takes the mouse or the keyboard in the middle of a drag or a
+    // band gives it up, everything back as after a refused drop: a question
+    // (Ctrl+R asks for a name in a real dialog, answered Cancel), a popup
+    // menu, the window losing the focus, a release that went elsewhere. The
+    // next click then acts as a click, and starts nothing dropped. Another
+    // button in the middle changes nothing.
+    void interruptionsGiveTheGestureUp_data()
+    {
+        QTest::addColumn<bool>("band");
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<bool>("givenUp");
+        for (const bool band : {false, true}) {
+            const char *g = band ? "band, " : "drag, ";
+            QTest::addRow("%squestion", g) << band << "question" << true;
+            QTest::addRow("%spopup menu", g) << band << "popup" << true;
+            QTest::addRow("%swindow deactivated", g) << band << "deactivate" << true;
+            QTest::addRow("%srelease lost", g) << band << "press again" << true;
+            QTest::addRow("%sright button", g) << band << "right button" << false;
+        }
+    }
+    void interruptionsGiveTheGestureUp()
+    {
+        QFETCH(bool, band);
+        QFETCH(QString, what);
+        QFETCH(bool, givenUp);
+        TFormMain &w = start({{"alpha", {100, 100}}, {"beta", {200, 100}}, {"target", {600, 100}}},
+                             "Drop_Enabled=1\r\n", &widgetPrompt_);
+        widgetPrompt_.setMainWindow(&w);
+        if (band) {
+            QTest::mousePress(page_, Qt::LeftButton, {}, QPoint(80, 80));
+            QTest::mouseMove(page_, QPoint(250, 150));
+            QTest::mouseMove(page_, QPoint(260, 160));
+            QCOMPARE(selected().size(), 2);
+        } else {
+            QTest::mouseClick(page_, Qt::LeftButton, {}, QPoint(110, 110));
+            QTest::mouseClick(page_, Qt::LeftButton, Qt::ControlModifier, QPoint(210, 110));
+            QTest::mousePress(page_, Qt::LeftButton, {}, QPoint(110, 110));
+            QTest::mouseMove(page_, QPoint(400, 300));
+            QTest::mouseMove(page_, QPoint(584, 434));
+        }
+        QVERIFY(w.gestures().underWay());
+        const QPoint before = w.workspace().work.NewElementPosition;
+
+        if (what == "question") {
+            cancelTheNextDialog();
+            QTest::keyClick(&w, Qt::Key_R, Qt::ControlModifier);
+        } else if (what == "popup") {
+            w.PopupMenuMain()->popup(w.mapToGlobal(QPoint(20, 20)));
+            QTRY_VERIFY(w.PopupMenuMain()->isVisible());
+            w.PopupMenuMain()->hide();
+        } else if (what == "deactivate") {
+            QEvent away(QEvent::WindowDeactivate);
+            QApplication::sendEvent(&w, &away);
+        } else if (what == "press again") {
+            QTest::mousePress(page_, Qt::LeftButton, {}, QPoint(700, 500));
+        } else {
+            QTest::mousePress(page_, Qt::RightButton, {}, QPoint(590, 440));
+            QTest::mouseRelease(page_, Qt::RightButton, {}, QPoint(590, 440));
+            QVERIFY(!w.PopupMenuMain()->isVisible() && !w.PopupMenuItem()->isVisible());
+            QCOMPARE(w.workspace().work.NewElementPosition, before);
+        }
+        QCOMPARE(w.gestures().underWay(), !givenUp || what == "press again");
+        QTest::mouseRelease(page_, Qt::LeftButton, {}, QPoint(584, 434));
+        QVERIFY(!w.gestures().underWay());
+        QVERIFY(w.surface()->band().isNull());
+        QCOMPARE(item(0).Label_Caption, QStringLiteral("alpha")); // the question was cancelled
+
+        if (!givenUp) {
+            // The gesture went on and ended with its own release.
+            if (band)
+                QCOMPARE(selected().size(), 2);
+            else
+                QCOMPARE(posOf(item(0)), QPoint(574, 424));
+            return;
+        }
+        QCOMPARE(posOf(item(0)), QPoint(100, 100));
+        QCOMPARE(posOf(item(1)), QPoint(200, 100));
+        QCOMPARE(w.surface()->scene()->label(item(0)).position(), QPoint(100, 100));
+        // Back on the page as before: the pointer finds them again.
+        QCOMPARE(w.surface()->itemAt(QPoint(110, 110)).item, &item(0));
+        // The next clicks are clicks: on the background, on another shortcut.
+        QTest::mouseClick(page_, Qt::LeftButton, {}, QPoint(584, 434));
+        QTest::mouseClick(page_, Qt::LeftButton, {}, QPoint(610, 110));
+        QCOMPARE(posOf(item(0)), QPoint(100, 100));
+        QCOMPARE(posOf(item(1)), QPoint(200, 100));
+        QVERIFY(platform_.launches.isEmpty());
+        QCOMPARE(selected(), QList<ShortcutItem *>({&item(2)}));
+    }
+
+    // A save in the middle of a drag, the automatic one or the one at the
+    // end of the session, writes where the shortcuts were, not where the
+    // pointer happens to show them; the drop then counts as usual.
+    void aSaveDuringADragWritesTheStartPositions_data()
+    {
+        QTest::addColumn<bool>("ending");
+        QTest::newRow("automatic save") << false;
+        QTest::newRow("end of the session") << true;
+    }
+    void aSaveDuringADragWritesTheStartPositions()
+    {
+        QFETCH(bool, ending);
+        TFormMain &w = start({{"a", {10, 10}}, {"b", {110, 10}}});
+        QTest::mouseClick(page_, Qt::LeftButton, {}, QPoint(20, 20));
+        QTest::mouseClick(page_, Qt::LeftButton, Qt::ControlModifier, QPoint(120, 20));
+        QTest::mousePress(page_, Qt::LeftButton, {}, QPoint(20, 20));
+        QTest::mouseMove(page_, QPoint(220, 220));
+        QTest::mouseMove(page_, QPoint(320, 320));
+        if (ending) {
+            w.endSession();
+            QTRY_VERIFY(!w.isVisible());
+            QCOMPARE(TBigIniFile(settingsPath()).ReadString("General", "Cell_Width", QString()), QStringLiteral("92"));
+        } else {
+            // The file as written here lacks most keys; a save adds them.
+            w.saver().tmAutoSaveTimer().setInterval(1);
+            w.saver().tmAutoSaveTimer().start();
+            QTRY_VERIFY(TBigIniFile(settingsPath()).ReadString("General", "Cell_Width", QString()) == "92");
+            w.saver().tmAutoSaveTimer().stop();
+        }
+        QCOMPARE(savedPosition(1), QPoint(10, 10));
+        QCOMPARE(savedPosition(2), QPoint(110, 10));
+        if (ending)
+            return;
+        QTest::mouseRelease(page_, Qt::LeftButton, {}, QPoint(320, 320));
+        QCOMPARE(posOf(item(0)), QPoint(310, 310));
+        w.saver().requestSave();
+        QCOMPARE(savedPosition(1), QPoint(310, 310));
+        QCOMPARE(savedPosition(2), QPoint(410, 310));
+    }
+
+    // A drag moves by the pointer's way in 64 bits and stops at the edge of
+    // what a position can hold; it never comes out at the other end.
+    void dragStopsAtTheEdgeOfTheRange_data()
+    {
+        QTest::addColumn<QPoint>("far");
+        QTest::addColumn<QPoint>("by");
+        QTest::addColumn<QPoint>("expected");
+        const int max = INT_MAX, min = INT_MIN;
+        QTest::newRow("right and down at the end") << QPoint(max, max) << QPoint(50, 50) << QPoint(max, max);
+        QTest::newRow("left and up at the start") << QPoint(min, min) << QPoint(-50, -50) << QPoint(min, min);
+        QTest::newRow("near the end") << QPoint(max - 10, 0) << QPoint(50, 0) << QPoint(max, 0);
+        QTest::newRow("back from the end") << QPoint(max, max) << QPoint(-50, -50) << QPoint(max - 50, max - 50);
+    }
+    void dragStopsAtTheEdgeOfTheRange()
+    {
+        QFETCH(QPoint, far);
+        QFETCH(QPoint, by);
+        QFETCH(QPoint, expected);
+        TFormMain &w = start({{"far", far}, {"near", {300, 300}}});
+        // Out of reach of the mouse: selected as a found shortcut is.
+        w.selection().Focused(item(0), false);
+        const QPoint from(310, 310);
+        QTest::mousePress(page_, Qt::LeftButton, Qt::ControlModifier, from);
+        QTest::mouseMove(page_, from + by / 2);
+        QTest::mouseMove(page_, from + by);
+        QTest::mouseRelease(page_, Qt::LeftButton, Qt::ControlModifier, from + by);
+        QCOMPARE(posOf(item(0)), expected);
+        QCOMPARE(posOf(item(1)), QPoint(300, 300) + by);
     }
 
     // A drop where nothing accepts puts every dragged shortcut back: on a

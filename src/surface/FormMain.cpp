@@ -232,6 +232,8 @@ void TFormMain::buildUi()
     find_ = new FindPopup(*search_, finder_->actions(), surface_, this);
     find_->openOnTyping([this] { return findMayOpen(); });
     gestures_ = std::make_unique<SurfaceGestures>(ws_, selection_, *surface_, static_cast<GestureView &>(*this));
+    // A gesture's release would go to whatever takes the mouse meanwhile.
+    new InputTakenAway(this, surface_, [this] { gestures_->interrupt(); });
     notes_ = std::make_unique<NoteBoard>(surface_, static_cast<NoteHost &>(*this), prompt_);
     connect(surface_, &DesktopSurface::mousePressed, this, [this](const auto &m) { gestures_->press(m); });
     connect(surface_, &DesktopSurface::mouseMoved, this, [this](const auto &m) { gestures_->move(m); });
