@@ -10,6 +10,7 @@
 #include "surface/DesktopSurface.h"
 #include "surface/FormKeys.h"
 #include "surface/FormMain.h"
+#include "search/FindPopup.h"
 #include "surface/Selection.h"
 #include "surface/StatusBarMain.h"
 #include "storage/BigIni.h"
@@ -107,6 +108,15 @@ class GesturesTest : public QObject {
         TBigIniFile ini(settingsPath());
         const std::string section = "Page0\\Item" + std::to_string(i);
         return {ini.ReadInteger(section, "Item_Left", -1), ini.ReadInteger(section, "Item_Top", -1)};
+    }
+    // The key as the display server delivers it: to the focused widget,
+    // with a time stamp.
+    void key(QEvent::Type type, int code, Qt::KeyboardModifiers mods = {}, ulong time = 0, bool repeat = false)
+    {
+        QKeyEvent e(type, code, mods, QString(), repeat);
+        e.setTimestamp(time);
+        QWidget *to = QApplication::focusWidget() ? QApplication::focusWidget() : form_.get();
+        QApplication::sendEvent(to, &e);
     }
     ShortcutItem &item(int i) { return *form_->workspace().desktop(0).items.at(std::size_t(i)); }
     QList<ShortcutItem *> selected()
@@ -468,6 +478,53 @@ private slots:
         QCOMPARE(platform_.launches.size(), 4);
     }
 
+    // Enter starts the current shortcut once per press of the key: never
+    // with Ctrl or Alt, and not again while it is held, whether the repeats
+    // come marked, unmarked, or as the display server's pairs of release
+    // and press with one time stamp; from the search field as from the page.
+    void enterStartsOncePerPress_data()
+    {
+        QTest::addColumn<QString>("keys"); // p: press, P: marked repeat, r: release; each with its time
+        QTest::addColumn<int>("mods");
+        QTest::addColumn<int>("starts");
+        const int none = Qt::NoModifier;
+        QTest::newRow("one press") << "p100 r200" << none << 1;
+        QTest::newRow("two presses") << "p100 r200 p400 r500" << none << 2;
+        QTest::newRow("marked repeats") << "p100 P600 P630 P660 r700" << none << 1;
+        QTest::newRow("unmarked repeats") << "p100 p600 p630 p660 r700" << none << 1;
+        QTest::newRow("the server's pairs") << "p100 r600 p600 r630 p630 r700" << none << 1;
+        QTest::newRow("with Ctrl") << "p100 r200" << int(Qt::ControlModifier) << 0;
+        QTest::newRow("with Alt") << "p100 r200" << int(Qt::AltModifier) << 0;
+        QTest::newRow("with Shift") << "p100 r200" << int(Qt::ShiftModifier) << 1;
+    }
+    void enterStartsOncePerPress()
+    {
+        QFETCH(QString, keys);
+        QFETCH(int, mods);
+        QFETCH(int, starts);
+        start({{"a", {10, 10}}});
+        QTest::mouseClick(page_, Qt::LeftButton, {}, QPoint(20, 20));
+        for (const QString &k : keys.split(QLatin1Char(' '))) {
+            const ulong time = k.mid(1).toULong();
+            const QEvent::Type type = k[0] == QLatin1Char('r') ? QEvent::KeyRelease : QEvent::KeyPress;
+            key(type, Qt::Key_Return, Qt::KeyboardModifiers(mods), time, k[0] == QLatin1Char('P'));
+        }
+        QCOMPARE(platform_.launches.size(), starts);
+
+        // Chosen in the search field, whose Enter starts it; the repeats
+        // then land on the page.
+        platform_.launches.clear();
+        form_->mnuFindClick(QStringLiteral("a"));
+        QTRY_VERIFY(form_->findPopup().isVisible());
+        QTest::qWait(50); // the results come after a short pause in typing
+        key(QEvent::KeyPress, Qt::Key_Return, {}, 1000);
+        QTRY_VERIFY(!form_->findPopup().isVisible());
+        key(QEvent::KeyPress, Qt::Key_Return, {}, 1500);
+        key(QEvent::KeyPress, Qt::Key_Return, {}, 1530);
+        key(QEvent::KeyRelease, Qt::Key_Return, {}, 1600);
+        QCOMPARE(platform_.launches.size(), 1);
+    }
+
     // Letters want their modifier alone; F5, F1 and Del act at key up with
     // any modifiers; Enter of either keyboard as the character.
     void keysOfTheWindow_data()
@@ -487,6 +544,8 @@ private slots:
         QTest::newRow("Ctrl+F5 up") << release << int(Qt::Key_F5) << ctrl << int(KeyCommand::Repaint);
         QTest::newRow("keypad Enter")
             << press << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << int(KeyCommand::Open);
+        QTest::newRow("Ctrl+Enter") << press << int(Qt::Key_Return) << ctrl << -1;
+        QTest::newRow("Alt+Enter") << press << int(Qt::Key_Enter) << (alt | int(Qt::KeypadModifier)) << -1;
     }
     void keysOfTheWindow()
     {
