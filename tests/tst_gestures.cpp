@@ -1,7 +1,7 @@
 // The mouse and the keys on a desktop, driven through the real window:
 // clicks and the rubber band, dragging the selection and where it may land,
 // gestures given up when something else takes the input, the press guard
-// and single-click starts.
+// and single-click starts, and the page worked by the keyboard alone.
 #include "app/SaveController.h"
 #include "app/WidgetPrompt.h"
 #include "support/FakePlatform.h"
@@ -10,13 +10,17 @@
 #include "surface/DesktopSurface.h"
 #include "surface/FormKeys.h"
 #include "surface/FormMain.h"
+#include "surface/PasswordGate.h"
 #include "search/FindPopup.h"
 #include "surface/Selection.h"
 #include "surface/StatusBarMain.h"
+#include "surface/SurfaceKeys.h"
+#include "surface/TabStrip.h"
 #include "storage/BigIni.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QImage>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QTest>
@@ -69,6 +73,20 @@ void cancelTheNextDialog()
         }
     });
     timer->start(10);
+}
+
+// Whether the row y of the image holds, between x0 and x1, both a dark and a
+// light pixel: an outline that shows on whatever lies beneath.
+bool outlineInRow(const QImage &image, int y, int x0, int x1)
+{
+    bool dark = false, light = false;
+    for (int x = x0; x <= x1; ++x) {
+        const QColor c = image.pixelColor(x, y);
+        const int luma = (c.red() * 299 + c.green() * 587 + c.blue() * 114) / 1000;
+        dark = dark || luma < 48;
+        light = light || luma > 208;
+    }
+    return dark && light;
 }
 
 } // namespace
@@ -478,6 +496,165 @@ private slots:
         QCOMPARE(platform_.launches.size(), 4);
     }
 
+    // The band shows on any colour, above the notes too, and so does the
+    // focus frame of the current shortcut while the page has the keyboard.
+    void bandAndFocusFrameShowOnAnyColour_data()
+    {
+        QTest::addColumn<int>("background"); // the desktop's BG_Color, 0x00BBGGRR
+        QTest::newRow("grey") << 0x808080;
+        QTest::newRow("white") << 0xFFFFFF;
+        QTest::newRow("black") << 0x000000;
+        QTest::newRow("blue") << 0xFF0000;
+    }
+    void bandAndFocusFrameShowOnAnyColour()
+    {
+        QFETCH(int, background);
+        QByteArray settings = desktopWith({{"a", {100, 100}}});
+        settings.replace("Desktop_Caption=D\r\n", "Desktop_Caption=D\r\nBG_Color=" + QByteArray::number(background) + "\r\n");
+        TFormMain &w = startWith(settings);
+        // The note lies at (400, 300), 100 by 60; the band's lower edge runs
+        // across it.
+        QTest::mousePress(page_, Qt::LeftButton, {}, QPoint(300, 200));
+        QTest::mouseMove(page_, QPoint(450, 330));
+        QTest::mouseMove(page_, QPoint(460, 340));
+        QCOMPARE(w.surface()->band(), QRect(QPoint(300, 200), QPoint(460, 340)));
+        QImage shot = page_->grab().toImage();
+        QVERIFY2(outlineInRow(shot, 200, 310, 450), "the band's top edge on the page");
+        QVERIFY2(outlineInRow(shot, 340, 410, 450), "the band's bottom edge over the note");
+        QTest::mouseRelease(page_, Qt::LeftButton, {}, QPoint(460, 340));
+        shot = page_->grab().toImage();
+        QVERIFY(!outlineInRow(shot, 200, 310, 450));
+
+        // The first arrow makes the shortcut current; its frame lies round
+        // picture and caption, and goes when the page loses the keyboard.
+        page_->setFocus();
+        QTest::keyClick(page_, Qt::Key_Right);
+        QCOMPARE(w.workspace().work.CurrentElement.item, &item(0));
+        const QRect frame = w.surface()->itemRect(item(0)).adjusted(-3, -3, 3, 3);
+        shot = page_->grab().toImage();
+        QVERIFY2(outlineInRow(shot, frame.top(), frame.left() + 2, frame.right() - 2), "the focus frame");
+        w.PageControl1()->setFocus();
+        shot = page_->grab().toImage();
+        QVERIFY(!outlineInRow(shot, frame.top(), frame.left() + 2, frame.right() - 2));
+    }
+
+    // The shortcut an arrow key makes current: the nearest within 45 degrees
+    // of its direction, sideways counting double; shortcuts on one spot
+    // follow each other in element order; the first arrow takes the
+    // top-left one.
+    void nearestInEachDirection_data()
+    {
+        QTest::addColumn<QString>("from"); // "" for none
+        QTest::addColumn<int>("direction");
+        QTest::addColumn<QString>("expected"); // "" for none
+        using D = SurfaceKeys::Direction;
+        const int left = int(D::Left), right = int(D::Right), up = int(D::Up), down = int(D::Down);
+        QTest::newRow("first arrow: top-left") << "" << down << "a";
+        QTest::newRow("along the row") << "a" << right << "b";
+        QTest::newRow("a little lower beats far on the row") << "b" << right << "c";
+        QTest::newRow("far, within the angle") << "c" << right << "g";
+        QTest::newRow("nothing further") << "g" << right << "";
+        QTest::newRow("down the column") << "a" << down << "d";
+        QTest::newRow("down and aside") << "d" << right << "e";
+        QTest::newRow("same spot, next") << "e" << right << "f";
+        QTest::newRow("same spot, previous") << "f" << left << "e";
+        QTest::newRow("off the angle is skipped") << "f" << right << "g";
+        QTest::newRow("up") << "e" << up << "b";
+        QTest::newRow("nothing above") << "a" << up << "";
+        QTest::newRow("back along the row") << "b" << left << "a";
+    }
+    void nearestInEachDirection()
+    {
+        QFETCH(QString, from);
+        QFETCH(int, direction);
+        QFETCH(QString, expected);
+        Desktop d;
+        for (const auto &[name, at] : std::initializer_list<std::pair<const char *, QPoint>>{
+                 {"a", {100, 100}}, {"b", {200, 100}}, {"c", {300, 130}}, {"d", {100, 200}},
+                 {"e", {200, 260}}, {"f", {200, 260}}, {"g", {600, 105}}}) {
+            ShortcutItem &item = d.addItem();
+            item.Label_Caption = QString::fromLatin1(name);
+            item.Item_Left = at.x();
+            item.Item_Top = at.y();
+        }
+        const ShortcutItem *start = nullptr;
+        for (const auto &item : d.items)
+            if (item->Label_Caption == from)
+                start = item.get();
+        const ShortcutItem *got = SurfaceKeys::nearest(d, start, SurfaceKeys::Direction(direction));
+        QCOMPARE(got ? got->Label_Caption : QString(), expected);
+    }
+
+    // The page without a mouse: it has the keyboard from the start; Tab and
+    // Shift+Tab go between it and the tabs; arrows choose (Shift adds, Ctrl
+    // only moves), Space and Ctrl+Space select; Enter opens; the menu key
+    // and Shift+F10 open the shortcut's menu at it, or the desktop's where
+    // new elements go; Ctrl+Tab and Ctrl+Page Up switch desktops through
+    // the password question, as a click on the tab would.
+    void pageByKeyboardAlone()
+    {
+        QByteArray settings = desktopWith({{"a", {10, 10}}, {"b", {110, 10}}, {"c", {110, 100}}});
+        settings.replace("Page_Count=1", "Page_Count=2");
+        settings += "[Page1]\r\nDesktop_Caption=Two\r\nPassword=" + storedPasswordText(QStringLiteral("key")).toLatin1()
+            + "\r\nPassword_On_Desktop=1\r\n\r\n";
+        TFormMain &w = startWith(settings);
+        QTRY_COMPARE(QApplication::focusWidget(), page_);
+        QTest::keyClick(page_, Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), w.PageControl1());
+        QTest::keyClick(w.PageControl1(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), page_);
+
+        QTest::keyClick(page_, Qt::Key_Right); // the first: top-left
+        QCOMPARE(selected(), QList<ShortcutItem *>({&item(0)}));
+        QTest::keyClick(page_, Qt::Key_Right);
+        QCOMPARE(selected(), QList<ShortcutItem *>({&item(1)}));
+        QTest::keyClick(page_, Qt::Key_Left, Qt::ShiftModifier);
+        QCOMPARE(selected(), QList<ShortcutItem *>({&item(1), &item(0)}));
+        QTest::keyClick(page_, Qt::Key_Right, Qt::ControlModifier);
+        QTest::keyClick(page_, Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(w.workspace().work.CurrentElement.item, &item(2));
+        QCOMPARE(selected().size(), 2);
+        QTest::keyClick(page_, Qt::Key_Space, Qt::ControlModifier);
+        QCOMPARE(selected().size(), 3);
+        QTest::keyClick(page_, Qt::Key_Space, Qt::ControlModifier);
+        QCOMPARE(selected().size(), 2);
+        QCOMPARE(w.workspace().work.CurrentElement.item, &item(2));
+        QTest::keyClick(page_, Qt::Key_Space);
+        QCOMPARE(selected(), QList<ShortcutItem *>({&item(2)}));
+        QTest::keyClick(page_, Qt::Key_Return);
+        QCOMPARE(platform_.launches.size(), 1);
+        QCOMPARE(platform_.launches[0].target, QStringLiteral("https://example.org/c"));
+
+        // The menus, at the current shortcut and where new elements go.
+        for (const auto &[code, mods] : {std::pair(Qt::Key_Menu, Qt::KeyboardModifiers()),
+                                         std::pair(Qt::Key_F10, Qt::KeyboardModifiers(Qt::ShiftModifier))}) {
+            QTest::keyClick(page_, code, mods);
+            QTRY_VERIFY(w.PopupMenuItem()->isVisible());
+            QCOMPARE(w.PopupMenuItem()->pos(), page_->mapToGlobal(QPoint(126, 116)));
+            w.PopupMenuItem()->hide();
+        }
+        w.selection().UnFocused();
+        w.workspace().work.NewElementPosition = QPoint(300, 250);
+        QTest::keyClick(page_, Qt::Key_F10, Qt::ShiftModifier);
+        QTRY_VERIFY(w.PopupMenuMain()->isVisible());
+        QCOMPARE(w.PopupMenuMain()->pos(), page_->mapToGlobal(QPoint(300, 250)));
+        w.PopupMenuMain()->hide();
+
+        // Desktops: the password is asked; refused, the tabs keep the keys.
+        QTest::keyClick(page_, Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(prompt_.passwordCaptions, QStringList({"Two"}));
+        QCOMPARE(w.workspace().activeIndex(), 1);
+        QVERIFY(w.surface()->isLocked());
+        QCOMPARE(QApplication::focusWidget(), w.PageControl1());
+        QTest::keyClick(w.PageControl1(), Qt::Key_PageUp, Qt::ControlModifier);
+        QCOMPARE(w.workspace().activeIndex(), 0);
+        prompt_.passwordAnswers = {QStringLiteral("key")};
+        QTest::keyClick(w.PageControl1(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(w.workspace().activeIndex(), 1);
+        QVERIFY(!w.surface()->isLocked());
+        QCOMPARE(prompt_.passwordCaptions.size(), 2);
+    }
+
     // Enter starts the current shortcut once per press of the key: never
     // with Ctrl or Alt, and not again while it is held, whether the repeats
     // come marked, unmarked, or as the display server's pairs of release
@@ -546,6 +723,12 @@ private slots:
             << press << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << int(KeyCommand::Open);
         QTest::newRow("Ctrl+Enter") << press << int(Qt::Key_Return) << ctrl << -1;
         QTest::newRow("Alt+Enter") << press << int(Qt::Key_Enter) << (alt | int(Qt::KeypadModifier)) << -1;
+        QTest::newRow("Ctrl+Tab") << press << int(Qt::Key_Tab) << ctrl << int(KeyCommand::NextDesktop);
+        QTest::newRow("Ctrl+Page Down") << press << int(Qt::Key_PageDown) << ctrl << int(KeyCommand::NextDesktop);
+        QTest::newRow("Ctrl+Shift+Tab")
+            << press << int(Qt::Key_Backtab) << (ctrl | shift) << int(KeyCommand::PreviousDesktop);
+        QTest::newRow("Ctrl+Page Up") << press << int(Qt::Key_PageUp) << ctrl << int(KeyCommand::PreviousDesktop);
+        QTest::newRow("Alt+Page Down") << press << int(Qt::Key_PageDown) << alt << -1;
     }
     void keysOfTheWindow()
     {

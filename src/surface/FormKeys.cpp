@@ -21,12 +21,20 @@ std::optional<KeyCommand> keyCommandFor(const QKeyEvent &event)
         }
         if (key == Qt::Key_Escape)
             return KeyCommand::Cancel;
+        // Shift+Tab arrives as Backtab, with or without Shift itself.
+        if (key == Qt::Key_Backtab && (mods & ~Qt::ShiftModifier) == Qt::ControlModifier)
+            return KeyCommand::PreviousDesktop;
+        if (key == Qt::Key_Tab && mods == (Qt::ControlModifier | Qt::ShiftModifier))
+            return KeyCommand::PreviousDesktop;
         if (mods != Qt::ControlModifier)
             return std::nullopt;
         switch (key) {
         case Qt::Key_R: return KeyCommand::Rename;
         case Qt::Key_C: return KeyCommand::Copy;
         case Qt::Key_X: return KeyCommand::Cut;
+        case Qt::Key_Tab:
+        case Qt::Key_PageDown: return KeyCommand::NextDesktop;
+        case Qt::Key_PageUp: return KeyCommand::PreviousDesktop;
         default: return std::nullopt;
         }
     }

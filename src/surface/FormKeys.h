@@ -13,13 +13,15 @@ class QKeyEvent;
 namespace vl {
 
 // The keys of the main window that act on the current shortcut or the page.
-enum class KeyCommand { Rename, Copy, Cut, Delete, Repaint, Help, Open, Cancel };
+enum class KeyCommand { Rename, Copy, Cut, Delete, Repaint, Help, Open, Cancel, NextDesktop, PreviousDesktop };
 
 // The command a key event of the main window stands for. Letters want their
 // modifier alone (Ctrl+Shift+C is no copy); F5, F1 and Del act when the key
 // is let go, whatever the modifiers; Enter, of either keyboard, acts as the
 // character it types, so with Shift too but never with Ctrl, Alt or the
 // logo key. Escape gives up a drag or a rubber band under way.
+// Ctrl+Tab and Ctrl+Page Down go to the next desktop, Ctrl+Shift+Tab and
+// Ctrl+Page Up to the previous one.
 std::optional<KeyCommand> keyCommandFor(const QKeyEvent &event);
 
 // Sees the keys of one window before whichever of its widgets has the focus

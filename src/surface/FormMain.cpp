@@ -35,6 +35,7 @@
 #include <QElapsedTimer>
 #include <QApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QFileInfo>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -234,6 +235,11 @@ void TFormMain::buildUi()
     gestures_ = std::make_unique<SurfaceGestures>(ws_, selection_, *surface_, static_cast<GestureView &>(*this));
     // A gesture's release would go to whatever takes the mouse meanwhile.
     new InputTakenAway(this, surface_, [this] { gestures_->interrupt(); });
+    keys_ = std::make_unique<SurfaceKeys>(ws_, selection_, *surface_, static_cast<GestureView &>(*this));
+    surface_->onKey = [this](const QKeyEvent &event) { return keys_->key(event); };
+    surface_->onMenuKey = [this] { keys_->menu(); };
+    // Tab and Shift+Tab go between the desktops' tabs and the page.
+    setTabOrder(tabs_, surface_);
     notes_ = std::make_unique<NoteBoard>(surface_, static_cast<NoteHost &>(*this), prompt_);
     connect(surface_, &DesktopSurface::mousePressed, this, [this](const auto &m) { gestures_->press(m); });
     connect(surface_, &DesktopSurface::mouseMoved, this, [this](const auto &m) { gestures_->move(m); });
@@ -300,6 +306,10 @@ void TFormMain::FormCreate(TfrmSplash *splash)
     // fresh start never hides the window it has just opened.
     ws_.global.Always_OnBack = false;
     splash_ = nullptr;
+    // The keyboard starts on the page: arrows, Enter and typing act there
+    // at once.
+    if (surface_->isEnabled())
+        surface_->setFocus(Qt::OtherFocusReason);
 }
 
 void TFormMain::applyWindowState(const GlobalSettings &g)
@@ -387,6 +397,10 @@ void TFormMain::PageControl1Change()
         return;
     gestures_->cancel();
     selection_.UnFocused();
+    // Locking the page takes the keyboard from it; the page of the next
+    // desktop gets it back once it shows.
+    const QWidget *focus = QApplication::focusWidget();
+    const bool pageHadKeys = focus && (focus == surface_ || surface_->isAncestorOf(focus));
     surface_->setDesktop(d);
     // Locked before the question: nothing of a protected desktop may be
     // painted behind its own password prompt, its notes included.
@@ -397,6 +411,8 @@ void TFormMain::PageControl1Change()
     if (surface_->desktop() == d) {
         surface_->setLocked(!allowed);
         notes_->show(allowed ? d : nullptr);
+        if (allowed && pageHadKeys)
+            surface_->setFocus(Qt::OtherFocusReason);
     }
 }
 
@@ -713,8 +729,32 @@ bool TFormMain::runKey(KeyCommand command)
             return false;
         gestures_->cancel();
         return true;
+    case KeyCommand::NextDesktop:
+        stepDesktop(1);
+        return true;
+    case KeyCommand::PreviousDesktop:
+        stepDesktop(-1);
+        return true;
     }
     return false;
+}
+
+void TFormMain::stepDesktop(int by)
+{
+    const int n = tabs_->count();
+    if (n < 2)
+        return;
+    const bool onTabs = tabs_->hasFocus();
+    tabs_->setCurrentIndex(((tabs_->currentIndex() + by) % n + n) % n, true);
+    // The keyboard stays where it was: on the tabs, or on the page (also
+    // when it was in a note of the desktop that went away). A page whose
+    // password was refused takes no keys; the tabs do.
+    if (onTabs)
+        return;
+    if (surface_->isEnabled())
+        surface_->setFocus(Qt::TabFocusReason);
+    else
+        tabs_->setFocus(Qt::TabFocusReason);
 }
 
 void TFormMain::backgroundClicked() { notes_->hideAllHandles(); }

@@ -15,6 +15,7 @@
 #include "surface/PasswordGate.h"
 #include "surface/Selection.h"
 #include "surface/SurfaceGestures.h"
+#include "surface/SurfaceKeys.h"
 #include "surface/ShortcutCommands.h"
 
 #include <QPointer>
@@ -229,6 +230,9 @@ private:
     // from the shortcut menu they run at once, its gate having passed.
     void keyCommand(const std::function<void()> &command);
     bool runKey(KeyCommand command);
+    // Ctrl+Tab and its kin: the next (or previous) desktop, as a click on
+    // its tab would choose it.
+    void stepDesktop(int by);
     // The end: the final save (unless quitting without one), then away.
     void finishSession();
     // Everything the window keeps about the desktops goes: they are about
@@ -261,6 +265,7 @@ private:
     Arrangement arrangement_;
     ItemClipboard clipboard_;
     std::unique_ptr<SurfaceGestures> gestures_;
+    std::unique_ptr<SurfaceKeys> keys_;
     std::unique_ptr<NoteBoard> notes_;
     std::unique_ptr<LegacyImport> legacy_;
     std::unique_ptr<Options> options_;
