@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <climits>
+#include <cstdlib>
 #include <stdexcept>
 
 using namespace vl;
@@ -38,7 +40,7 @@ public:
         clipboard->forget(&item);
         selection->forget(&item);
     }
-    void pictureDecoded(const QString &, const QImage &picture) override { decoded += !picture.isNull(); }
+    void pictureDecoded(ShortcutItem &, const QImage &picture) override { decoded += !picture.isNull(); }
     void Modified() override { log << QStringLiteral("modified"); }
     void RefreshAll() override { log << QStringLiteral("refresh"); }
     void executeItem(ShortcutItem &) override {}
@@ -218,6 +220,76 @@ private slots:
         QCOMPARE(r.positions(1), Points{QPoint(500, 500)});
         QCOMPARE(QRect(n.Note_Left, n.Note_Top, n.Note_Width, n.Note_Height), note);
         QCOMPARE(r.view.log, QStringList({"moved", "refresh", "modified"}));
+    }
+
+    // "By Name" finds the free cells without trying the covered ones one by
+    // one: beside a note reaching to the end of the range, over cells of a
+    // pixel, it places at once what it places. Elsewhere it places exactly
+    // where trying cell after cell with CheckOverlapNote would.
+    void byNameStepsOverNotesAtOnce_data()
+    {
+        QTest::addColumn<QSize>("cell");
+        QTest::addColumn<int>("tabWidth");
+        QTest::addColumn<QList<QRect>>("notes");
+        QTest::addColumn<Points>("expected"); // empty: as cell after cell finds them
+        const int max = INT_MAX;
+        QTest::newRow("a note to the end of the range, one-pixel cells")
+            << QSize(1, 1) << 1000 << QList<QRect>{QRect(0, 0, max, max)} << Points{{-15, max}, {-14, max}};
+        QTest::newRow("a tall note, one column free") << QSize(92, 1) << 1000
+                                                      << QList<QRect>{QRect(0, 0, 800, 2000000000)}
+                                                      << Points{{858, 8}, {858, 9}, {858, 10}};
+        QTest::newRow("notes side by side, a gap between")
+            << QSize(92, 82) << 400 << QList<QRect>{QRect(0, 0, 100, 300), QRect(250, 0, 150, 300)} << Points{};
+        QTest::newRow("negative sizes cover nothing")
+            << QSize(92, 82) << 400 << QList<QRect>{QRect(QPoint(100, 100), QPoint(0, 0))} << Points{};
+        // Any layout at all.
+        std::srand(18);
+        for (int seed = 0; seed < 12; ++seed) {
+            QList<QRect> notes;
+            for (int n = std::rand() % 6; n > 0; --n)
+                notes << QRect(std::rand() % 600 - 50, std::rand() % 600 - 50, std::rand() % 300, std::rand() % 300);
+            QTest::addRow("layout %d", seed)
+                << QSize(1 + std::rand() % 100, 1 + std::rand() % 100) << std::rand() % 600 << notes << Points{};
+        }
+    }
+    void byNameStepsOverNotesAtOnce()
+    {
+        QFETCH(QSize, cell);
+        QFETCH(int, tabWidth);
+        QFETCH(QList<QRect>, notes);
+        QFETCH(Points, expected);
+        Rig r;
+        r.ws.global.Cell_Width = cell.width();
+        r.ws.global.Cell_Height = cell.height();
+        r.view.tab = QSize(tabWidth, 100);
+        const int count = expected.isEmpty() ? 20 : int(expected.size());
+        for (int i = 0; i < count; ++i)
+            r.add(QStringLiteral("s%1").arg(i, 2, 10, QLatin1Char('0')), QPoint(5000, 5000));
+        for (const QRect &rect : notes) {
+            Note &n = r.ws.desktop(0).addNote();
+            n.Note_Left = rect.x(), n.Note_Top = rect.y(), n.Note_Width = rect.width(), n.Note_Height = rect.height();
+        }
+        if (expected.isEmpty()) {
+            // Cell after cell, as the rule reads.
+            const int columns = tabWidth / cell.width();
+            int col = 0, row = 0;
+            for (int i = 0; i < count; ++i) {
+                const auto left = [&] { return col * cell.width() + (cell.width() - 32) / 2; };
+                const auto top = [&] { return row * cell.height() + 8; };
+                const auto advance = [&] {
+                    if (col + 1 >= columns)
+                        col = 0, ++row;
+                    else
+                        ++col;
+                };
+                while (r.arrange.CheckOverlapNote(left(), top(), 32, 32))
+                    advance();
+                expected << QPoint(left(), top());
+                advance();
+            }
+        }
+        r.arrange.mnuByNameClick();
+        QCOMPARE(r.positions(), expected);
     }
 
     void checkOutBounds_data()

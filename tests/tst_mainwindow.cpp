@@ -10,6 +10,7 @@
 #include "surface/DesktopSurface.h"
 #include "surface/Dialogs.h"
 #include "surface/FormMain.h"
+#include "surface/ItemClipboard.h"
 #include "surface/PasswordGate.h"
 #include "surface/StatusBarMain.h"
 #include "notes/NoteBoard.h"
@@ -587,6 +588,107 @@ private slots:
         QVERIFY(shown);
         QCOMPARE(shown->size(), QSize(32, 32));
         QCOMPARE(shown->toImage().pixelColor(5, 5), QColor(Qt::red));
+    }
+
+    // Ctrl+V pastes only onto a page that shows: not onto a desktop whose
+    // password was refused, and the cut waits there until it can land.
+    // A desktop guarded only on its menus shows, and takes the paste.
+    void pasteLandsOnlyOnAnOpenPage_data()
+    {
+        QTest::addColumn<int>("mode"); // Password_On_Desktop of the second desktop
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("password on the desktop, refused") << 1 << true;
+        QTest::newRow("password on the menus") << 0 << false;
+    }
+    void pasteLandsOnlyOnAnOpenPage()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, refused);
+        const QString file = dir_.filePath(QStringLiteral("alpha.txt"));
+        vl::test::writeAll(file, "x");
+        const QByteArray one = "Item_CountTrue=1\r\n\r\n[Page0\\Item1]\r\nAttachedFile=" + file.toUtf8()
+            + "\r\nLabel_Caption=alpha\r\nItem_Left=20\r\nItem_Top=20\r\n";
+        const QByteArray two = "Password=" + storedPasswordText(QStringLiteral("s")).toLatin1()
+            + "\r\nPassword_On_Desktop=" + QByteArray::number(mode) + "\r\n";
+        TFormMain &w = start(vl::test::desktopsSettings({"One", "Two"}, 0, {}, {one, two}));
+        w.resize(500, 300);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.selection().Focused(*w.workspace().desktop(0).items.at(0), false);
+        w.clipboard().mnuItemCutClick();
+        prompt_.passwordAnswers = {std::nullopt};
+        w.PageControl1()->setCurrentIndex(1);
+        QCOMPARE(w.surface()->isLocked(), refused);
+        w.actions()[ActionId::ItemPaste]->trigger();
+        QCOMPARE(int(w.workspace().desktop(1).items.size()), refused ? 0 : 1);
+        QCOMPARE(int(w.workspace().desktop(0).items.size()), refused ? 1 : 0);
+        QCOMPARE(w.clipboard().cutPending(), refused);
+        if (!refused)
+            return;
+        // Given the password, the same paste lands.
+        w.PageControl1()->setCurrentIndex(0);
+        prompt_.passwordAnswers = {QStringLiteral("s")};
+        w.PageControl1()->setCurrentIndex(1);
+        QVERIFY(!w.surface()->isLocked());
+        w.actions()[ActionId::ItemPaste]->trigger();
+        QCOMPARE(int(w.workspace().desktop(1).items.size()), 1);
+        QVERIFY(w.workspace().desktop(0).items.empty());
+    }
+
+    // A paste whose picture file no longer reads: the copy keeps its
+    // Picture and shows its file's icon; the shortcuts that showed that
+    // picture before go on showing it, copied or not.
+    void aPastedPictureThatNoLongerReadsTouchesNoOtherShortcut_data()
+    {
+        QTest::addColumn<bool>("removed"); // else overwritten with garbage
+        QTest::newRow("picture file removed") << true;
+        QTest::newRow("picture file spoilt") << false;
+    }
+    void aPastedPictureThatNoLongerReadsTouchesNoOtherShortcut()
+    {
+        QFETCH(bool, removed);
+        const QString png = dir_.filePath(QStringLiteral("red.png"));
+        QImage red(32, 32, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QVERIFY(red.save(png));
+        const QString file = dir_.filePath(QStringLiteral("doc.txt"));
+        vl::test::writeAll(file, "x");
+        QByteArray items = "Item_CountTrue=2\r\n";
+        for (int i = 1; i <= 2; ++i) {
+            items += "\r\n[Page0\\Item" + QByteArray::number(i) + "]\r\nAttachedFile=" + file.toUtf8()
+                + "\r\nPicture=" + png.toUtf8() + "\r\nLabel_Caption=s" + QByteArray::number(i)
+                + "\r\nItem_Left=" + QByteArray::number(i * 100) + "\r\nItem_Top=20\r\n";
+        }
+        TFormMain &w = start(settingsWith({"A"}, 0, {}, items));
+        w.resize(500, 300);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const auto shown = [&](QPoint at) { return w.surface()->grab().toImage().pixelColor(at + QPoint(5, 5)); };
+        QCOMPARE(shown(QPoint(100, 20)), QColor(Qt::red));
+        QCOMPARE(shown(QPoint(200, 20)), QColor(Qt::red));
+        if (removed)
+            QVERIFY(QFile::remove(png));
+        else
+            QVERIFY(vl::test::writeAll(png, "\x89PNG\r\n\x1a\n spoilt"));
+
+        Desktop &d = w.workspace().desktop(0);
+        w.selection().Focused(*d.items.at(0), false);
+        w.clipboard().mnuItemCopyClick();
+        w.workspace().work.NewElementPosition = QPoint(300, 150);
+        w.clipboard().mnuItemPasteClick();
+        QCOMPARE(prompt_.count(ItemClipboard::PasteError), 1);
+        QCOMPARE(int(d.items.size()), 3);
+        QCOMPARE(d.items.at(2)->Picture, png);
+        QCOMPARE(shown(QPoint(300, 150)), QColor(Qt::darkYellow)); // the file's icon
+        QCOMPARE(shown(QPoint(100, 20)), QColor(Qt::red));
+        QCOMPARE(shown(QPoint(200, 20)), QColor(Qt::red));
+        // A rename of the copy leaves its picture as it is.
+        prompt_.renameAnswers = {QStringLiteral("copy")};
+        w.workspace().work.CurrentElement = {d.items.at(2).get(), nullptr};
+        w.shortcutCommands().mnuItemRenameClick();
+        QCOMPARE(d.items.at(2)->Label_Caption, QStringLiteral("copy"));
+        QCOMPARE(shown(QPoint(300, 150)), QColor(Qt::darkYellow));
+        QCOMPARE(shown(QPoint(100, 20)), QColor(Qt::red));
     }
 
     // "New Note" puts an empty 50 by 30 note where the menu was opened;

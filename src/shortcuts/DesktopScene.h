@@ -20,7 +20,11 @@ public:
 
     Desktop &desktop() const { return desktop_; }
     TImageLabel &label(ShortcutItem &item);
-    void forget(const ShortcutItem *item) { labels_.erase(item); }
+    void forget(const ShortcutItem *item)
+    {
+        labels_.erase(item);
+        moved_.erase(item);
+    }
     std::size_t labelCount() const { return labels_.size(); }
 
     // Paints the shortcuts that reach into the exposed rectangle, in
@@ -37,9 +41,19 @@ public:
     // The area a shortcut covers, for repainting.
     QRect itemRect(ShortcutItem &item, const CaptionStyle &style) { return label(item).boundingRect(style); }
 
+    // Shows the shortcut at `at` instead of its record's position, for as
+    // long as a drag carries it; nullopt puts it back on its record.
+    void showAt(ShortcutItem &item, std::optional<QPoint> at);
+
 private:
+    // Where the shortcut is shown, without making its label.
+    QPoint shownPosition(const ShortcutItem &item) const;
+
     Desktop &desktop_;
     std::unordered_map<const ShortcutItem *, std::unique_ptr<TImageLabel>> labels_;
+    // The shortcuts shown away from their records; paint and hit tests
+    // look here first.
+    std::unordered_map<const ShortcutItem *, QPoint> moved_;
 };
 
 } // namespace vl

@@ -49,6 +49,11 @@ const QPixmap *ShortcutPictures::pictureFor(const ShortcutItem &item, qreal devi
             it = custom_.emplace(item.Picture, shownPart(loadPicture(item.Picture))).first;
         return it->second.isNull() ? nullptr : &it->second;
     }
+    return automaticPictureFor(item, devicePixelRatio);
+}
+
+const QPixmap *ShortcutPictures::automaticPictureFor(const ShortcutItem &item, qreal devicePixelRatio)
+{
     AtRatio &at = byRatio_[ratioKey(devicePixelRatio)];
     // The standard picture is made only when a shortcut needs it.
     const auto standard = [&] {
@@ -103,7 +108,6 @@ void ShortcutPictures::forget(const ShortcutItem &item)
 {
     for (auto &entry : byRatio_)
         entry.second.byPath.remove(item.AttachedFile);
-    custom_.erase(item.Picture);
 }
 
 void ShortcutPictures::clear()

@@ -27,14 +27,20 @@ public:
     // their natural size, whatever the ratio. The pointer stays valid until
     // clear() or forget().
     const QPixmap *pictureFor(const ShortcutItem &item, qreal devicePixelRatio = 1.0);
+    // The picture the shortcut's attached file gives it, whatever its own
+    // Picture says.
+    const QPixmap *automaticPictureFor(const ShortcutItem &item, qreal devicePixelRatio = 1.0);
     // Takes a picture file's content decoded elsewhere (a command that had
     // to decode it anyway; null when it could not), so it is not decoded
     // again for painting.
     void adopt(const QString &path, const QImage &image);
     // Forgets everything looked up (files may have come or gone).
     void clear();
-    // Forgets what was looked up for this shortcut's file and picture, so
-    // that a file chosen again after a repair is read again.
+    // Forgets what was looked up for this shortcut's attached file, so that
+    // a file chosen again after a repair is looked up again. Its picture
+    // file stays as it was decoded: other shortcuts may show it, and a
+    // command that gives a shortcut a picture file decodes it and adopts
+    // the result.
     void forget(const ShortcutItem &item);
 
     // The automatic picture for an attached file: the web picture for an

@@ -33,8 +33,9 @@ QRect TImageLabel::captionRect(const CaptionStyle &style) const
     layout(style);
     const int width = style.wrapWidth;
     // Centred under the picture, the half truncated toward zero.
-    const int left = item_->Item_Left + (PictureSize - width) / 2;
-    const int top = item_->Item_Top + PictureSize + CaptionGap;
+    const QPoint at = position();
+    const int left = at.x() + (PictureSize - width) / 2;
+    const int top = at.y() + PictureSize + CaptionGap;
     return {left, top, width, captionHeight_};
 }
 

@@ -8,6 +8,7 @@
 #include <QStaticText>
 
 #include <memory>
+#include <optional>
 
 class QPainter;
 class QPixmap;
@@ -42,7 +43,15 @@ public:
 
     ShortcutItem &item() const { return *item_; }
 
-    QRect pictureRect() const { return {item_->Item_Left, item_->Item_Top, PictureSize, PictureSize}; }
+    // Where the picture's top-left corner is shown: the record's position,
+    // unless a drag carries the shortcut elsewhere for the time being. The
+    // record keeps the position it had until the drop, so that a save in
+    // the middle of a drag writes no place the shortcut was never put.
+    QPoint position() const { return shownAt_ ? *shownAt_ : QPoint(item_->Item_Left, item_->Item_Top); }
+    void setShownAt(std::optional<QPoint> at) { shownAt_ = at; }
+    bool movedForNow() const { return shownAt_.has_value(); }
+
+    QRect pictureRect() const { return {position(), QSize(PictureSize, PictureSize)}; }
     // Caption and frame follow the picture; the caption's height follows
     // its wrapped text. Lays out again when text or style changed.
     QRect captionRect(const CaptionStyle &style) const;
@@ -55,6 +64,10 @@ public:
 
     // A disabled label lets the mouse through to the surface beneath.
     bool ItemEnabled = true;
+    // The shortcut's Picture names a file that could not be read when it
+    // was given (a paste): it shows the automatic picture of its attached
+    // file instead, as it did before, and keeps its Picture.
+    bool ownPictureUnreadable = false;
     int ArrangeRank = 0;
 
     void Paint(QPainter &p, const CaptionStyle &style, const QPixmap *picture) const;
@@ -67,6 +80,7 @@ private:
     void layout(const CaptionStyle &style) const;
 
     ShortcutItem *item_;
+    std::optional<QPoint> shownAt_;
     mutable QStaticText text_;
     mutable QString laidOutText_;
     mutable quint64 laidOutVersion_ = ~quint64(0);

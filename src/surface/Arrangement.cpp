@@ -3,6 +3,7 @@
 #include "shortcuts/TImageLabel.h"
 
 #include <algorithm>
+#include <climits>
 #include <limits>
 #include <numeric>
 
@@ -54,6 +55,95 @@ QString sortKey(const QString &caption)
     }
     return key;
 }
+
+// Floor and ceiling of a / b for b > 0, also for negative a.
+long long floorDiv(long long a, long long b) { return a / b - ((a % b != 0) && (a < 0)); }
+long long ceilDiv(long long a, long long b) { return a / b + ((a % b != 0) && (a > 0)); }
+
+// The grid cells the notes cover, found without trying the cells one by
+// one: a note a million pixels tall over cells one pixel high covers a
+// million rows, and "By Name" must step over them at once.
+//
+// A cell is covered exactly when CheckOverlapNote would find its picture
+// rectangle touching a note. For one note the covered columns form one
+// range, and so do the covered rows (the cell's left and top grow with its
+// column and row), so each note covers a block of cells.
+class CoveredCells {
+public:
+    CoveredCells(const Desktop &d, long long columns, long long cw, long long ch, long long w, long long h)
+        : columns_(std::max(columns, 1LL))
+    {
+        const long long offset = (cw - w) / 2; // as cellLeft() centres
+        for (const auto &n : d.notes) {
+            const long long nl = n->Note_Left, nt = n->Note_Top;
+            // left <= nl + width and left + w >= nl, left = col * cw + offset;
+            // top <= nt + height and top + h >= nt, top = row * ch + RowMargin.
+            Block b{std::max(0LL, ceilDiv(nl - w - offset, cw)), floorDiv(nl + n->Note_Width - offset, cw),
+                    std::max(0LL, ceilDiv(nt - h - RowMargin, ch)), floorDiv(nt + n->Note_Height - RowMargin, ch)};
+            b.lastCol = std::min(b.lastCol, columns_ - 1);
+            if (b.firstCol <= b.lastCol && b.firstRow <= b.lastRow)
+                blocks_.push_back(b);
+        }
+    }
+
+    // The first cell at or after (col, row), in the order "By Name" walks
+    // them, that no note covers.
+    void nextFree(long long &col, long long &row) const
+    {
+        for (;;) {
+            const std::vector<const Block *> &here = blocksOn(row);
+            long long c = col;
+            for (const Block *b : here) {
+                if (b->firstCol <= c && c <= b->lastCol)
+                    c = b->lastCol + 1;
+            }
+            if (c < columns_) {
+                col = c;
+                return;
+            }
+            // Nothing free in the rest of this row. A row covered from its
+            // first column on stays covered until a note ends or begins.
+            long long next = row + 1;
+            if (col == 0) {
+                long long change = LLONG_MAX;
+                for (const Block &b : blocks_) {
+                    if (b.firstRow <= row && row <= b.lastRow)
+                        change = std::min(change, b.lastRow + 1);
+                    else if (b.firstRow > row)
+                        change = std::min(change, b.firstRow);
+                }
+                next = std::max(next, change);
+            }
+            row = next;
+            col = 0;
+        }
+    }
+
+private:
+    struct Block {
+        long long firstCol, lastCol, firstRow, lastRow;
+    };
+    // The blocks that reach into the row, by their first column; kept for
+    // the row asked last, since the shortcuts fill a row one by one.
+    const std::vector<const Block *> &blocksOn(long long row) const
+    {
+        if (row == hereRow_)
+            return here_;
+        here_.clear();
+        for (const Block &b : blocks_) {
+            if (b.firstRow <= row && row <= b.lastRow)
+                here_.push_back(&b);
+        }
+        std::sort(here_.begin(), here_.end(), [](const Block *a, const Block *b) { return a->firstCol < b->firstCol; });
+        hereRow_ = row;
+        return here_;
+    }
+
+    long long columns_;
+    std::vector<Block> blocks_;
+    mutable std::vector<const Block *> here_;
+    mutable long long hereRow_ = -1;
+};
 
 } // namespace
 
@@ -145,12 +235,12 @@ void Arrangement::ArrangeByName()
             ++col;
         }
     };
+    const CoveredCells covered(*d, columns, cw, ch, PictureSide, PictureSide);
     // Walking the sorted order is walking the ranks upwards with equal
     // ranks in element order.
     for (const std::size_t idx : sortByCaption(*d).order) {
         ShortcutItem &item = *d->items[idx];
-        while (overlapsNote(cellLeft(col, cw, PictureSide), cellTop(row, ch), PictureSide, PictureSide))
-            advance();
+        covered.nextFree(col, row);
         item.Item_Left = toInt(cellLeft(col, cw, PictureSide));
         item.Item_Top = toInt(cellTop(row, ch));
         advance();

@@ -6,6 +6,9 @@
 #include "common/PictureLoader.h"
 
 #include <QAccessible>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -22,6 +25,59 @@ void announceItem(DesktopSurface *surface, int index, QAccessible::Event type)
     QAccessible::updateAccessibility(&event);
 }
 
+// A dotted outline that shows on every colour beneath it: black dots on an
+// unbroken white line, one logical pixel wide, inside the rectangle's edge
+// pixels.
+void drawContrastOutline(QPainter &p, const QRect &r)
+{
+    p.save();
+    p.setBrush(Qt::NoBrush);
+    DevicePixels device(p);
+    if (device.usable()) {
+        // In device pixels: as wide on every side at any scale, and one
+        // path, so that no corner is drawn twice over.
+        const QRectF d = device.map(r);
+        const qreal w = device.line();
+        const QRectF path = d.adjusted(w / 2, w / 2, -w / 2, -w / 2);
+        QPen pen(Qt::white, w, Qt::SolidLine);
+        pen.setCosmetic(true);
+        p.setPen(pen);
+        p.drawRect(path);
+        pen.setColor(Qt::black);
+        pen.setStyle(Qt::DotLine);
+        p.setPen(pen);
+        p.drawRect(path);
+    } else {
+        p.setPen(QPen(Qt::white, 1));
+        p.drawRect(r.adjusted(0, 0, -1, -1));
+        p.setPen(QPen(Qt::black, 1, Qt::DotLine));
+        p.drawRect(r.adjusted(0, 0, -1, -1));
+    }
+    p.restore();
+}
+
+// The rubber band's own layer over the page, above the layers of the notes:
+// a band drawn on the page itself would pass beneath every note. It lets
+// the pointer through.
+class BandLayer : public QWidget {
+public:
+    explicit BandLayer(QWidget *page) : QWidget(page)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+    }
+    QRect band;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        if (band.isNull())
+            return;
+        QPainter p(this);
+        drawContrastOutline(p, band.normalized());
+    }
+};
+
 void announceReset(DesktopSurface *surface)
 {
     if (!QAccessible::isActive())
@@ -37,6 +93,9 @@ DesktopSurface::DesktopSurface(const GlobalSettings &global, ShortcutPictures &p
 {
     setObjectName(QStringLiteral("DesktopSurface"));
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Reached with Tab from the tab strip and by a click, as a file
+    // manager's view of icons is.
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void DesktopSurface::setDesktop(Desktop *d)
@@ -47,7 +106,8 @@ void DesktopSurface::setDesktop(Desktop *d)
     locked_ = false;
     setEnabled(true);
     styleDirty_ = true;
-    band_ = QRect();
+    setBand(QRect());
+    framed_ = nullptr;
     update();
     emit shownItemsReset();
     announceReset(this);
@@ -85,6 +145,7 @@ int DesktopSurface::indexOfShownItem(const ShortcutItem *item) const
 void DesktopSurface::itemAdded(ShortcutItem &item)
 {
     update();
+    currentMayHaveChanged();
     if (QAccessible::isActive())
         announceItem(this, indexOfShownItem(&item), QAccessible::ObjectCreated);
 }
@@ -113,8 +174,30 @@ void DesktopSurface::itemSelectionChanged(ShortcutItem &item)
     change.setChild(index);
     QAccessible::updateAccessibility(&change);
     announceItem(this, index, item.Selected ? QAccessible::SelectionAdd : QAccessible::SelectionRemove);
-    if (item.Selected && hasFocus() && currentItem && currentItem() == &item)
-        announceItem(this, index, QAccessible::Focus);
+}
+
+ShortcutItem *DesktopSurface::shownCurrent() const
+{
+    if (!currentItem || !desktop_ || locked_)
+        return nullptr;
+    const ShortcutItem *item = currentItem();
+    const int index = item ? desktop_->indexOfItem(item) : -1;
+    return index >= 0 ? desktop_->items[static_cast<std::size_t>(index)].get() : nullptr;
+}
+
+QRect DesktopSurface::focusFrameOf(ShortcutItem &item) { return itemRect(item).adjusted(-3, -3, 3, 3); }
+
+void DesktopSurface::currentMayHaveChanged()
+{
+    ShortcutItem *now = shownCurrent();
+    if (now == framed_)
+        return;
+    update(framedRect_);
+    framed_ = now;
+    framedRect_ = now ? focusFrameOf(*now) : QRect();
+    update(framedRect_);
+    if (now && hasFocus() && QAccessible::isActive())
+        announceItem(this, indexOfShownItem(now), QAccessible::Focus);
 }
 
 void DesktopSurface::forget(const Desktop *d)
@@ -145,6 +228,8 @@ void DesktopSurface::forgetItem(const ShortcutItem *item)
     emit shownItemGoing(item);
     for (auto &entry : scenes_)
         entry.second->forget(item);
+    if (framed_ == item)
+        framed_ = nullptr;
     update();
 }
 
@@ -258,28 +343,14 @@ void DesktopSurface::paintEvent(QPaintEvent *event)
     sceneFor(*desktop_).paint(p, event->rect(), captionStyle(), pictures_);
     if (desktop_->items.empty() && desktop_->notes.empty())
         paintEmptyHint(p);
-    if (!band_.isNull()) {
-        // A dotted outline that inverts what lies beneath, so it shows on
-        // any background and over the shortcuts.
-        p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        p.setBrush(Qt::NoBrush);
-        DevicePixels device(p);
-        if (device.usable()) {
-            // In device pixels, the stroke inside the band's edge pixels:
-            // as wide on every side at any scale, and one path, so no
-            // corner is inverted twice.
-            const QRectF d = device.map(band_.normalized());
-            const qreal w = device.line();
-            QPen pen(Qt::white, w, Qt::DotLine);
-            pen.setCosmetic(true);
-            p.setPen(pen);
-            p.drawRect(d.adjusted(w / 2, w / 2, -w / 2, -w / 2));
-        } else {
-            p.setPen(QPen(Qt::white, 1, Qt::DotLine));
-            p.drawRect(band_.normalized());
-        }
-        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    }
+    // The focus frame of the current shortcut, while the page has the
+    // keyboard. A current shortcut changed by someone who did not say so
+    // leaves its old frame to be painted over next.
+    currentMayHaveChanged();
+    ShortcutItem *current = shownCurrent();
+    framedRect_ = current ? focusFrameOf(*current) : QRect();
+    if (current && hasFocus() && framedRect_.intersects(event->rect()))
+        drawContrastOutline(p, framedRect_);
     emit painted();
 }
 
@@ -326,6 +397,10 @@ void DesktopSurface::setBand(const QRect &band)
 {
     if (band == band_)
         return;
+    if (!band.isNull() && !bandLayer_) {
+        bandLayer_ = new BandLayer(this);
+        bandLayer_->setGeometry(rect());
+    }
     // Only the old and the new outline need painting.
     const auto outline = [](const QRect &r) {
         QRegion region;
@@ -335,8 +410,22 @@ void DesktopSurface::setBand(const QRect &band)
         }
         return region;
     };
-    update(outline(band_) + outline(band));
+    const QRegion changed = outline(band_) + outline(band);
     band_ = band;
+    if (!bandLayer_)
+        return;
+    static_cast<BandLayer *>(bandLayer_)->band = band;
+    if (band.isNull()) {
+        bandLayer_->hide();
+        update(changed);
+        return;
+    }
+    if (bandLayer_->isHidden()) {
+        // Above whatever was raised since: the notes' layers.
+        bandLayer_->raise();
+        bandLayer_->show();
+    }
+    bandLayer_->update(changed);
 }
 
 namespace {
@@ -350,8 +439,10 @@ DesktopSurface::Mouse mouseOf(const QMouseEvent *e)
 
 void DesktopSurface::mousePressEvent(QMouseEvent *event)
 {
-    if (desktop_ && !locked_)
+    if (desktop_ && !locked_) {
         emit mousePressed(mouseOf(event));
+        currentMayHaveChanged();
+    }
 }
 
 void DesktopSurface::mouseMoveEvent(QMouseEvent *event)
@@ -362,20 +453,66 @@ void DesktopSurface::mouseMoveEvent(QMouseEvent *event)
 
 void DesktopSurface::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (desktop_ && !locked_)
+    if (desktop_ && !locked_) {
         emit mouseReleased(mouseOf(event));
+        currentMayHaveChanged();
+    }
 }
 
 void DesktopSurface::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (desktop_ && !locked_)
+    if (desktop_ && !locked_) {
         emit mouseDoubleClicked(mouseOf(event));
+        currentMayHaveChanged();
+    }
 }
 
 void DesktopSurface::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
+    if (bandLayer_)
+        bandLayer_->setGeometry(rect());
     update();
+}
+
+void DesktopSurface::keyPressEvent(QKeyEvent *event)
+{
+    if (desktop_ && !locked_ && onKey && onKey(*event)) {
+        event->accept();
+        currentMayHaveChanged();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void DesktopSurface::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The menu key comes as a key press and, from some platforms, as a
+    // context-menu request after it: the menu the press opened has the
+    // input by then, and the request goes to it instead.
+    if (event->reason() == QContextMenuEvent::Keyboard && desktop_ && !locked_ && onMenuKey
+        && !QApplication::activePopupWidget()) {
+        event->accept();
+        onMenuKey();
+        return;
+    }
+    QWidget::contextMenuEvent(event);
+}
+
+void DesktopSurface::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    if (ShortcutItem *current = shownCurrent()) {
+        update(focusFrameOf(*current));
+        if (QAccessible::isActive())
+            announceItem(this, indexOfShownItem(current), QAccessible::Focus);
+    }
+}
+
+void DesktopSurface::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    update(framedRect_);
 }
 
 void DesktopSurface::changeEvent(QEvent *event)

@@ -9,6 +9,7 @@
 #include <functional>
 #include <unordered_map>
 
+class QKeyEvent;
 class QPainter;
 
 namespace vl {
@@ -51,10 +52,25 @@ public:
     // Repaints what the shortcut covers now.
     void updateItem(ShortcutItem &item);
 
-    // The rubber band, drawn above the shortcuts; a null rectangle: none.
-    // Built from its two corners (right() and bottom() are its far edges).
+    // The rubber band, drawn above the shortcuts and the notes; a null
+    // rectangle: none. Built from its two corners (right() and bottom() are
+    // its far edges).
     void setBand(const QRect &band);
     QRect band() const { return band_; }
+
+    // The current shortcut carries a focus frame while the page has the
+    // keyboard focus. CurrentElement has many writers; after any of them
+    // may have changed it, this repaints the old frame and the new one and
+    // tells assistive technology which shortcut has the focus now. The
+    // page calls it after each mouse event and key it handles (not for
+    // each shortcut a band selects: that would search the desktop once a
+    // shortcut), and a paint finds any change it was not told of.
+    void currentMayHaveChanged();
+    // Keys pressed on the page; the function answers whether it took the
+    // key. The menu key (or the keyboard's context-menu request) calls
+    // onMenuKey. Unset: nothing is taken.
+    std::function<bool(const QKeyEvent &)> onKey;
+    std::function<void()> onMenuKey;
 
     // Assistive technology sees the shortcuts of the page as the items of a
     // list, in the order of the desktop's records; a locked page has none.
@@ -102,6 +118,10 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 public:
     // The hint an empty desktop shows in its middle.
@@ -109,6 +129,11 @@ public:
 
 private:
     void paintEmptyHint(QPainter &p);
+    // The current shortcut when it is on the page, else none.
+    ShortcutItem *shownCurrent() const;
+    // Where the focus frame of a shortcut is drawn.
+    QRect focusFrameOf(ShortcutItem &item);
+
     struct Background {
         QString path;
         bool stretch = false;
@@ -125,6 +150,10 @@ private:
     Desktop *desktop_ = nullptr;
     bool locked_ = false;
     QRect band_;
+    QWidget *bandLayer_ = nullptr; // made with the first band
+    // The shortcut whose focus frame was drawn last, and where.
+    const ShortcutItem *framed_ = nullptr;
+    QRect framedRect_;
     std::unordered_map<const Desktop *, Background> backgrounds_;
     std::unordered_map<const Desktop *, std::unique_ptr<DesktopScene>> scenes_;
     // The caption look last worked out for each desktop shown. A look keeps

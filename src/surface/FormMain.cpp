@@ -36,6 +36,7 @@
 #include <QElapsedTimer>
 #include <QApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QFileInfo>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -177,8 +178,13 @@ void TFormMain::buildUi()
     connect((*actions_)[ActionId::NewNote], &QAction::triggered, this, &TFormMain::mnuNewNoteClick);
     connect((*actions_)[ActionId::ItemCopy], &QAction::triggered, this, [this] { clipboard_.mnuItemCopyClick(); });
     connect((*actions_)[ActionId::ItemCut], &QAction::triggered, this, [this] { clipboard_.mnuItemCutClick(); });
-    // Ctrl+V goes straight to the command, without the menu's gate.
-    connect((*actions_)[ActionId::ItemPaste], &QAction::triggered, this, [this] { clipboard_.mnuItemPasteClick(); });
+    // Ctrl+V goes straight to the command, without the menu's gate; like a
+    // drop, never onto a page whose password was not given (the clipboard
+    // then keeps what it holds).
+    connect((*actions_)[ActionId::ItemPaste], &QAction::triggered, this, [this] {
+        if (pageOpen())
+            clipboard_.mnuItemPasteClick();
+    });
     (*actions_)[ActionId::ItemPaste]->setEnabled(clipboard_.pasteEnabled());
     clipboard_.onPasteEnabledChanged = [this](bool on) { (*actions_)[ActionId::ItemPaste]->setEnabled(on); };
     connect((*actions_)[ActionId::ArrangeByGrid], &QAction::triggered, this,
@@ -231,6 +237,13 @@ void TFormMain::buildUi()
     find_ = new FindPopup(*search_, finder_->actions(), surface_, this);
     find_->openOnTyping([this] { return findMayOpen(); });
     gestures_ = std::make_unique<SurfaceGestures>(ws_, selection_, *surface_, static_cast<GestureView &>(*this));
+    // A gesture's release would go to whatever takes the mouse meanwhile.
+    new InputTakenAway(this, surface_, [this] { gestures_->interrupt(); });
+    keys_ = std::make_unique<SurfaceKeys>(ws_, selection_, *surface_, static_cast<GestureView &>(*this));
+    surface_->onKey = [this](const QKeyEvent &event) { return keys_->key(event); };
+    surface_->onMenuKey = [this] { keys_->menu(); };
+    // Tab and Shift+Tab go between the desktops' tabs and the page.
+    setTabOrder(tabs_, surface_);
     notes_ = std::make_unique<NoteBoard>(surface_, static_cast<NoteHost &>(*this), prompt_);
     connect(surface_, &DesktopSurface::mousePressed, this, [this](const auto &m) { gestures_->press(m); });
     connect(surface_, &DesktopSurface::mouseMoved, this, [this](const auto &m) { gestures_->move(m); });
@@ -302,6 +315,10 @@ void TFormMain::FormCreate(TfrmSplash *splash)
     // fresh start never hides the window it has just opened.
     ws_.global.Always_OnBack = false;
     splash_ = nullptr;
+    // The keyboard starts on the page: arrows, Enter and typing act there
+    // at once.
+    if (surface_->isEnabled())
+        surface_->setFocus(Qt::OtherFocusReason);
 }
 
 void TFormMain::applyWindowState(const GlobalSettings &g)
@@ -389,6 +406,10 @@ void TFormMain::PageControl1Change()
         return;
     gestures_->cancel();
     selection_.UnFocused();
+    // Locking the page takes the keyboard from it; the page of the next
+    // desktop gets it back once it shows.
+    const QWidget *focus = QApplication::focusWidget();
+    const bool pageHadKeys = focus && (focus == surface_ || surface_->isAncestorOf(focus));
     surface_->setDesktop(d);
     // Locked before the question: nothing of a protected desktop may be
     // painted behind its own password prompt, its notes included.
@@ -399,6 +420,8 @@ void TFormMain::PageControl1Change()
     if (surface_->desktop() == d) {
         surface_->setLocked(!allowed);
         notes_->show(allowed ? d : nullptr);
+        if (allowed && pageHadKeys)
+            surface_->setFocus(Qt::OtherFocusReason);
     }
 }
 
@@ -614,7 +637,17 @@ void TFormMain::itemChanged(ShortcutItem &item)
     surface_->itemChanged(item);
 }
 
-void TFormMain::pictureDecoded(const QString &path, const QImage &picture) { pictures_.adopt(path, picture); }
+void TFormMain::pictureDecoded(ShortcutItem &item, const QImage &picture)
+{
+    const bool ownFile = !item.Picture.isEmpty() && item.Picture != ShortcutItem::NoPicture;
+    // A picture that could not be read now says nothing about the one the
+    // other shortcuts of that file show.
+    if (ownFile && !picture.isNull())
+        pictures_.adopt(item.Picture, picture);
+    if (DesktopScene *scene = surface_->sceneOf(ws_.activeDesktop()))
+        scene->label(item).ownPictureUnreadable = ownFile && picture.isNull();
+    surface_->updateItem(item);
+}
 
 void TFormMain::itemRemoving(ShortcutItem &item)
 {
@@ -705,8 +738,32 @@ bool TFormMain::runKey(KeyCommand command)
             return false;
         gestures_->cancel();
         return true;
+    case KeyCommand::NextDesktop:
+        stepDesktop(1);
+        return true;
+    case KeyCommand::PreviousDesktop:
+        stepDesktop(-1);
+        return true;
     }
     return false;
+}
+
+void TFormMain::stepDesktop(int by)
+{
+    const int n = tabs_->count();
+    if (n < 2)
+        return;
+    const bool onTabs = tabs_->hasFocus();
+    tabs_->setCurrentIndex(((tabs_->currentIndex() + by) % n + n) % n, true);
+    // The keyboard stays where it was: on the tabs, or on the page (also
+    // when it was in a note of the desktop that went away). A page whose
+    // password was refused takes no keys; the tabs do.
+    if (onTabs)
+        return;
+    if (surface_->isEnabled())
+        surface_->setFocus(Qt::TabFocusReason);
+    else
+        tabs_->setFocus(Qt::TabFocusReason);
 }
 
 void TFormMain::backgroundClicked() { notes_->hideAllHandles(); }
@@ -912,11 +969,12 @@ void TFormMain::mnuAboutClick()
     prompt_.AboutBox();
 }
 
-bool TFormMain::dropsAccepted() const
+bool TFormMain::pageOpen() const
 {
-    return !finished_ && ws_.activeDesktop() && surface_->desktop() == ws_.activeDesktop() && !surface_->isLocked()
-        && normalMode();
+    return ws_.activeDesktop() && surface_->desktop() == ws_.activeDesktop() && !surface_->isLocked();
 }
+
+bool TFormMain::dropsAccepted() const { return !finished_ && pageOpen() && normalMode(); }
 
 void TFormMain::DragDropFileDrop(const DropData &data, QPoint screenPos)
 {

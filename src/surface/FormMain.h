@@ -15,6 +15,7 @@
 #include "surface/PasswordGate.h"
 #include "surface/Selection.h"
 #include "surface/SurfaceGestures.h"
+#include "surface/SurfaceKeys.h"
 #include "surface/ShortcutCommands.h"
 
 #include <QPointer>
@@ -150,7 +151,7 @@ public:
     void itemAdded(ShortcutItem &item) override;
     void itemChanged(ShortcutItem &item) override;
     void itemRemoving(ShortcutItem &item) override;
-    void pictureDecoded(const QString &path, const QImage &picture) override;
+    void pictureDecoded(ShortcutItem &item, const QImage &picture) override;
     void executeItem(ShortcutItem &item) override;
 
     // ArrangeView
@@ -176,6 +177,9 @@ public:
     // the pointer let go.
     void DragDropFileDrop(const DropData &data, QPoint screenPos);
     bool dropsAccepted() const;
+    // The active desktop's page is shown and open: its password, if any,
+    // was given. Drops and pastes land only on such a page.
+    bool pageOpen() const;
     TDropURLTarget &dropTarget() { return *drop_; }
     // The icon in the panel's notification area and its menu.
     TTrayIcon &trayIcon() { return *tray_; }
@@ -237,6 +241,9 @@ private:
     // from the shortcut menu they run at once, its gate having passed.
     void keyCommand(const std::function<void()> &command);
     bool runKey(KeyCommand command);
+    // Ctrl+Tab and its kin: the next (or previous) desktop, as a click on
+    // its tab would choose it.
+    void stepDesktop(int by);
     // The end: the final save (unless quitting without one), then away.
     void finishSession();
     // Everything the window keeps about the desktops goes: they are about
@@ -269,6 +276,7 @@ private:
     Arrangement arrangement_;
     ItemClipboard clipboard_;
     std::unique_ptr<SurfaceGestures> gestures_;
+    std::unique_ptr<SurfaceKeys> keys_;
     std::unique_ptr<NoteBoard> notes_;
     std::unique_ptr<LegacyImport> legacy_;
     std::unique_ptr<Options> options_;

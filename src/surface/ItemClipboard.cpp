@@ -166,7 +166,7 @@ void ItemClipboard::mnuItemPasteClick()
                 }
                 viewTold = true;
                 view_.itemChanged(*copy);
-                view_.pictureDecoded(copy->Picture, picture);
+                view_.pictureDecoded(*copy, picture);
                 // Needs the caption laid out, so after the view heard of it.
                 arrangement_.CheckOutBounds(*copy);
                 copied.push_back(e);

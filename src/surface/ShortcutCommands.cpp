@@ -189,7 +189,7 @@ void ShortcutCommands::mnuItemPictureClick()
             reportError(PictureError);
         }
         view_.itemChanged(*item);
-        view_.pictureDecoded(item->Picture, picture);
+        view_.pictureDecoded(*item, picture);
     }
     view_.Modified();
     view_.RefreshAll();
@@ -223,7 +223,7 @@ void ShortcutCommands::mnuItemAttributesClick()
             }
             unreported = false;
             view_.itemChanged(*item);
-            view_.pictureDecoded(item->Picture, picture);
+            view_.pictureDecoded(*item, picture);
             view_.Modified();
         }
     } catch (const std::exception &) {

@@ -18,11 +18,14 @@ public:
     virtual void itemAdded(ShortcutItem &item) = 0;
     virtual void itemChanged(ShortcutItem &item) = 0;
     virtual void itemRemoving(ShortcutItem &item) = 0;
-    // A command decoded the picture file at path (after itemChanged); null
-    // when it did not or could not.
-    virtual void pictureDecoded(const QString &path, const QImage &picture)
+    // A command set the shortcut's Picture and decoded it (after
+    // itemChanged); null when there was no file to decode or it could not
+    // be read. A Picture that names a file which could not be read stays
+    // as it is, and the shortcut shows the automatic picture of its
+    // attached file; other shortcuts showing that file are not touched.
+    virtual void pictureDecoded(ShortcutItem &item, const QImage &picture)
     {
-        (void)path;
+        (void)item;
         (void)picture;
     }
     // The change report and the refresh after a command.

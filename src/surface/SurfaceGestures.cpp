@@ -3,7 +3,9 @@
 #include "surface/Selection.h"
 
 #include <QApplication>
+#include <QWidget>
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 
@@ -18,6 +20,17 @@ constexpr double SingleClickUnitMs = 8.64;
 // a region of thousands of rectangles costs more to build than the paint.
 constexpr std::size_t ExactDamageLimit = 64;
 
+// A position moved by the pointer's way, in 64 bits and kept within the
+// range a position can hold: a shortcut at the far edge of that range
+// stays at the edge instead of coming out at the other end.
+QPoint shifted(QPoint from, QPoint by)
+{
+    const auto clamp = [](long long v) {
+        return static_cast<int>(std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    };
+    return {clamp(static_cast<long long>(from.x()) + by.x()), clamp(static_cast<long long>(from.y()) + by.y())};
+}
+
 } // namespace
 
 SurfaceGestures::SurfaceGestures(Workspace &ws, Selection &selection, DesktopSurface &surface, GestureView &view)
@@ -27,9 +40,15 @@ SurfaceGestures::SurfaceGestures(Workspace &ws, Selection &selection, DesktopSur
 
 void SurfaceGestures::press(const DesktopSurface::Mouse &m)
 {
-    // A second button during a drag or a band changes nothing.
-    if (dragPrepared_ || bandActive_)
-        return;
+    if (underWay()) {
+        // A second button during a drag or a band changes nothing.
+        if (m.button != Qt::LeftButton)
+            return;
+        // The left button again: its release went elsewhere (a grab of
+        // another program, a window that took the mouse), so the gesture it
+        // ended is given up, and this press starts afresh.
+        cancel();
+    }
     backgroundPressed_ = false;
     const DesktopScene::Hit hit = surface_.itemAt(m.pos);
     if (!hit.item) {
@@ -78,7 +97,7 @@ void SurfaceGestures::pressOnItem(ShortcutItem &item, const DesktopSurface::Mous
     dragged_.reserve(selection_.items().size());
     for (ShortcutItem *j : selection_.items()) {
         const QPoint at(j->Item_Left, j->Item_Top);
-        dragged_.push_back({j, at, m.pos - at});
+        dragged_.push_back({j, at, at});
     }
     dragPrepared_ = true;
     dragStarted_ = false;
@@ -100,8 +119,12 @@ void SurfaceGestures::pressOnBackground(const DesktopSurface::Mouse &m)
 
 void SurfaceGestures::move(const DesktopSurface::Mouse &m)
 {
-    if (!(m.buttons & Qt::LeftButton))
+    if (!(m.buttons & Qt::LeftButton)) {
+        // The release never came (see press()).
+        if (underWay())
+            cancel();
         return;
+    }
     if (bandActive_) {
         moveBand(m.pos);
         return;
@@ -157,19 +180,51 @@ SurfaceGestures::Target SurfaceGestures::targetAt(QPoint pos, ShortcutItem **sho
     return Target::Shortcut;
 }
 
-void SurfaceGestures::moveItem(Dragged &d, QPoint to, QRegion &damage)
+void SurfaceGestures::showItem(Dragged &d, QPoint to, QRegion &damage)
 {
-    ShortcutItem &item = *d.item;
-    if (item.Item_Left == to.x() && item.Item_Top == to.y())
+    DesktopScene *scene = surface_.sceneOf(dragDesktop_);
+    if (d.shown == to || !scene)
         return;
-    const QRect before = surface_.itemRect(item);
-    item.Item_Left = to.x();
-    item.Item_Top = to.y();
-    const QRect after = surface_.itemRect(item);
+    const bool onShow = surface_.desktop() == dragDesktop_;
+    const QRect before = onShow ? surface_.itemRect(*d.item) : QRect();
+    d.shown = to;
+    scene->showAt(*d.item, to);
+    if (!onShow)
+        return;
+    const QRect after = surface_.itemRect(*d.item);
     if (dragged_.size() <= ExactDamageLimit)
         damage += QRegion(before) + QRegion(after);
     else
         damage = damage.boundingRect() | before | after;
+}
+
+void SurfaceGestures::settle(bool keepShown, bool leaderBack)
+{
+    DesktopScene *scene = surface_.sceneOf(dragDesktop_);
+    const bool onShow = scene && surface_.desktop() == dragDesktop_;
+    QRegion damage;
+    for (std::size_t i = 0; i < dragged_.size(); ++i) {
+        Dragged &d = dragged_[i];
+        const bool moved = keepShown && !(leaderBack && i == 0);
+        const bool seen = onShow && (d.shown != d.start || moved);
+        if (seen)
+            damage += surface_.itemRect(*d.item);
+        if (moved) {
+            d.item->Item_Left = d.shown.x();
+            d.item->Item_Top = d.shown.y();
+        }
+        if (scene)
+            scene->showAt(*d.item, std::nullopt);
+        if (seen)
+            damage += surface_.itemRect(*d.item);
+        if (damage.rectCount() > int(ExactDamageLimit))
+            damage = damage.boundingRect();
+    }
+    if (dragStarted_)
+        setItemsEnabled(true);
+    if (onShow)
+        surface_.update(damage);
+    surface_.unsetCursor();
 }
 
 void SurfaceGestures::dragTo(QPoint pos)
@@ -179,8 +234,9 @@ void SurfaceGestures::dragTo(QPoint pos)
     case Target::Surface: {
         surface_.setCursor(acceptedOnce_ ? Qt::PointingHandCursor : Qt::DragMoveCursor);
         QRegion damage;
+        const QPoint by = pos - pressPos_;
         for (Dragged &d : dragged_)
-            moveItem(d, pos - d.grab, damage);
+            showItem(d, shifted(d.start, by), damage);
         surface_.update(damage);
         break;
     }
@@ -197,12 +253,14 @@ void SurfaceGestures::dragTo(QPoint pos)
 
 void SurfaceGestures::setItemsEnabled(bool enabled)
 {
-    DesktopScene *scene = surface_.scene();
-    if (!scene || surface_.desktop() != dragDesktop_)
+    DesktopScene *scene = surface_.sceneOf(dragDesktop_);
+    if (!scene)
         return;
+    const bool onShow = surface_.desktop() == dragDesktop_;
     for (const Dragged &d : dragged_) {
         scene->label(*d.item).ItemEnabled = enabled;
-        surface_.updateItem(*d.item);
+        if (onShow)
+            surface_.updateItem(*d.item);
     }
 }
 
@@ -218,9 +276,13 @@ void SurfaceGestures::release(const DesktopSurface::Mouse &m)
     // over the background.
     if (!backgroundPressed_)
         return;
+    // Another button let go during a band changes nothing: no menu opens
+    // in the middle of it, and new elements do not move there.
+    if (bandActive_ && m.button != Qt::LeftButton)
+        return;
     if (!(m.buttons & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)))
         backgroundPressed_ = false;
-    if (bandActive_ && m.button == Qt::LeftButton) {
+    if (bandActive_) {
         bandActive_ = false;
         surface_.setBand(QRect());
     }
@@ -239,28 +301,16 @@ void SurfaceGestures::endDrag(const DesktopSurface::Mouse &m)
 {
     ShortcutItem *onto = nullptr;
     const Target target = dragStarted_ ? targetAt(m.pos, &onto) : Target::None;
-    QRegion damage;
-    switch (target) {
-    case Target::Surface:
-        // At the exact pixel: no snapping, no clamping.
+    if (target == Target::Surface) {
+        // At the exact pixel: no snapping, no clamping to the page.
+        QRegion ignored;
+        const QPoint by = m.pos - pressPos_;
         for (Dragged &d : dragged_)
-            moveItem(d, m.pos - d.grab, damage);
-        break;
-    case Target::Shortcut:
-        // Only the shortcut that led the drag goes back; the others stay
-        // where the drag left them.
-        if (!dragged_.empty())
-            moveItem(dragged_.front(), dragged_.front().start, damage);
-        break;
-    case Target::None:
-        for (Dragged &d : dragged_)
-            moveItem(d, d.start, damage);
-        break;
+            showItem(d, shifted(d.start, by), ignored);
     }
-    if (dragStarted_)
-        setItemsEnabled(true);
-    surface_.update(damage);
-    surface_.unsetCursor();
+    // Onto a shortcut, only the one that led the drag goes back; the others
+    // stay where the drag left them. A refused drop puts everything back.
+    settle(target != Target::None, target == Target::Shortcut);
     ShortcutItem *source = dragged_.empty() ? nullptr : dragged_.front().item;
     const qint64 held = pressTime_.isValid() ? pressTime_.elapsed() : std::numeric_limits<qint64>::max();
     dragged_.clear();
@@ -301,25 +351,7 @@ void SurfaceGestures::open(ShortcutItem &item)
 void SurfaceGestures::cancel()
 {
     if (dragPrepared_) {
-        if (surface_.desktop() == dragDesktop_) {
-            QRegion damage;
-            for (Dragged &d : dragged_)
-                moveItem(d, d.start, damage);
-            if (dragStarted_)
-                setItemsEnabled(true);
-            surface_.update(damage);
-        } else {
-            // Another desktop shows: its page has nothing of these to repaint.
-            for (Dragged &d : dragged_) {
-                d.item->Item_Left = d.start.x();
-                d.item->Item_Top = d.start.y();
-            }
-            if (DesktopScene *scene = surface_.sceneOf(dragDesktop_)) {
-                for (Dragged &d : dragged_)
-                    scene->label(*d.item).ItemEnabled = true;
-            }
-        }
-        surface_.unsetCursor();
+        settle(false, false);
         dragged_.clear();
         dragPrepared_ = false;
         dragStarted_ = false;
@@ -329,6 +361,46 @@ void SurfaceGestures::cancel()
         surface_.setBand(QRect());
     }
     backgroundPressed_ = false;
+}
+
+void SurfaceGestures::interrupt()
+{
+    if (underWay())
+        cancel();
+}
+
+InputTakenAway::InputTakenAway(QWidget *window, QWidget *page, std::function<void()> taken)
+    : QObject(window), window_(window), page_(page), taken_(std::move(taken))
+{
+    // On the application: popups and modal windows are windows of their
+    // own, whoever opens them.
+    qApp->installEventFilter(this);
+}
+
+InputTakenAway::~InputTakenAway() { qApp->removeEventFilter(this); }
+
+bool InputTakenAway::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::Show: {
+        const auto *w = qobject_cast<QWidget *>(watched);
+        if (w && w->isWindow() && w != window_ && (w->windowType() == Qt::Popup || w->isModal()))
+            taken_();
+        break;
+    }
+    case QEvent::WindowDeactivate:
+    case QEvent::WindowBlocked:
+        if (watched == window_)
+            taken_();
+        break;
+    case QEvent::FocusOut:
+        if (watched == page_)
+            taken_();
+        break;
+    default:
+        break;
+    }
+    return false;
 }
 
 } // namespace vl

@@ -3,7 +3,8 @@
 # with openbox, a private session bus and accessibility bus, an AT-SPI
 # client lists the desktops of the tab strip and the shortcuts of the active
 # desktop, checks their names, states and places, and opens one shortcut by
-# its name; that shortcut's script leaves a marker file behind.
+# its name; that shortcut's script leaves a marker file behind. The arrow
+# keys then move the focus from shortcut to shortcut, announced.
 #
 #   usage: e2e_accessibility.sh path/to/vorlane
 #
@@ -49,7 +50,7 @@ program=$last_pid
 # --- the client ----------------------------------------------------------------
 
 "$python" - "$program" "$scene/marker" <<'EOF'
-import os, sys, time, warnings
+import os, subprocess, sys, time, warnings
 import gi
 gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi, Gio, GLib
@@ -206,6 +207,35 @@ check("the newly selected tab is announced", wait(lambda: "Home" in announced, 5
 home = find(app, "list", "Home")
 check("the switched page lists its own shortcuts (none)",
       home is not None and not [c for c in children(home) if c.get_role_name() == "list item"])
+
+# The keyboard alone: each shortcut the arrow keys make current takes the
+# focus, and the reader hears of it.
+focused = []
+def on_focused(event):
+    try:
+        if event.detail1 == 1 and event.source.get_role_name() == "list item":
+            focused.append(event.source.get_name())
+    except GLib.Error:
+        pass
+focus_listener = Atspi.EventListener.new(on_focused)
+focus_listener.register("object:state-changed:focused")
+tabs[1].do_action(0)
+check("Press on the first tab's neighbour switches back",
+      wait(lambda: find(app, "list", "Work & Play"), 10) is not None)
+windows = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid", str(pid), "--name", "^Vorlane$"],
+                         capture_output=True, text=True).stdout.split()
+for w in windows:
+    subprocess.run(["xdotool", "windowactivate", "--sync", w], capture_output=True, timeout=10)
+time.sleep(0.5)
+subprocess.run(["xdotool", "key", "Right"])
+check("the first arrow gives the top-left shortcut the focus, announced",
+      wait(lambda: focused and focused[-1] == "Notes", 5) is not None, focused)
+subprocess.run(["xdotool", "key", "Right"])
+check("the next arrow moves it to the shortcut on the right, announced",
+      wait(lambda: focused and focused[-1] == "Leave a mark", 5) is not None, focused)
+mark = find(page, "list item", "Leave a mark")
+check("that shortcut is focused and selected", mark is not None and "selected" in states(mark)
+      and mark.get_state_set().contains(Atspi.StateType.FOCUSED))
 
 print("%d passed, %d failed" % (passed, failed))
 sys.exit(1 if failed else 0)

@@ -6,7 +6,7 @@
 # running copy, and with none running yet), a handed name that is no UTF-8,
 # a double click that starts a shortcut's default application, and the real mouse on the page (rubber band, dragging, the
 # shortcut menu; a note's menu, typing into it and moving it), the common
-# options dialog worked by keyboard, all judged from outside through X
+# options dialog worked by keyboard, the page worked by the keyboard alone, all judged from outside through X
 # properties, process states, the screen's pixels, the settings file, the
 # autostart entry and what a recording handler wrote down.
 #
@@ -1112,6 +1112,114 @@ scenario_menu_delete() {
     end_scenario
 }
 
+# --- the keyboard alone -------------------------------------------------------
+
+# Lines in file $1 (0 when it is missing).
+lines_in() { [ -f "$1" ] && wc -l <"$1" || echo 0; }
+
+scenario_keyboard_only() {
+    begin_scenario keyboard-only
+    mkdir -p "$scene/files"
+    local mark="$scene/files/mark.sh" beta="$scene/files/Beta.txt" gamma="$scene/files/Gamma.txt" marker="$scene/marker"
+    printf '#!/bin/sh\necho started >>"%s"\n' "$marker" >"$mark"
+    chmod +x "$mark"
+    printf 'text\n' >"$beta"
+    printf 'text\n' >"$gamma"
+    # Work: three shortcuts in a row. Vault asks for its password ("key")
+    # when it is opened.
+    write_shortcut_desktop "" "40 40 $mark" "140 40 $beta" "240 40 $gamma"
+    sed -i 's/^Page_Count=1\r$/Page_Count=2\r/' "$VORLANE_SETTINGS"
+    printf '\r\n[Page1]\r\nDesktop_Caption=Vault\r\nPassword=57\r\nPassword_On_Desktop=1\r\n' >>"$VORLANE_SETTINGS"
+    # No mouse from here on: the window is brought forward by the window
+    # manager and everything else is keys.
+    if start_and_wait_window && focus_window "$win"; then
+        local pid=$last_pid w=$win dialog
+        # The page has the keyboard from the start; the first arrow picks the
+        # top-left shortcut. Enter held down starts it once, not once per repeat.
+        press Right
+        xdotool keydown Return
+        sleep 1.5
+        xdotool keyup Return
+        sleep 1
+        check "Enter held for 1.5 s starts the shortcut once (started $(lines_in "$marker") times)" \
+            test "$(lines_in "$marker")" = 1
+        press ctrl+Return alt+Return
+        sleep 1
+        check "Ctrl+Enter and Alt+Enter start nothing" test "$(lines_in "$marker")" = 1
+
+        # The menu key opens the current shortcut's menu (Copy, Cut, Delete,
+        # Rename): the third shortcut is renamed.
+        press Right Right Menu
+        if wait_for 10 popup_shown "$pid"; then
+            pass "the menu key opens the shortcut's menu"
+            sleep 0.2
+            press Down Down Down Down Return
+            if wait_for 10 find_dialog_titled "$pid" Rename && focus_dialog "$found"; then
+                pass "its \"Rename Shortcut\" asks for the new name"
+                press ctrl+a
+                xdotool type --delay 40 Renamed
+                press Return
+                check "the rename dialog closes" wait_for 10 window_gone "$found"
+            else
+                fail "no focused dialog \"Rename\" from the shortcut's menu"
+            fi
+        else
+            fail "no menu after the menu key"
+        fi
+
+        # Ctrl+Tab goes to Vault through its password question.
+        focus_window "$w"
+        press ctrl+Tab
+        if wait_for 10 find_dialog_titled "$pid" "Password for Vault Desktop" && focus_dialog "$found"; then
+            dialog=$found
+            pass "Ctrl+Tab asks for the next desktop's password"
+            xdotool type --delay 40 key
+            press Return
+            check "the question closes" wait_for 10 window_gone "$dialog"
+            focus_window "$w"
+            # No shortcut there: Shift+F10 opens the desktop's menu; New Note.
+            press shift+F10
+            if wait_for 10 popup_shown "$pid"; then
+                pass "Shift+F10 opens the desktop's menu"
+                sleep 0.2
+                press Down Down Down Return
+                sleep 0.3
+            else
+                fail "no menu after Shift+F10"
+            fi
+        else
+            fail "no focused question \"Password for Vault Desktop\" after Ctrl+Tab"
+        fi
+
+        # Back with Ctrl+Page Up; Shift+Tab reaches the tabs and Tab the page
+        # again; the first two shortcuts, selected with Right and Shift+Right,
+        # go with Delete.
+        focus_window "$w"
+        press ctrl+Prior shift+Tab Tab Right shift+Right Delete
+        if wait_for 10 find_dialog_titled "$pid" Warning && focus_dialog "$found"; then
+            pass "Delete asks about the selected shortcuts"
+            press Return
+            check "the question closes" wait_for 10 window_gone "$found"
+        else
+            fail "no focused question \"Warning\" after Delete"
+        fi
+        check "the program keeps running" is_running "$pid"
+        kill -TERM "$pid"
+        if wait_for 10 is_gone "$pid"; then
+            check "it ends with status 0 after SIGTERM" status_of "$pid"
+        else
+            fail "the program still runs 10 s after SIGTERM"
+        fi
+        check "Work keeps only the third shortcut" test "$(loaded_files)" = "$gamma"
+        check "the third shortcut carries its new name" holds_line "$(section_lines 'Page0\Item1')" "Label_Caption=Renamed"
+        check "Vault holds the new note" holds_line "$(section_lines Page1)" "Note_CountTrue=1"
+        ((failed > scene_failed_before)) && show_positions
+    else
+        fail "no window, or it does not take the focus"
+    fi
+    end_scenario
+}
+
 # --- a note: its text, its menu, a real move --------------------------------
 
 # Where the page of window $1 begins on the screen (find_page_origin first):
@@ -1396,4 +1504,5 @@ scenario_menu_delete
 scenario_note_edit_move
 scenario_empty_hint
 scenario_common_options
+scenario_keyboard_only
 e2e_finish
