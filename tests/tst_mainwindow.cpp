@@ -33,6 +33,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 #include <functional>
@@ -119,6 +121,53 @@ private slots:
         QVERIFY(!vl::test::readAll(path_).contains("empty"));
         TFormMain &again = start(vl::test::readAll(path_));
         QVERIFY(again.StatusBar()->message().isEmpty());
+    }
+
+    // A window smaller than the desktop's layout used to leave what lay
+    // beyond its edge out of reach. The page scrolls instead; no stored
+    // position changes, and new elements land in the part on show.
+    void everyElementStaysWithinReach()
+    {
+        const QByteArray page = "Item_CountTrue=2\r\nNote_CountTrue=1\r\n\r\n"
+                                "[Page0\\Item1]\r\nAttachedFile=/srv/near.txt\r\nItem_Left=20\r\nItem_Top=20\r\n\r\n"
+                                "[Page0\\Item2]\r\nAttachedFile=/srv/far.txt\r\nItem_Left=1500\r\nItem_Top=300\r\n\r\n"
+                                "[Page0\\Note1]\r\nCount=1\r\n1=low\r\nNote_Left=40\r\nNote_Top=1100\r\n"
+                                "Note_Width=120\r\nNote_Height=60\r\n";
+        TFormMain &w = start(settingsWith({"A"}, 0, "Leave_Missing=1\r\n", page));
+        w.resize(500, 400);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto *area = w.findChild<QScrollArea *>(QStringLiteral("PageScroller"));
+        QVERIFY(area);
+        DesktopSurface *surface = w.surface();
+        ShortcutItem &far = *w.workspace().desktop(0).items.at(1);
+        QTRY_VERIFY(surface->width() > 1500 && surface->height() > 1160);
+        QVERIFY(area->horizontalScrollBar()->maximum() > 0);
+        QVERIFY(area->verticalScrollBar()->maximum() > 0);
+        const auto onShow = [&](const QRect &r) {
+            return QRect(-surface->pos(), area->viewport()->size()).contains(r);
+        };
+        QVERIFY(!onShow(surface->itemRect(far)));
+
+        // The keyboard's current shortcut brings the page along.
+        surface->setFocus();
+        QTest::keyClick(surface, Qt::Key_Right);
+        QTest::keyClick(surface, Qt::Key_Right);
+        QCOMPARE(w.workspace().work.CurrentElement.item, &far);
+        QVERIFY(onShow(surface->itemRect(far)));
+        // A handed-over file lands in the middle of what is on show.
+        w.FromSendTo(QStringLiteral("new"), QStringLiteral("/srv/new.txt"));
+        QVERIFY(onShow(surface->itemRect(*w.workspace().desktop(0).items.back())));
+
+        // Arranged by name, the shortcuts fill the part on show, not the
+        // grown page.
+        w.arrangement().mnuByNameClick();
+        for (const auto &item : w.workspace().desktop(0).items)
+            QVERIFY2(item->Item_Left < 500, qPrintable(QString::number(item->Item_Left)));
+        QTRY_VERIFY(area->horizontalScrollBar()->maximum() == 0);
+        // The note below keeps the page tall: it is still reachable.
+        QVERIFY(area->verticalScrollBar()->maximum() > 0);
+        QCOMPARE(w.workspace().desktop(0).notes.front()->Note_Top, 1100);
     }
 
     void newDesktopIsAppendedActiveAndReported()
@@ -450,8 +499,9 @@ private slots:
         w.resize(500, 300);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QVERIFY(w.StatusBar()->geometry().bottom() < w.surface()->geometry().top());
-        QVERIFY(w.PageControl1()->mapTo(&w, QPoint(0, 0)).y() > w.surface()->geometry().bottom());
+        const QRect page(w.surface()->mapTo(&w, QPoint(0, 0)), w.surface()->size());
+        QVERIFY(w.StatusBar()->geometry().bottom() < page.top());
+        QVERIFY(w.PageControl1()->mapTo(&w, QPoint(0, 0)).y() > page.bottom());
         QCOMPARE(w.PageControl1()->shape(), TabStrip::Bottom);
     }
 

@@ -233,7 +233,8 @@ public:
         s.focused = surface_->hasFocus() && surface_->currentItem && surface_->currentItem() == item_;
         s.disabled = !surface_->isEnabled();
         s.invisible = !surface_->isVisible();
-        s.offscreen = !surface_->rect().intersects(surface_->itemRect(*item_));
+        // Scrolled out of sight counts as off the screen.
+        s.offscreen = !surface_->visibleRegion().boundingRect().intersects(surface_->itemRect(*item_));
         return s;
     }
 

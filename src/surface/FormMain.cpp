@@ -20,6 +20,7 @@
 #include "surface/HandOffPickup.h"
 #include "surface/HistoryRestore.h"
 #include "surface/MainActions.h"
+#include "surface/PageScroller.h"
 #include "common/PictureLoader.h"
 #include "help/HelpSystem.h"
 #include "search/FindPopup.h"
@@ -42,6 +43,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTimer>
@@ -140,6 +142,7 @@ void TFormMain::buildUi()
             titleButton_->ButtonClick();
     });
     surface_ = new DesktopSurface(ws_.global, pictures_, this);
+    scroller_ = new PageScroller(*surface_, this);
     selection_.onChanged = [this](ShortcutItem &item) { surface_->itemSelectionChanged(item); };
     surface_->currentItem = [this]() -> const ShortcutItem * { return ws_.work.CurrentElement.item; };
     surface_->onAccessibleOpen = [this](ShortcutItem &item) {
@@ -240,14 +243,28 @@ void TFormMain::buildUi()
     // A gesture's release would go to whatever takes the mouse meanwhile.
     new InputTakenAway(this, surface_, [this] { gestures_->interrupt(); });
     keys_ = std::make_unique<SurfaceKeys>(ws_, selection_, *surface_, static_cast<GestureView &>(*this));
-    surface_->onKey = [this](const QKeyEvent &event) { return keys_->key(event); };
+    surface_->onKey = [this](const QKeyEvent &event) {
+        if (!keys_->key(event))
+            return false;
+        // The current shortcut stays in sight.
+        if (ShortcutItem *current = ws_.work.CurrentElement.item; current && surface_->desktop())
+            scroller_->ensureVisible(surface_->itemRect(*current));
+        return true;
+    };
     surface_->onMenuKey = [this] { keys_->menu(); };
     // Tab and Shift+Tab go between the desktops' tabs and the page.
     setTabOrder(tabs_, surface_);
     notes_ = std::make_unique<NoteBoard>(surface_, static_cast<NoteHost &>(*this), prompt_);
     connect(surface_, &DesktopSurface::mousePressed, this, [this](const auto &m) { gestures_->press(m); });
-    connect(surface_, &DesktopSurface::mouseMoved, this, [this](const auto &m) { gestures_->move(m); });
-    connect(surface_, &DesktopSurface::mouseReleased, this, [this](const auto &m) { gestures_->release(m); });
+    connect(surface_, &DesktopSurface::mouseMoved, this, [this](const auto &m) {
+        gestures_->move(m);
+        if (gestures_->dragging() || gestures_->banding())
+            scroller_->followPointer(m.pos);
+    });
+    connect(surface_, &DesktopSurface::mouseReleased, this, [this](const auto &m) {
+        gestures_->release(m);
+        scroller_->contentsChanged(); // a drop may reach beyond the page
+    });
     connect(surface_, &DesktopSurface::mouseDoubleClicked, this,
             [this](const auto &m) { gestures_->doubleClick(m); });
     // A hand-off waiting when the window paints is picked up after the
@@ -281,11 +298,11 @@ void TFormMain::applyLook()
     // at the bottom put it on top, where a grip makes no sense.
     if (tabsOnTop) {
         layout_->addWidget(tabRow_);
-        layout_->addWidget(surface_, 1);
+        layout_->addWidget(scroller_->area(), 1);
         layout_->addWidget(status_);
     } else {
         layout_->addWidget(status_);
-        layout_->addWidget(surface_, 1);
+        layout_->addWidget(scroller_->area(), 1);
         layout_->addWidget(tabRow_);
     }
     status_->setSizeGripEnabled(tabsOnTop);
@@ -395,6 +412,7 @@ void TFormMain::showActiveDesktop()
 {
     surface_->setDesktop(ws_.activeDesktop());
     notes_->show(ws_.activeDesktop());
+    scroller_->contentsChanged();
 }
 
 void TFormMain::PageControl1Change()
@@ -425,7 +443,11 @@ void TFormMain::PageControl1Change()
     }
 }
 
-void TFormMain::Modified() { saver_->Modified(); }
+void TFormMain::Modified()
+{
+    scroller_->contentsChanged();
+    saver_->Modified();
+}
 
 void TFormMain::desktopRemoving(Desktop &d)
 {
@@ -583,11 +605,13 @@ void TFormMain::pickupHandOff()
 
 QPoint TFormMain::visibleNewPosition() const
 {
-    // The middle of the page, so the new shortcut is seen at once.
-    const QSize page = surface_->size();
+    // The middle of the part of the page on show, so the new shortcut is
+    // seen at once.
+    const QRect shown = scroller_->visibleRect();
+    const QSize page = shown.size();
     const int x = std::max(0, page.width() / 2 - TImageLabel::PictureSize / 2);
     const int y = std::clamp(page.height() / 2 - TImageLabel::PictureSize, 0, std::max(0, page.height() - 80));
-    return {x, y};
+    return shown.topLeft() + QPoint(x, y);
 }
 
 // A new shortcut at `position` for `file`, its picture taken from the
@@ -667,13 +691,16 @@ void TFormMain::executeItem(ShortcutItem &item)
 QSize TFormMain::tabControlSize()
 {
     // The strip and the page are one tab control to the grid.
-    return {surface_->width(), surface_->height() + tabs_->height()};
+    const QSize page = scroller_->visibleSize();
+    return {page.width(), page.height() + tabs_->height()};
 }
 
 QRect TFormMain::pageGeometry()
 {
     const int top = ws_.global.Tab_Position ? tabs_->height() : 0;
-    return {0, top, surface_->width(), surface_->height()};
+    // The part on show: the grid fills what can be seen.
+    const QSize page = scroller_->visibleSize();
+    return {0, top, page.width(), page.height()};
 }
 
 int TFormMain::captionHeight(ShortcutItem &item)
@@ -682,7 +709,11 @@ int TFormMain::captionHeight(ShortcutItem &item)
     return scene ? scene->label(item).captionRect(surface_->captionStyle()).height() : 0;
 }
 
-void TFormMain::itemsMoved() { surface_->update(); }
+void TFormMain::itemsMoved()
+{
+    surface_->update();
+    scroller_->contentsChanged();
+}
 
 void TFormMain::CheckPasswordOnMenuItem(QPoint globalPos)
 {
@@ -983,8 +1014,10 @@ void TFormMain::DragDropFileDrop(const DropData &data, QPoint screenPos)
     if (!dropsAccepted())
         return;
     try {
-        const QPoint origin = surface_->mapToGlobal(QPoint(0, 0));
-        addFileShortcut(dropPosition(screenPos, origin, surface_->height()), data.file(), data.Title);
+        // Within the part of the page on show, wherever the page is scrolled.
+        const QRect shown = scroller_->visibleRect();
+        const QPoint origin = surface_->mapToGlobal(shown.topLeft());
+        addFileShortcut(shown.topLeft() + dropPosition(screenPos, origin, shown.height()), data.file(), data.Title);
     } catch (const std::exception &) {
         ws_.work.ErrorsOccurred = true;
         prompt_.ShowMessage(QStringLiteral("Error in TFormMain.DragDrop1FileDrop"));

@@ -42,6 +42,7 @@ class TTitlebutn;
 class TTrayIcon;
 class LegacyImport;
 class NoteBoard;
+class PageScroller;
 class HandOff;
 class HistoryRestore;
 class MainActions;
@@ -299,6 +300,7 @@ private:
     MainActions *actions_ = nullptr;
     TabStrip *tabs_ = nullptr;
     DesktopSurface *surface_ = nullptr;
+    PageScroller *scroller_ = nullptr;
     StatusBarMain *status_ = nullptr;
     QVBoxLayout *layout_ = nullptr;
     QMenu *popupMenuMain_ = nullptr;
