@@ -119,9 +119,9 @@ QVariant HelpBrowser::loadResource(int type, const QUrl &name)
     m_budget -= data->size();
     switch (type) {
     case QTextDocument::HtmlResource:
-        return boundHtmlNesting(decodeHelpText(*data));
+        return boundHtmlNesting(removeScripts(decodeHelpText(*data, m_doc->codePage())));
     case QTextDocument::StyleSheetResource:
-        return decodeHelpText(*data);
+        return decodeHelpText(*data, m_doc->codePage());
     case QTextDocument::ImageResource: {
         const QImage image = decodeImage(*data);
         return image.isNull() ? QVariant() : QVariant(image);
