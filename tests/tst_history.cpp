@@ -470,7 +470,9 @@ private slots:
         QCOMPARE(listed[1].time, SettingsHistory::displayTime(at(0, 8)));
         QCOMPARE((std::pair{listed[1].desktops, listed[1].shortcuts}), (std::pair{3, 2}));
         QCOMPARE((std::pair{listed[2].desktops, listed[2].shortcuts}), (std::pair{1, 0}));
-        QCOMPARE(prompt_.calls.last().text, HistoryRestore::Question);
+        // The question names the version it would bring back.
+        QCOMPARE(prompt_.calls.last().text,
+                 u"Replace the current settings with the version of 1 Jun 2026 08:00 (3 desktops, 2 shortcuts)?"_s);
         QCOMPARE(captionsOf(w.workspace()), QStringList({u"current"_s, u" NewDesktop"_s}));
         QCOMPARE(int(w.settingsFile().history().copies().size()), 3);
 
@@ -504,6 +506,7 @@ private slots:
         QCOMPARE(int(w.workspace().desktop(0).items.size()), 2);
         QCOMPARE(w.PageControl1()->count(), 3);
         QCOMPARE(w.StatusBar()->saveState(), u"Unmodified"_s);
+        QCOMPARE(w.StatusBar()->message(), u"Restored the version of 1 Jun 2026 08:00 (3 desktops, 2 shortcuts)"_s);
         QCOMPARE(readAll(path_), settingsWith({u"old"_s, u"two"_s, u"three"_s}, 2));
         // The state before, unsaved desktop and all, is now the newest version.
         const std::vector<HistoryCopy> copies = w.settingsFile().history().copies();

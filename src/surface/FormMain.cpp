@@ -74,7 +74,8 @@ TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, Q
     help_->setApplicationHelpFile(HelpSystem::defaultHelpFile());
     prompt_.setHelpRequest([this](int context) { help_->showContext(context); });
     search_ = std::make_unique<SearchIndex>(ws_);
-    restore_ = std::make_unique<HistoryRestore>(file_, prompt_, [this] { loadNewVersion(); });
+    restore_ = std::make_unique<HistoryRestore>(
+        file_, prompt_, [this] { loadNewVersion(); }, [this](const QString &text) { status_->showMessage(text); });
     buildUi();
     connect(saver_, &SaveController::saveStateChanged, status_, &StatusBarMain::setSaveState);
 }
