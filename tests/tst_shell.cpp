@@ -126,6 +126,9 @@ private slots:
             << QStringList{"text/uri-list", "text/plain"}
             << QList<QByteArray>{"https://list.example/\n", "  first line \nsecond line"} << "first line"
             << "first line";
+        QTest::newRow("text from an editor: its first line that is not blank")
+            << QStringList{"text/plain"} << QList<QByteArray>{"\r\n  \n\thttps://qt.io/after-blank \nnext"}
+            << "https://qt.io/after-blank" << "https://qt.io/after-blank";
         QTest::newRow("an address in a list") << QStringList{"text/uri-list"}
                                               << QList<QByteArray>{"#c\nsftp://host/dir\n"} << "sftp://host/dir"
                                               << "sftp://host/dir";
