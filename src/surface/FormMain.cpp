@@ -302,10 +302,11 @@ void TFormMain::applyWindowState(const GlobalSettings &g)
     // as it was before.
     if (!normalMode())
         return;
-    if (g.FormMaximized_Key) {
-        setWindowState(windowState() | Qt::WindowMaximized);
+    // A maximised window still has a normal size and place, which it takes
+    // when it is restored: they are given before it is maximised, or it
+    // would shrink to its smallest size then (and a save store that).
+    if (g.FormMaximized_Key && isMaximized())
         return;
-    }
     setWindowState(windowState() & ~Qt::WindowMaximized);
     resize(std::max(g.FormWidth_Key, 200), std::max(g.FormHeight_Key, 120));
     QPoint pos(g.FormLeft_Key, g.FormTop_Key);
@@ -320,6 +321,8 @@ void TFormMain::applyWindowState(const GlobalSettings &g)
         pos = avail.center() - QPoint(width() / 2, height() / 2);
     }
     move(pos);
+    if (g.FormMaximized_Key)
+        setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void TFormMain::captureWindowState(GlobalSettings &g) const
