@@ -13,6 +13,7 @@
 #include "support/WindowFixture.h"
 #include "surface/DesktopSurface.h"
 #include "surface/FormMain.h"
+#include "surface/MainActions.h"
 #include "surface/Selection.h"
 #include "surface/StatusBarMain.h"
 #include "surface/TabStrip.h"
@@ -474,6 +475,10 @@ private slots:
     void f1ShowsTheManualsContentsWhenThereIsOne()
     {
         TFormMain &w = start();
+        // The desktop menu's "Help" names its key, as its other commands do.
+        QAction *help = w.actions()[ActionId::Help];
+        QVERIFY(w.PopupMenuMain()->actions().contains(help));
+        QCOMPARE(help->shortcut(), QKeySequence(Qt::Key_F1));
         w.help().setApplicationHelpFile(dir_.filePath(QStringLiteral("missing.chm")));
         QTest::keyClick(&w, Qt::Key_F1);
         QVERIFY(!w.help().viewer());

@@ -155,7 +155,9 @@ void TFormMain::buildUi()
     // actions chosen from the shortcut menu have passed the menu's gate.
     for (int i = 0; i < static_cast<int>(ActionId::Count); ++i) {
         const auto id = static_cast<ActionId>(i);
-        if (!MainActions::onShortcutMenu(id))
+        // F1 is taken by FormKeys; on the window the action would take it a
+        // second time.
+        if (!MainActions::onShortcutMenu(id) && id != ActionId::Help)
             addAction((*actions_)[id]);
     }
     new FormKeys(this, [this](KeyCommand command) { return runKey(command); });
