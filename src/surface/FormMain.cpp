@@ -276,6 +276,8 @@ void TFormMain::applyLook()
     }
     status_->setSizeGripEnabled(tabsOnTop);
     status_->setVisible(g.bStatusBar_Enabled && !compact);
+    // The strip is the tabs alone: no band of the page shows under them.
+    surface_->setVisible(!compact);
 }
 
 void TFormMain::FormCreate(TfrmSplash *splash)

@@ -205,11 +205,10 @@ void TFormMain::Compact::compactLook(bool compact)
 
 int TFormMain::Compact::stripHeight()
 {
-    // Room for one row of tabs: twice the caption's text height with the
-    // frame, or the strip's own row if its style needs more.
-    const QFontMetrics fm(w_.tabs_->font());
-    const int frame = w_.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &w_);
-    return std::max(2 * fm.height() + 2 * frame, w_.tabRow_->sizeHint().height());
+    // Room for one row of tabs, and no more: the row's own height. (Twice
+    // the caption's text height with the frame, as the strip was measured
+    // once, leaves a band of the page under the tabs here.)
+    return w_.tabRow_->sizeHint().height();
 }
 
 } // namespace vl

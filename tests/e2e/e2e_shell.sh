@@ -454,6 +454,10 @@ scenario_compact_strip() {
         test "$x" -gt 0 -a $((x % 4)) = 0 -a "$sw" = $((screen_w - 2 * x + 2))
     check "it is low: one row of tabs" test "$sh" -ge 10 -a "$sh" -lt 80
     check "it stays above other windows" eval 'wm_states "$strip" | grep -q _NET_WM_STATE_ABOVE'
+    # The tabs alone: not a pixel of the (red) page under them.
+    sleep 0.3
+    check "no band of the page shows under the tabs" \
+        eval '! fb_first_red_down $((x + sw / 2)) "$y" "$sh" && ! fb_first_red_down $((x + sw - 60)) "$y" "$sh"'
     check "the program keeps running" is_running "$pid"
 
     if click_caption_button "$strip" "$by" window; then
