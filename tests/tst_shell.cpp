@@ -1,6 +1,7 @@
 // The window and the desktop's shell: drops from file managers and browsers
 // (synthetic drag events, as offscreen has no real drags), the tray icon,
 // the button that rolls the window into the compact strip and back, F1.
+#include "common/WindowSystem.h"
 #include "help/HelpSystem.h"
 #include "help/HelpViewer.h"
 #include "shell/CompactStrip.h"
@@ -470,6 +471,63 @@ private slots:
         QCOMPARE(w.titleButton().State(), TTitlebutn::stUp);
         w.resize(700, 450); // resizable again
         QCOMPARE(w.size(), QSize(700, 450));
+    }
+
+    // Where the program has no say in where its windows go (Wayland) and
+    // Qt cannot keep a menu on a screen it does not know the window's place
+    // on, a menu opens within the window: upwards near its bottom,
+    // leftwards near its right edge, against its top when taller.
+    void menusStayWithinTheWindow_data()
+    {
+        QTest::addColumn<QPoint>("at");
+        QTest::addColumn<QSize>("menu");
+        QTest::addColumn<QRect>("window");
+        QTest::addColumn<QPoint>("opened");
+        const QRect window(0, 0, 800, 600);
+        QTest::newRow("room below and right") << QPoint(100, 100) << QSize(200, 300) << window << QPoint(100, 100);
+        QTest::newRow("near the bottom: upwards") << QPoint(100, 500) << QSize(200, 300) << window << QPoint(100, 200);
+        QTest::newRow("near the right: leftwards") << QPoint(700, 100) << QSize(200, 300) << window << QPoint(500, 100);
+        QTest::newRow("in the corner") << QPoint(790, 590) << QSize(200, 300) << window << QPoint(590, 290);
+        QTest::newRow("taller than the window") << QPoint(100, 500) << QSize(200, 700) << window << QPoint(100, 0);
+        QTest::newRow("a window elsewhere") << QPoint(300, 300) << QSize(120, 100) << QRect(50, 40, 400, 300)
+                                            << QPoint(300, 200);
+    }
+    void menusStayWithinTheWindow()
+    {
+        QFETCH(QPoint, at);
+        QFETCH(QSize, menu);
+        QFETCH(QRect, window);
+        QFETCH(QPoint, opened);
+        QCOMPARE(menuPositionWithin(at, menu, window), opened);
+    }
+
+    // There, the window rolls up into a plain small window instead of a
+    // strip it could not place: its own frame, one row of tabs, as wide as
+    // it was; rolled out it is as before.
+    void plainStripWhereWindowsCannotBePlaced()
+    {
+        struct View : CompactStrip::View {
+            bool compact = false;
+            void compactLook(bool c) override { compact = c; }
+            int stripHeight() override { return 28; }
+        } view;
+        QWidget window;
+        window.setGeometry(120, 90, 640, 400);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QRect before = window.geometry();
+        const Qt::WindowFlags flags = window.windowFlags();
+        CompactStrip strip(window, view);
+        strip.setPlainWindow(true);
+        strip.enter();
+        QVERIFY(!strip.normal() && view.compact);
+        QCOMPARE(window.windowFlags(), flags);
+        QTRY_COMPARE(window.size(), QSize(640, 28));
+        strip.leave();
+        QVERIFY(strip.normal() && !view.compact);
+        QTRY_COMPARE(window.geometry(), before);
+        window.resize(500, 300); // resizable again
+        QCOMPARE(window.size(), QSize(500, 300));
     }
 
     void f1ShowsTheManualsContentsWhenThereIsOne()

@@ -3,6 +3,7 @@
 #include "common/ColourConv.h"
 #include "common/HandOff.h"
 #include "common/Prompt.h"
+#include "common/WindowSystem.h"
 #include "model/StorableText.h"
 #include "app/SplashWindow.h"
 #include "platform/Platform.h"
@@ -428,7 +429,7 @@ void TFormMain::CheckPasswordOnMenuMain(QPoint globalPos)
 {
     const Desktop *d = ws_.activeDesktop();
     if (d && gate_.menuAllowed(*d, PasswordGate::creationError("CheckPasswordOnMenuMain")))
-        popupMenuMain_->popup(globalPos);
+        popUpMenu(*popupMenuMain_, globalPos, *this);
 }
 
 bool TFormMain::CheckPasswordOnPopUpMenu()
@@ -654,7 +655,7 @@ void TFormMain::CheckPasswordOnMenuItem(QPoint globalPos)
 {
     const Desktop *d = ws_.activeDesktop();
     if (d && gate_.menuAllowed(*d, PasswordGate::creationError("CheckPasswordOnMenuItem")))
-        popupMenuItem_->popup(globalPos);
+        popUpMenu(*popupMenuItem_, globalPos, *this);
 }
 
 void TFormMain::keyCommand(const std::function<void()> &command)
