@@ -43,6 +43,14 @@ QString otherChm()
     return kFixtures + u"/other.chm"_s;
 }
 
+QStringList contentsNames(const HelpDocument &doc, qsizetype count)
+{
+    QStringList names;
+    for (const SitemapItem &item : doc.contents())
+        names.append(item.name);
+    return names.mid(0, count);
+}
+
 quint32 le32(const QByteArray &d, qsizetype at)
 {
     const auto *u = reinterpret_cast<const unsigned char *>(d.constData() + at);
@@ -203,6 +211,11 @@ private slots:
     void chmlibReadsTheCheckedFile();
     void linkPaths();
     void sitemaps();
+    void characterReferences_data();
+    void characterReferences();
+    void legacyCodePages_data();
+    void legacyCodePages();
+    void legacyNamesAndLinks();
     void pageNesting();
     void malformedFiles_data();
     void malformedFiles();
@@ -494,6 +507,111 @@ void TestHelp::sitemaps()
     QCOMPARE(deepItems.size(), std::size_t(1));
     QCOMPARE(deepItems[0].depth, kMaxSitemapDepth);
     QVERIFY(parseSitemap(u"<OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"x"_s).empty());
+}
+
+void TestHelp::characterReferences_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("HTML 4 names") << u"&eacute;t&eacute; &Omega;&hellip; &copy;&nbsp;&euro; &apos;&rArr;"_s
+                                  << u"été Ω… ©\u00a0€ '⇒"_s;
+    QTest::newRow("numbers") << u"&#x4E2D;&#25991;&#X1F600;&#0065;"_s << u"中文😀A"_s;
+    QTest::newRow("128 to 159 as windows-1252") << u"&#150;&#x93;q&#148;&#129;"_s << u"–“q”\u0081"_s;
+    QTest::newRow("impossible numbers") << u"&#0;&#xD800;&#x110000;&#99999999999999;"_s << u"\ufffd\ufffd\ufffd\ufffd"_s;
+    QTest::newRow("left as written") << u"Q&A &bogus; &amp &#x; &#12a; & ;"_s << u"Q&A &bogus; &amp &#x; &#12a; & ;"_s;
+}
+
+// Contents and index entries are named and aimed with any character reference.
+void TestHelp::characterReferences()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, text);
+    const QString hhc = u"<OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"%1\">"
+                        "<param name=\"Local\" value=\"%1.html\"></OBJECT>"_s.arg(value);
+    const auto items = parseSitemap(hhc);
+    QCOMPARE(items.size(), std::size_t(1));
+    QCOMPARE(items[0].name, text);
+    QCOMPARE(items[0].topics.at(0).local, text + u".html"_s);
+}
+
+void TestHelp::legacyCodePages_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("contents"); // the first names
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QStringList>("hidden"); // text of its scripts
+
+    QTest::newRow("compiled here: GBK without a charset, names stored both ways")
+        << kFixtures + u"/legacy.chm"_s << u"旧代码页帮助"_s
+        << QStringList{u"主界面"_s, u"帮助"_s, u"R&D <实验> été 中文… – ©"_s} << u"帮助.htm"_s << u"帮助正文"_s
+        << QStringList{u"脚本"_s, u"document.write"_s};
+    QTest::newRow("CHM Editor: GBK contents, pages in gb2312")
+        << kFixtures + u"/real/supertexttoolbox-gbk.chm"_s << u"New Documentation"_s
+        << QStringList{u"万能文字工具箱帮助"_s, u"欢迎页"_s, u"翻译功能"_s} << u"page_1.html"_s << u"欢迎使用"_s
+        << QStringList{};
+    QTest::newRow("Dr.Explain: windows-1251, pages full of scripts")
+        << kFixtures + u"/real/filmcollection-cp1251.chm"_s << u"Руководство"_s
+        << QStringList{u"О программе"_s, u"Ключевые возможности"_s, u"Рекомендации"_s} << u"about.htm"_s
+        << u"специализированная программа для учета"_s
+        << QStringList{u"is_touch_device"_s, u"CDATA"_s, u"oembed"_s};
+}
+
+// Help files compiled for a language with a legacy code page: their texts read in it, every
+// contents and index entry leads to its page (names in it included), and no script shows.
+void TestHelp::legacyCodePages()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, title);
+    QFETCH(QStringList, contents);
+    QFETCH(QString, page);
+    QFETCH(QString, shown);
+    QFETCH(QStringList, hidden);
+
+    std::shared_ptr<const HelpDocument> doc = HelpDocument::open(file);
+    QVERIFY(doc);
+    QCOMPARE(doc->title(), title);
+    QCOMPARE(contentsNames(*doc, contents.size()), contents);
+    QVERIFY(!doc->startPage().isEmpty());
+
+    HelpViewer viewer;
+    viewer.setHelpDocument(doc);
+    for (const auto *list : {&doc->contents(), &doc->index()}) {
+        for (const SitemapItem &item : *list) {
+            for (const HelpTopicRef &topic : item.topics) {
+                QVERIFY2(viewer.showPage(topic.local), qPrintable(item.name + u" -> "_s + topic.local));
+                QVERIFY2(!viewer.browser()->toPlainText().contains(u"This help file has no page"_s),
+                         qPrintable(topic.local));
+            }
+        }
+    }
+    QVERIFY(viewer.showPage(page));
+    const QString text = viewer.browser()->toPlainText();
+    QVERIFY2(text.contains(shown), qPrintable(text.left(2000)));
+    for (const QString &script : hidden)
+        QVERIFY2(!text.contains(script), qPrintable(script + u" in: "_s + text.left(2000)));
+}
+
+// The default topic, a link and the index of the compiled legacy file reach its pages, whether
+// the compiler stored their names as UTF-8 or as the project's GBK bytes.
+void TestHelp::legacyNamesAndLinks()
+{
+    HelpSystem help;
+    help.setApplicationHelpFile(kFixtures + u"/legacy.chm"_s);
+    QVERIFY(help.showContents());
+    HelpViewer *viewer = help.viewer();
+    QCOMPARE(viewer->windowTitle(), u"旧代码页帮助"_s);
+    QCOMPARE(viewer->currentPage(), u"/主界面.htm"_s);
+    QVERIFY(viewer->browser()->toPlainText().contains(u"欢迎使用旧代码页帮助"_s));
+    emit viewer->browser()->anchorClicked(QUrl(u"帮助.htm"_s));
+    QCOMPARE(viewer->currentPage(), u"/帮助.htm"_s);
+    QVERIFY(viewer->browser()->toPlainText().contains(u"帮助正文"_s));
+    QVERIFY(help.showKeyword(u"欢迎"_s));
+    QCOMPARE(viewer->currentPage(), u"/主界面.htm"_s);
+    QVERIFY(help.showKeyword(u"À propos"_s));
+    QCOMPARE(viewer->currentPage(), u"/帮助.htm"_s);
+    QVERIFY(viewer->browser()->toPlainText().contains(u"帮助正文"_s));
 }
 
 void TestHelp::pageNesting()

@@ -172,7 +172,11 @@ private slots:
     }
     void cleanup() { form_.reset(); }
 
-    void copiesAreHourlyTodayOneADayBeforeAndBounded()
+    // Today's copies all stay, of the 30 days before it the newest of each
+    // day, of earlier months the newest of each month; a long day of hourly
+    // saves never pushes yesterday out. Above the size bound the monthly
+    // copies go first, then today's, then the days, oldest first.
+    void copiesAreHourlyTodayDailyThenMonthly()
     {
         writeAll(path_, settingsWith({u"v0"_s}));
         QVERIFY(QDir().mkpath(historyFolder()));
@@ -192,38 +196,48 @@ private slots:
         s.saveAs(u"d"_s, at(1, 8));
         QCOMPARE(captionsOf(h.copies()), QStringList({u"c"_s, u"b"_s}));
 
-        // One a day for 24 days: never more than 20, the oldest go first.
-        for (int day = 2; day < 26; ++day)
+        // One a day for 40 days (June 3 to July 12): the 30 days before
+        // the last one each keep theirs, June before them its newest.
+        for (int day = 2; day < 42; ++day)
             s.saveAs(u"day%1"_s.arg(day), at(day, 12));
-        std::vector<HistoryCopy> copies = h.copies();
-        QCOMPARE(int(copies.size()), SettingsHistory::MaxCopies);
-        QCOMPARE(captionIn(copies.front().path), u"day24"_s);
-        QCOMPARE(captionIn(copies.back().path), u"day5"_s);
+        QStringList expected;
+        for (int day = 40; day >= 9; --day)
+            expected.append(u"day%1"_s.arg(day));
+        QCOMPARE(captionsOf(h.copies()), expected);
 
-        // A day of hourly saves: every hour of it is kept, up to the bound.
-        for (int hour = 0; hour < 23; ++hour)
-            s.saveAs(u"h%1"_s.arg(hour), at(26, hour, 30));
-        copies = h.copies();
-        QCOMPARE(int(copies.size()), SettingsHistory::MaxCopies);
-        for (std::size_t i = 0; i < copies.size(); ++i)
-            QCOMPARE(copies[i].time, at(26, 22 - int(i), 30).toUTC());
+        // A long day of hourly saves: every hour of it, and every day before.
+        for (int hour = 0; hour < 20; ++hour)
+            s.saveAs(u"h%1"_s.arg(hour), at(42, hour, 30));
+        expected.clear();
+        for (int hour = 18; hour >= 0; --hour)
+            expected.append(u"h%1"_s.arg(hour));
+        for (int day = 41; day >= 10; --day)
+            expected.append(u"day%1"_s.arg(day));
+        QCOMPARE(captionsOf(h.copies()), expected);
 
-        // The size bound drops the oldest, but never the copy just made.
-        const qint64 one = copies.front().size;
-        h.setBounds(SettingsHistory::MaxCopies, 3 * one + one / 2);
-        s.saveAs(u"x"_s, at(26, 23, 1));
-        QCOMPARE(captionsOf(h.copies()), QStringList({u"h22"_s, u"h21"_s, u"h20"_s}));
-        h.setBounds(SettingsHistory::MaxCopies, 1);
-        s.saveAs(u"y"_s, at(27, 0, 1));
+        // The size bound: June and today's earlier copies go before any day.
+        qint64 days = 0;
+        for (const HistoryCopy &c : h.copies()) {
+            if (c.time.toLocalTime().date() < at(42, 0).date() && c.time.toLocalTime().date() > at(11, 0).date())
+                days += c.size;
+        }
+        h.setMaxBytes(QFileInfo(path_).size() + days);
+        s.saveAs(u"x"_s, at(42, 20, 1));
+        expected = expected.mid(20, 30);
+        expected.prepend(u"h19"_s);
+        QCOMPARE(captionsOf(h.copies()), expected);
+        // The newest copy stays, whatever the bound.
+        h.setMaxBytes(1);
+        s.saveAs(u"y"_s, at(43, 0, 1));
         QCOMPARE(captionsOf(h.copies()), QStringList({u"x"_s}));
 
         // Two copies within one second keep both, in order.
-        h.setBounds(SettingsHistory::MaxCopies, SettingsHistory::MaxBytes);
+        h.setMaxBytes(SettingsHistory::MaxBytes);
         QVERIFY(h.keepNow());
-        s.saveAs(u"z"_s, at(27, 0, 1));
+        s.saveAs(u"z"_s, at(43, 0, 1));
         QVERIFY(h.keepNow());
         QVERIFY(h.keepNow()); // unchanged content is not kept twice
-        copies = h.copies();
+        const std::vector<HistoryCopy> copies = h.copies();
         QCOMPARE(captionsOf(copies), QStringList({u"z"_s, u"y"_s, u"x"_s}));
         QCOMPARE(copies[0].time, copies[2].time);
         QCOMPARE((std::vector{copies[0].sequence, copies[1].sequence, copies[2].sequence}), (std::vector{2, 1, 0}));
@@ -327,17 +341,19 @@ private slots:
 
     void restoreFromTheCommandLine()
     {
-        // Twenty versions on twenty days, then one unreadable newest.
+        // Twenty-one versions on the last days, the newest unreadable. The
+        // program keeps its copies by the real clock: recent ones all stay.
+        const auto recent = [](int day) { return QDateTime(QDate::currentDate().addDays(day - 21), QTime(8, 0)); };
         SettingsHistory h(path_);
         for (int day = 0; day < 20; ++day) {
             writeAll(path_, settingsWith({u"v%1"_s.arg(day), u"second"_s}, day % 3));
-            h.setClock([day] { return at(day, 8); });
+            h.setClock([day, recent] { return recent(day); });
             QVERIFY(h.keepNow());
         }
         writeAll(path_, "no settings here");
-        h.setClock([] { return at(20, 8); });
+        h.setClock([recent] { return recent(20); });
         QVERIFY(h.keepNow());
-        QCOMPARE(int(h.copies().size()), SettingsHistory::MaxCopies); // v0 went
+        QCOMPARE(int(h.copies().size()), 21);
         const QByteArray current = settingsWith({u"now"_s});
         writeAll(path_, current);
 
@@ -353,13 +369,13 @@ private slots:
         Run r = run({u"--list-history"_s}, runtime.path());
         QCOMPARE(r.exitCode, 0);
         const QList<QByteArray> lines = r.out.trimmed().split('\n');
-        QCOMPARE(lines.size(), 20);
+        QCOMPARE(lines.size(), 21);
         const auto named = [&](int i) { return "  " + QFileInfo(kept[i]).fileName().toUtf8(); };
-        QCOMPARE(lines[0], "1  " + SettingsHistory::displayTime(at(20, 8)).toUtf8() + "  cannot be read" + named(0));
+        QCOMPARE(lines[0], "1  " + SettingsHistory::displayTime(recent(20)).toUtf8() + "  cannot be read" + named(0));
         QCOMPARE(lines[1],
-                 "2  " + SettingsHistory::displayTime(at(19, 8)).toUtf8() + "  desktops 2  shortcuts 1" + named(1));
-        QCOMPARE(lines[19],
-                 "20  " + SettingsHistory::displayTime(at(1, 8)).toUtf8() + "  desktops 2  shortcuts 1" + named(19));
+                 "2  " + SettingsHistory::displayTime(recent(19)).toUtf8() + "  desktops 2  shortcuts 1" + named(1));
+        QCOMPARE(lines[20],
+                 "21  " + SettingsHistory::displayTime(recent(0)).toUtf8() + "  desktops 2  shortcuts 0" + named(20));
 
         // Refused: while a copy runs (which is not woken), for numbers that
         // are no version that can be read. The file stays as it was.
@@ -382,7 +398,7 @@ private slots:
             QCOMPARE(r.exitCode, 1);
             QVERIFY2(r.err.contains("running"), r.err.constData());
         }
-        for (const QString &n : {u"0"_s, u"21"_s, u"x"_s, u"1"_s}) {
+        for (const QString &n : {u"0"_s, u"22"_s, u"x"_s, u"1"_s}) {
             r = run({u"--restore=%1"_s.arg(n)}, runtime.path());
             QCOMPARE(r.exitCode, 1);
             QVERIFY(!r.err.isEmpty());
@@ -390,15 +406,14 @@ private slots:
         QCOMPARE(readAll(path_), current);
         QCOMPARE(paths(), kept);
 
-        // The oldest version, which keeping the current file thins away, is
-        // the one restored all the same, and the current file is kept.
+        // The oldest version is restored, and the current file is kept.
         const QByteArray oldest = readAll(h.copies().back().path);
-        r = run({u"--restore"_s, u"20"_s}, runtime.path());
+        r = run({u"--restore"_s, u"21"_s}, runtime.path());
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(readAll(path_), oldest);
         QCOMPARE(readAll(path_ + u".bak"_s), current);
         QCOMPARE(captionIn(h.copies().front().path), u"now"_s);
-        QCOMPARE(int(h.copies().size()), 20);
+        QCOMPARE(int(h.copies().size()), 22);
 
         // What a start would load is the version chosen.
         Workspace ws;
@@ -406,8 +421,8 @@ private slots:
         SettingsHost host;
         SettingsFile file(ws, prompt, host, path_);
         file.LoadAll(false);
-        QCOMPARE(captionsOf(ws), QStringList({u"v1"_s, u"second"_s}));
-        QCOMPARE(int(ws.desktop(0).items.size()), 1);
+        QCOMPARE(captionsOf(ws), QStringList({u"v0"_s, u"second"_s}));
+        QCOMPARE(int(ws.desktop(0).items.size()), 0);
         QVERIFY(!ws.work.ErrorsOccurred);
 
         // The restore kept a copy, so the numbers shifted; a name as the
@@ -455,7 +470,9 @@ private slots:
         QCOMPARE(listed[1].time, SettingsHistory::displayTime(at(0, 8)));
         QCOMPARE((std::pair{listed[1].desktops, listed[1].shortcuts}), (std::pair{3, 2}));
         QCOMPARE((std::pair{listed[2].desktops, listed[2].shortcuts}), (std::pair{1, 0}));
-        QCOMPARE(prompt_.calls.last().text, HistoryRestore::Question);
+        // The question names the version it would bring back.
+        QCOMPARE(prompt_.calls.last().text,
+                 u"Replace the current settings with the version of 1 Jun 2026 08:00 (3 desktops, 2 shortcuts)?"_s);
         QCOMPARE(captionsOf(w.workspace()), QStringList({u"current"_s, u" NewDesktop"_s}));
         QCOMPARE(int(w.settingsFile().history().copies().size()), 3);
 
@@ -489,6 +506,7 @@ private slots:
         QCOMPARE(int(w.workspace().desktop(0).items.size()), 2);
         QCOMPARE(w.PageControl1()->count(), 3);
         QCOMPARE(w.StatusBar()->saveState(), u"Unmodified"_s);
+        QCOMPARE(w.StatusBar()->message(), u"Restored the version of 1 Jun 2026 08:00 (3 desktops, 2 shortcuts)"_s);
         QCOMPARE(readAll(path_), settingsWith({u"old"_s, u"two"_s, u"three"_s}, 2));
         // The state before, unsaved desktop and all, is now the newest version.
         const std::vector<HistoryCopy> copies = w.settingsFile().history().copies();

@@ -465,6 +465,26 @@ private slots:
         QVERIFY(!w.saver().tmAutoSaveTimer().isActive());
     }
 
+    // A window saved maximised starts maximised with its normal size and
+    // place behind it: restored, it takes them, and the next save keeps them.
+    void maximisedStartKeepsItsNormalSize()
+    {
+        TFormMain &w = start(settingsWith({"A"}, 0,
+                                          "FormMaximized_Key=1\r\nFormWidth_Key=555\r\nFormHeight_Key=333\r\n"
+                                          "FormTop_Key=66\r\nFormLeft_Key=77\r\n"));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(w.isMaximized());
+        w.showNormal();
+        QTRY_COMPARE(w.size(), QSize(555, 333));
+        QCOMPARE(w.pos(), QPoint(77, 66));
+        w.mnuSaveClick();
+        const QByteArray saved = vl::test::readAll(path_);
+        QVERIFY2(saved.contains("FormMaximized_Key=0\r\nFormWidth_Key=555\r\nFormHeight_Key=333\r\n"
+                                "FormTop_Key=66\r\nFormLeft_Key=77\r\n"),
+                 saved.left(300).constData());
+    }
+
     void alwaysOnBackIsClearedAfterStartUp()
     {
         TFormMain &w = start(settingsWith({"A"}, 0, "Always_OnBack=1\r\n"));

@@ -20,7 +20,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextBrowser>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QTreeWidget>
 
 #include <map>
@@ -99,6 +103,26 @@ bool copyTree(const QString &from, const QString &to)
     return true;
 }
 
+// Where the rightmost picture of the page shown ends, as laid out.
+qreal rightmostPicture(const QTextBrowser &browser)
+{
+    QTextDocument *doc = browser.document();
+    doc->documentLayout()->documentSize();
+    qreal right = 0;
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+            if (!it.fragment().charFormat().isImageFormat())
+                continue;
+            const QTextLayout *layout = block.layout();
+            const QTextLine line = layout->lineForTextPosition(it.fragment().position() - block.position());
+            if (line.isValid())
+                right = std::max(right, layout->position().x() + line.cursorToX(it.fragment().position() - block.position()
+                                                                                 + it.fragment().length()));
+        }
+    }
+    return right;
+}
+
 } // namespace
 
 class TestManual : public QObject {
@@ -108,6 +132,7 @@ private slots:
     void everyReferenceLeadsToAPage();
     void contextNumbersAreTheProgramsOwn();
     void viewerShowsTheManual();
+    void everyPictureFitsThePane();
 };
 
 void TestManual::committedFileIsCurrent()
@@ -281,6 +306,33 @@ void TestManual::viewerShowsTheManual()
     QCOMPARE(viewer->currentPage(), u"/menus.html"_s);
     QVERIFY(help.showKeyword(u"Reload"_s));
     QCOMPARE(viewer->currentPage(), u"/saving.html#reload"_s);
+}
+
+// The viewer at its default size shows every picture of the manual within the pane: one wider
+// than the pane is shown at the pane's width.
+void TestManual::everyPictureFitsThePane()
+{
+    HelpSystem help;
+    help.setApplicationHelpFile(committedChm());
+    QVERIFY(help.showContents());
+    HelpViewer *viewer = help.viewer();
+    QVERIFY(QTest::qWaitForWindowExposed(viewer));
+    QSet<QString> pages;
+    for (const SitemapItem &item : viewer->helpDocument()->contents()) {
+        for (const HelpTopicRef &topic : item.topics)
+            pages.insert(cleanChmPath(topic.local));
+    }
+    QVERIFY(pages.size() > 10);
+    HelpBrowser *browser = viewer->browser();
+    for (const QString &page : pages) {
+        QVERIFY(viewer->showPage(page));
+        // The scroll bars follow the layout a moment later.
+        QTRY_VERIFY2_WITH_TIMEOUT(rightmostPicture(*browser) <= browser->viewport()->width(),
+                                  qPrintable(u"%1 has a picture reaching %2 of a pane %3 pixels wide"_s.arg(page)
+                                                 .arg(rightmostPicture(*browser))
+                                                 .arg(browser->viewport()->width())),
+                                  2000);
+    }
 }
 
 QTEST_MAIN(TestManual)

@@ -20,6 +20,7 @@
 #include "surface/TabStrip.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 #include <QTreeWidget>
@@ -191,18 +192,20 @@ private slots:
         SearchIndex index(ws);
         std::size_t total = 0;
         const auto hits = index.find("  rEpOrT ", {}, 100, &total);
-        QCOMPARE(captions(hits), QStringList({"Quarterly report", "Report 2024", "Budget", "Tools", "Call about the",
+        // A caption that begins with the text before one with a word that
+        // does; a note by the line that matched.
+        QCOMPARE(captions(hits), QStringList({"Report 2024", "Quarterly report", "Budget", "Tools", "REPORT tomorrow",
                                               "Misreported", "Zeta"}));
         QCOMPARE(total, std::size_t(7));
-        QCOMPARE(hits[0].desktopCaption, QStringLiteral("Home"));
-        QCOMPARE(hits[0].desktopIndex, 1);
+        QCOMPARE(hits[1].desktopCaption, QStringLiteral("Home"));
+        QCOMPARE(hits[1].desktopIndex, 1);
         QCOMPARE(hits[2].field, FoundIn::File);
         QCOMPARE(hits[3].field, FoundIn::Command);
         QVERIFY(hits[4].note && hits[4].field == FoundIn::NoteText && hits[4].wordStart);
         QVERIFY(!hits[5].wordStart && hits[5].field == FoundIn::Caption);
         QVERIFY(!hits[6].wordStart && hits[6].field == FoundIn::File);
         // The limit keeps the best; the total still counts them all.
-        QCOMPARE(captions(index.find("report", {}, 2, &total)), QStringList({"Quarterly report", "Report 2024"}));
+        QCOMPARE(captions(index.find("report", {}, 2, &total)), QStringList({"Report 2024", "Quarterly report"}));
         QCOMPARE(total, std::size_t(7));
 
         const QString creme = QString::fromUtf8("Crème Brûlée Café");
@@ -216,6 +219,25 @@ private slots:
         const auto workOnly = [&](const Desktop &d) { return &d == &work; };
         QCOMPARE(captions(index.find("report", workOnly, 100, &total)).size(), 6);
         QCOMPARE(total, std::size_t(6));
+    }
+
+    // Numbers in captions by their value; a note by its line that matched,
+    // a match across lines by the line it begins on.
+    void captionOrderAndNoteLines()
+    {
+        Workspace ws;
+        Desktop &d = ws.CreateNewTabSheet();
+        for (const char *caption : {"Item 10", "Itemized list", "An item", "Item 9", "item 2b", "Item 02", "Item 1000",
+                                    "Item 100"})
+            addShortcut(d, caption);
+        d.addNote().Lines = {"Shopping", "", "  buy milk", "call the item shop  "};
+        d.addNote().Lines = {"first half of an", "item list"};
+        SearchIndex index(ws);
+        QCOMPARE(captions(index.find("item", {}, 100)),
+                 QStringList({"Item 02", "item 2b", "Item 9", "Item 10", "Item 100", "Item 1000", "Itemized list",
+                              "An item", "item list", "call the item shop"}));
+        QCOMPARE(captions(index.find("an item", {}, 100)), QStringList({"An item", "first half of an"}));
+        QCOMPARE(captions(index.find("milk", {}, 100)), QStringList({"buy milk"}));
     }
 
     // Typing, erasing and retyping reuse earlier queries; whatever the
@@ -378,9 +400,9 @@ private slots:
         QVERIFY(w.searchIndex().find("zebra", {}, 10).empty());
     }
 
-    // A protected desktop is found once its password was given in this run,
-    // whether asked on opening it or on its menus; a changed password, a
-    // reload or a wrong answer hide it again.
+    // A desktop whose password is asked on opening it is found once the
+    // password was given in this run; a changed password, a reload or a
+    // wrong answer hide it again. One asked only on its menus hides nothing.
     void passwordsHideDesktopsUntilGiven()
     {
         TFormMain &w = start(settingsOf({{"Open", {{"alpha one", "https://example.org/1"}}},
@@ -394,23 +416,28 @@ private slots:
             w.findPopup().close();
             return out;
         };
-        QCOMPARE(found(), QStringList({"alpha one"}));
+        // The menu desktop shows its page to anyone: its content is listed
+        // without a question. What is left out is said when nothing is found.
+        QCOMPARE(found(), QStringList({"alpha one", "alpha three", "alpha note"}));
+        QVERIFY(prompt_.passwordCaptions.isEmpty());
+        const auto nothingFound = [&w] {
+            w.findPopup().open(QStringLiteral("zebra"));
+            const QString said = w.findPopup().findChild<QLabel *>(QStringLiteral("lblFound"))->text();
+            w.findPopup().close();
+            return said;
+        };
+        QCOMPARE(nothingFound(), QStringLiteral("Nothing found. 1 desktop behind its password was not searched."));
 
         prompt_.passwordAnswers = {QStringLiteral("wrong")};
         w.PageControl1()->setCurrentIndex(1);
-        QCOMPARE(found(), QStringList({"alpha one"}));
+        QCOMPARE(found(), QStringList({"alpha one", "alpha three", "alpha note"}));
         w.PageControl1()->setCurrentIndex(0);
         prompt_.passwordAnswers = {QStringLiteral("s1")};
         w.PageControl1()->setCurrentIndex(1);
-        QCOMPARE(found(), QStringList({"alpha one", "alpha two"}));
-
-        // The menu desktop shows its page freely, but its content stays out
-        // of the results until a menu asked for the password.
-        w.PageControl1()->setCurrentIndex(2);
-        QCOMPARE(found(), QStringList({"alpha one", "alpha two"}));
-        prompt_.passwordAnswers = {QStringLiteral("s2")};
-        QVERIFY(w.CheckPasswordOnPopUpMenu());
         QCOMPARE(found(), QStringList({"alpha one", "alpha three", "alpha two", "alpha note"}));
+        QCOMPARE(nothingFound(), QStringLiteral("Nothing found"));
+        w.PageControl1()->setCurrentIndex(2);
+        QVERIFY(prompt_.passwordCaptions.size() == 2);
 
         // Alt+Enter passes the same question as a click on the tab would.
         prompt_.passwordCaptions.clear();
@@ -425,11 +452,15 @@ private slots:
         QCOMPARE(found(), QStringList({"alpha one", "alpha three", "alpha note"}));
         ws.desktop(1).settings.Password = QStringLiteral("0");
         QCOMPARE(found().size(), 4);
+        // Asked on opening and on the menus both: hidden like one asked on opening.
+        ws.desktop(2).settings.Password_On_Desktop = 2;
+        QCOMPARE(found(), QStringList({"alpha one", "alpha two"}));
+        ws.desktop(2).settings.Password_On_Desktop = 0;
 
         prompt_.answer(ModalResult::OK);
         w.PageControl1()->setCurrentIndex(0);
         w.mnuReloadClick();
-        QCOMPARE(found(), QStringList({"alpha one"}));
+        QCOMPARE(found(), QStringList({"alpha one", "alpha three", "alpha note"}));
     }
 
     // Ctrl+F, a few letters, Down and Enter start the second result once,

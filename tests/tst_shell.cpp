@@ -1,6 +1,7 @@
 // The window and the desktop's shell: drops from file managers and browsers
 // (synthetic drag events, as offscreen has no real drags), the tray icon,
 // the button that rolls the window into the compact strip and back, F1.
+#include "common/WindowSystem.h"
 #include "help/HelpSystem.h"
 #include "help/HelpViewer.h"
 #include "shell/CompactStrip.h"
@@ -13,6 +14,7 @@
 #include "support/WindowFixture.h"
 #include "surface/DesktopSurface.h"
 #include "surface/FormMain.h"
+#include "surface/MainActions.h"
 #include "surface/Selection.h"
 #include "surface/StatusBarMain.h"
 #include "surface/TabStrip.h"
@@ -126,6 +128,9 @@ private slots:
             << QStringList{"text/uri-list", "text/plain"}
             << QList<QByteArray>{"https://list.example/\n", "  first line \nsecond line"} << "first line"
             << "first line";
+        QTest::newRow("text from an editor: its first line that is not blank")
+            << QStringList{"text/plain"} << QList<QByteArray>{"\r\n  \n\thttps://qt.io/after-blank \nnext"}
+            << "https://qt.io/after-blank" << "https://qt.io/after-blank";
         QTest::newRow("an address in a list") << QStringList{"text/uri-list"}
                                               << QList<QByteArray>{"#c\nsftp://host/dir\n"} << "sftp://host/dir"
                                               << "sftp://host/dir";
@@ -468,9 +473,70 @@ private slots:
         QCOMPARE(w.size(), QSize(700, 450));
     }
 
+    // Where the program has no say in where its windows go (Wayland) and
+    // Qt cannot keep a menu on a screen it does not know the window's place
+    // on, a menu opens within the window: upwards near its bottom,
+    // leftwards near its right edge, against its top when taller.
+    void menusStayWithinTheWindow_data()
+    {
+        QTest::addColumn<QPoint>("at");
+        QTest::addColumn<QSize>("menu");
+        QTest::addColumn<QRect>("window");
+        QTest::addColumn<QPoint>("opened");
+        const QRect window(0, 0, 800, 600);
+        QTest::newRow("room below and right") << QPoint(100, 100) << QSize(200, 300) << window << QPoint(100, 100);
+        QTest::newRow("near the bottom: upwards") << QPoint(100, 500) << QSize(200, 300) << window << QPoint(100, 200);
+        QTest::newRow("near the right: leftwards") << QPoint(700, 100) << QSize(200, 300) << window << QPoint(500, 100);
+        QTest::newRow("in the corner") << QPoint(790, 590) << QSize(200, 300) << window << QPoint(590, 290);
+        QTest::newRow("taller than the window") << QPoint(100, 500) << QSize(200, 700) << window << QPoint(100, 0);
+        QTest::newRow("a window elsewhere") << QPoint(300, 300) << QSize(120, 100) << QRect(50, 40, 400, 300)
+                                            << QPoint(300, 200);
+    }
+    void menusStayWithinTheWindow()
+    {
+        QFETCH(QPoint, at);
+        QFETCH(QSize, menu);
+        QFETCH(QRect, window);
+        QFETCH(QPoint, opened);
+        QCOMPARE(menuPositionWithin(at, menu, window), opened);
+    }
+
+    // There, the window rolls up into a plain small window instead of a
+    // strip it could not place: its own frame, one row of tabs, as wide as
+    // it was; rolled out it is as before.
+    void plainStripWhereWindowsCannotBePlaced()
+    {
+        struct View : CompactStrip::View {
+            bool compact = false;
+            void compactLook(bool c) override { compact = c; }
+            int stripHeight() override { return 28; }
+        } view;
+        QWidget window;
+        window.setGeometry(120, 90, 640, 400);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QRect before = window.geometry();
+        const Qt::WindowFlags flags = window.windowFlags();
+        CompactStrip strip(window, view);
+        strip.setPlainWindow(true);
+        strip.enter();
+        QVERIFY(!strip.normal() && view.compact);
+        QCOMPARE(window.windowFlags(), flags);
+        QTRY_COMPARE(window.size(), QSize(640, 28));
+        strip.leave();
+        QVERIFY(strip.normal() && !view.compact);
+        QTRY_COMPARE(window.geometry(), before);
+        window.resize(500, 300); // resizable again
+        QCOMPARE(window.size(), QSize(500, 300));
+    }
+
     void f1ShowsTheManualsContentsWhenThereIsOne()
     {
         TFormMain &w = start();
+        // The desktop menu's "Help" names its key, as its other commands do.
+        QAction *help = w.actions()[ActionId::Help];
+        QVERIFY(w.PopupMenuMain()->actions().contains(help));
+        QCOMPARE(help->shortcut(), QKeySequence(Qt::Key_F1));
         w.help().setApplicationHelpFile(dir_.filePath(QStringLiteral("missing.chm")));
         QTest::keyClick(&w, Qt::Key_F1);
         QVERIFY(!w.help().viewer());

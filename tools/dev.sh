@@ -13,7 +13,7 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools
                 libglib2.0-dev liblnk-dev libbfio-dev libcanberra-dev libchm-dev shared-mime-info
                 qt6-image-formats-plugins adwaita-icon-theme fonts-dejavu-core)
 test_packages=(xvfb openbox xdotool x11-utils wmctrl trayer python3-gi gir1.2-gtk-3.0
-               dbus-daemon at-spi2-core gir1.2-atspi-2.0
+               dbus-daemon at-spi2-core gir1.2-atspi-2.0 weston qt6-wayland
                fp-utils desktop-file-utils appstream groff-base man-db dpkg-dev file)
 package_packages=(dpkg-dev file)
 

@@ -1,5 +1,6 @@
 #include "app/WidgetPrompt.h"
 
+#include "app/SplashWindow.h"
 #include "common/ColourConv.h"
 #include "common/DialogPlacement.h"
 #include "help/AboutBox.h"
@@ -77,9 +78,31 @@ QWidget *WidgetPrompt::owner() const
 
 int WidgetPrompt::run(QDialog &dialog)
 {
+    // A question asked while its window is not on screen (the desktops load
+    // before the main window shows) belongs to no window until it is
+    // answered: kept for a window that is not mapped, it may be stacked
+    // below that window when it comes, or anywhere. The progress window
+    // steps aside meanwhile, so that nothing stays on screen behind it.
+    const QPointer<QWidget> parent = dialog.parentWidget();
+    const bool unplaced = parent && !parent->window()->isVisible();
+    if (unplaced)
+        dialog.setParent(nullptr, dialog.windowFlags());
+    std::vector<QPointer<QWidget>> progress;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (qobject_cast<TfrmSplash *>(w) && w->isVisible()) {
+            progress.emplace_back(w);
+            w->hide();
+        }
+    }
     open_.emplace_back(&dialog);
     const int result = dialog.exec();
     std::erase_if(open_, [&dialog](const QPointer<QDialog> &d) { return !d || d == &dialog; });
+    if (unplaced && parent)
+        dialog.setParent(parent, dialog.windowFlags());
+    for (const QPointer<QWidget> &w : progress) {
+        if (w)
+            w->show();
+    }
     return result;
 }
 

@@ -1,10 +1,14 @@
 #include "common/DialogPlacement.h"
 
+#include "common/WindowSystem.h"
+
 #include <QApplication>
 #include <QFontMetrics>
 #include <QLayout>
 #include <QSpacerItem>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace vl {
 
@@ -48,8 +52,20 @@ void PlacedDialog::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
 }
 
-int PlacedDialog::titleWidth(const QString &title)
+int PlacedDialog::titleWidth(const QString &title) { return titleWidth(title, onWayland()); }
+
+int PlacedDialog::titleWidth(const QString &title, bool toolkitTitleBar)
 {
+    if (toolkitTitleBar) {
+        // Qt's title bar centres the caption, in a 14-pixel face, across the
+        // whole window and cuts it at its three buttons on the right, which
+        // with their margins take 77 pixels: as much is needed on the left.
+        QFont font = QApplication::font();
+        font.setPixelSize(14);
+        const int text = std::max(QFontMetrics(font).horizontalAdvance(title),
+                                  QFontMetrics(QApplication::font()).horizontalAdvance(title));
+        return text + 2 * 77 + 16;
+    }
     // Title bars use a bold face about the size of the application font;
     // the rest is the icon and the buttons around the caption.
     QFont font = QApplication::font();

@@ -22,8 +22,10 @@ class PlacedDialog : public QDialog {
 public:
     PlacedDialog(QWidget *mainWindow, QWidget *parent);
 
-    // The width a dialog needs to show the whole caption in its title bar.
+    // The width a dialog needs to show the whole caption in its title bar:
+    // one a window manager draws, or (Wayland) the toolkit's own.
     static int titleWidth(const QString &title);
+    static int titleWidth(const QString &title, bool toolkitTitleBar);
 
 protected:
     void showEvent(QShowEvent *event) override;

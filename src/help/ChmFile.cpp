@@ -1,9 +1,11 @@
 #include "help/ChmFile.h"
 
+#include "help/HelpText.h"
 #include "help/LzxReplay.h"
 #include "platform/SafeFile.h"
 
 #include <QFile>
+#include <QStringDecoder>
 #include <QStringList>
 #include <QUrl>
 
@@ -120,6 +122,7 @@ struct ChmLayout {
     };
     quint64 fileSize = 0;
     quint64 dataOffset = 0;
+    quint32 language = 0;
     int root = -1;
     int head = -1;
     std::vector<Block> blocks;
@@ -407,6 +410,7 @@ bool checkLayout(BoundedFile &file, Layout &layout, QString *whyNot)
     if (dirOffset > file.size() || dirLen > file.size() - dirOffset || dirLen < kItspLen)
         return fail(whyNot, u"directory beyond the end of the file"_s);
     layout.dataOffset = version == 3 ? le64(itsf.constData() + 0x58) : dirOffset + dirLen;
+    layout.language = le32(itsf.constData() + 0x14);
 
     QByteArray itsp;
     if (!file.readAt(dirOffset, kItspLen, &itsp) || !itsp.startsWith("ITSP") || le32(itsp.constData() + 4) != 1
@@ -497,8 +501,34 @@ std::unique_ptr<ChmFile> ChmFile::open(const QString &fileName, QString *whyNot)
         return nullptr;
     }
     chm->m_fileName = fileName;
+    chm->m_language = layout->language;
     chm->m_layout = std::move(layout);
     return chm;
+}
+
+void ChmFile::setLegacyCodePage(const QByteArray &codePage)
+{
+    m_codePage = codePage;
+    m_legacyNames.clear();
+    for (const ChmEntry &e : m_entries) {
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString asUtf8 = utf8.decode(e.path);
+        if (utf8.hasError())
+            m_legacyNames.insert(decodeLegacyText(e.path, m_codePage).toLower(), e.path);
+    }
+}
+
+QString ChmFile::nameOf(const ChmEntry &entry) const
+{
+    return decodeLegacyText(entry.path, m_codePage);
+}
+
+QByteArray ChmFile::storedName(const QString &path) const
+{
+    QByteArray raw = path.toUtf8();
+    if (m_legacyNames.isEmpty() || resolve(raw))
+        return raw;
+    return m_legacyNames.value(path.toLower(), raw);
 }
 
 const ChmEntry *ChmFile::resolve(const QByteArray &path) const
@@ -510,12 +540,12 @@ const ChmEntry *ChmFile::resolve(const QByteArray &path) const
 
 bool ChmFile::contains(const QString &path) const
 {
-    return resolve(path.toUtf8()) != nullptr;
+    return resolve(storedName(path)) != nullptr;
 }
 
 std::optional<QByteArray> ChmFile::read(const QString &path, qint64 limit) const
 {
-    const QByteArray raw = path.toUtf8();
+    const QByteArray raw = storedName(path);
     const ChmEntry *entry = resolve(raw);
     if (!entry || limit < 0 || entry->length > quint64(limit))
         return std::nullopt;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
 #include <memory>
@@ -48,6 +49,16 @@ public:
     // The objects in directory order (the order chmlib lists them).
     const std::vector<ChmEntry> &entries() const { return m_entries; }
 
+    // The language the file was compiled for, as its header names it (an LCID); 0 for none.
+    quint32 language() const { return m_language; }
+
+    // Names of objects that are not UTF-8 are the help project's own bytes, not converted by
+    // its compiler: from now on they are read in codePage, found by that text (contains, read)
+    // and named by it (nameOf).
+    void setLegacyCodePage(const QByteArray &codePage);
+    // An object's name as text: UTF-8, else as the legacy code page reads it.
+    QString nameOf(const ChmEntry &entry) const;
+
     // Whether the object exists; path is matched without regard to ASCII case, as chmlib does.
     bool contains(const QString &path) const;
 
@@ -69,11 +80,17 @@ public:
 private:
     ChmFile() = default;
     const ChmEntry *resolve(const QByteArray &path) const;
+    // The stored name that path (text) stands for.
+    QByteArray storedName(const QString &path) const;
 
     QString m_fileName;
     chmFile *m_handle = nullptr;
     std::vector<ChmEntry> m_entries;
     std::unique_ptr<ChmLayout> m_layout;
+    quint32 m_language = 0;
+    QByteArray m_codePage;
+    // Names that are not UTF-8, by their text in the legacy code page (lower case).
+    QHash<QString, QByteArray> m_legacyNames;
 };
 
 // The object path a link or an index/contents target names: fragment and query removed, "%XX"

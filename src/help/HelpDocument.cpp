@@ -1,5 +1,7 @@
 #include "help/HelpDocument.h"
 
+#include "help/HelpText.h"
+
 #include <QSet>
 #include <QStringConverter>
 #include <QStringList>
@@ -30,59 +32,13 @@ quint16 le16(const QByteArray &data, qsizetype pos)
     return quint16(u[0] | u[1] << 8);
 }
 
-// A NUL-terminated name from the file's own tables: UTF-8 when valid, else Latin-1.
-QString decodeName(QByteArray bytes)
+// A NUL-terminated name from the file's own tables.
+QString decodeName(QByteArray bytes, const QByteArray &codePage)
 {
     const qsizetype nul = bytes.indexOf('\0');
     if (nul >= 0)
         bytes.truncate(nul);
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    return utf8.hasError() ? QString::fromLatin1(bytes) : text;
-}
-
-QString decodeEntities(QStringView text)
-{
-    if (!text.contains(u'&'))
-        return text.toString();
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        const qsizetype semi = c == u'&' ? text.indexOf(u';', i + 1) : -1;
-        if (semi < 0 || semi - i > 10) {
-            out += c;
-            continue;
-        }
-        const QStringView name = text.mid(i + 1, semi - i - 1);
-        char32_t code = 0;
-        if (name == u"amp")
-            code = u'&';
-        else if (name == u"lt")
-            code = u'<';
-        else if (name == u"gt")
-            code = u'>';
-        else if (name == u"quot")
-            code = u'"';
-        else if (name == u"apos")
-            code = u'\'';
-        else if (name == u"nbsp")
-            code = 0xa0;
-        else if (name.startsWith(u'#')) {
-            bool ok = false;
-            const uint value = name.size() > 1 && (name[1] == u'x' || name[1] == u'X') ? name.mid(2).toUInt(&ok, 16)
-                                                                                       : name.mid(1).toUInt(&ok, 10);
-            if (ok && value > 0 && value <= 0x10ffff && (value < 0xd800 || value > 0xdfff))
-                code = value;
-        }
-        if (code == 0) {
-            out += c;
-            continue;
-        }
-        out += QString::fromUcs4(&code, 1);
-        i = semi;
-    }
-    return out;
+    return decodeLegacyText(bytes, codePage);
 }
 
 struct Attribute {
@@ -119,13 +75,13 @@ std::vector<Attribute> parseAttributes(QStringView tag)
                 qsizetype close = tag.indexOf(quote, i);
                 if (close < 0)
                     close = n;
-                a.value = decodeEntities(tag.mid(i, close - i));
+                a.value = decodeHtmlEntities(tag.mid(i, close - i));
                 i = close + 1;
             } else {
                 const qsizetype valueStart = i;
                 while (i < n && !tag[i].isSpace())
                     ++i;
-                a.value = decodeEntities(tag.mid(valueStart, i - valueStart));
+                a.value = decodeHtmlEntities(tag.mid(valueStart, i - valueStart));
             }
         }
         attributes.push_back(std::move(a));
@@ -151,15 +107,45 @@ bool isHtmlPage(const QByteArray &path)
 
 } // namespace
 
-QString decodeHelpText(const QByteArray &bytes)
+QString decodeHelpText(const QByteArray &bytes, const QByteArray &codePage)
 {
+    // Without a declaration this is UTF-8; a declared charset the text breaks (a template's
+    // "utf-8" over GBK text) counts for nothing either.
     QStringDecoder decoder = QStringDecoder::decoderForHtml(bytes);
     if (decoder.isValid()) {
         QString text = decoder.decode(bytes);
         if (!decoder.hasError())
             return text;
     }
-    return QString::fromLatin1(bytes);
+    return decodeLegacyText(bytes, codePage);
+}
+
+QString removeScripts(const QString &html)
+{
+    QString out;
+    qsizetype from = 0;
+    for (;;) {
+        qsizetype open = html.indexOf(u"<script"_s, from, Qt::CaseInsensitive);
+        // "<scripts>" or "<scripting" are other elements.
+        while (open >= 0 && open + 7 < html.size() && !html[open + 7].isSpace() && html[open + 7] != u'>'
+               && html[open + 7] != u'/')
+            open = html.indexOf(u"<script"_s, open + 7, Qt::CaseInsensitive);
+        if (open < 0)
+            break;
+        out += QStringView(html).mid(from, open - from);
+        // A script ends at the first "</script", whatever the code around it: as browsers read it.
+        const qsizetype close = html.indexOf(u"</script"_s, open + 7, Qt::CaseInsensitive);
+        if (close < 0)
+            return out;
+        const qsizetype gt = html.indexOf(u'>', close + 8);
+        if (gt < 0)
+            return out;
+        from = gt + 1;
+    }
+    if (from == 0)
+        return html;
+    out += QStringView(html).mid(from);
+    return out;
 }
 
 namespace {
@@ -345,6 +331,7 @@ std::unique_ptr<HelpDocument> HelpDocument::open(const QString &fileName, QStrin
         return nullptr;
     std::unique_ptr<HelpDocument> doc(new HelpDocument(std::move(chm)));
     doc->readSystem();
+    doc->m_chm->setLegacyCodePage(doc->m_codePage);
     doc->readContextMap();
     doc->m_contents = doc->readSitemap(doc->m_contentsFile, ".hhc");
     doc->m_index = doc->readSitemap(doc->m_indexFile, ".hhk");
@@ -361,27 +348,36 @@ std::unique_ptr<HelpDocument> HelpDocument::open(const QString &fileName, QStrin
         if (!start.isEmpty())
             break;
         if (isHtmlPage(e.path))
-            start = QString::fromUtf8(e.path);
+            start = doc->m_chm->nameOf(e);
     }
     doc->m_startPage = start;
     return doc;
 }
 
 // #SYSTEM: a version word, then records of a 16-bit code, a 16-bit length and that many bytes.
+// Record 4 begins with the LCID; its texts are in that language's code page, so they are read
+// once it is known, wherever it stands.
 void HelpDocument::readSystem()
 {
+    quint32 lcid = m_chm->language();
     const auto data = m_chm->read(u"/#SYSTEM"_s, kMaxSystemBytes);
-    if (!data)
-        return;
+    std::vector<std::pair<quint16, QByteArray>> records;
     qsizetype pos = 4;
-    while (pos + 4 <= data->size()) {
+    while (data && pos + 4 <= data->size()) {
         const quint16 code = le16(*data, pos);
         const quint16 length = le16(*data, pos + 2);
         pos += 4;
         if (length > data->size() - pos)
             break;
-        const QString text = decodeName(data->mid(pos, length));
+        if (code == 4 && length >= 4)
+            lcid = le32(*data, pos);
+        else
+            records.emplace_back(code, data->mid(pos, length));
         pos += length;
+    }
+    m_codePage = codePageForLcid(lcid);
+    for (const auto &[code, bytes] : records) {
+        const QString text = decodeName(bytes, m_codePage);
         switch (code) {
         case 0:
             m_contentsFile = text;
@@ -415,7 +411,7 @@ void HelpDocument::readContextMap()
         const quint32 offset = le32(*ivb, pos + 4);
         if (offset >= quint32(strings->size()) || m_contextPages.contains(number))
             continue;
-        m_contextPages.insert(number, decodeName(strings->mid(offset, kMaxContextString)));
+        m_contextPages.insert(number, decodeName(strings->mid(offset, kMaxContextString), m_codePage));
     }
 }
 
@@ -426,7 +422,7 @@ std::vector<SitemapItem> HelpDocument::readSitemap(const QString &named, const c
         path.clear();
         for (const ChmEntry &e : m_chm->entries()) {
             if (e.path.toLower().endsWith(suffix)) {
-                path = QString::fromUtf8(e.path);
+                path = m_chm->nameOf(e);
                 break;
             }
         }
@@ -434,7 +430,7 @@ std::vector<SitemapItem> HelpDocument::readSitemap(const QString &named, const c
     if (path.isEmpty())
         return {};
     const auto data = m_chm->read(path);
-    return data ? parseSitemap(decodeHelpText(*data)) : std::vector<SitemapItem>{};
+    return data ? parseSitemap(decodeHelpText(*data, m_codePage)) : std::vector<SitemapItem>{};
 }
 
 QString HelpDocument::locate(const QString &local, const QString &fromPage) const

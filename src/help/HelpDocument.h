@@ -41,9 +41,15 @@ inline constexpr std::size_t kMaxSitemapItems = 100000;
 std::vector<HelpTopicRef> topicsForKeyword(const std::vector<SitemapItem> &index, const QString &keyword);
 inline constexpr int kMaxSeeAlsoSteps = 8;
 
-// Text of a help file's page or sitemap: the charset its BOM or <meta> names, else UTF-8, and
-// Latin-1 when that is not valid UTF-8.
-QString decodeHelpText(const QByteArray &bytes);
+// Text of a help file's page or sitemap: the charset its BOM or <meta> names; else, or when the
+// text is not valid in that charset, UTF-8; else the help file's legacy code page (see
+// HelpText.h); else Latin-1.
+QString decodeHelpText(const QByteArray &bytes, const QByteArray &codePage = {});
+
+// page without its <script> elements, their content included (to the end of the page when one
+// is never closed). The viewer runs no scripts; left in, a script nested deeper than
+// boundHtmlNesting keeps would lose its tags there and show its code as text.
+QString removeScripts(const QString &html);
 
 // page with elements nested no deeper than kMaxHtmlNesting and tables no deeper than
 // kMaxTableNesting: deeper opening tags are dropped with their closing tags. Qt's rich text
@@ -64,6 +70,8 @@ public:
 
     QString fileName() const { return m_chm->fileName(); }
     QString title() const { return m_title; }
+    // The code page of the language the file was compiled for (its LCID); empty when unknown.
+    QByteArray codePage() const { return m_codePage; }
     // The page to start on: the default topic if it exists, else the first contents entry that
     // exists, else the first HTML page in the file; empty if there is none.
     QString startPage() const { return m_startPage; }
@@ -100,6 +108,7 @@ private:
 
     std::unique_ptr<ChmFile> m_chm;
     QString m_title;
+    QByteArray m_codePage;
     QString m_defaultTopic;
     QString m_contentsFile;
     QString m_indexFile;

@@ -2,6 +2,7 @@
 
 #include "common/PictureLoader.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QBuffer>
 #include <QDesktopServices>
@@ -9,8 +10,14 @@
 #include <QImageReader>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QResizeEvent>
+#include <QScrollBar>
 #include <QSplitter>
+#include <QStyle>
 #include <QTabWidget>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextFrame>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -22,6 +29,9 @@ namespace vl {
 namespace {
 
 const QString kScheme = u"chm"_s;
+// The size a picture has on its page (its own, or the one the page gives it).
+constexpr int kNaturalWidth = QTextFormat::UserProperty + 1;
+constexpr int kNaturalHeight = QTextFormat::UserProperty + 2;
 constexpr int kLocalRole = Qt::UserRole;
 constexpr int kItemRole = Qt::UserRole + 1;
 
@@ -99,6 +109,105 @@ void HelpBrowser::doSetSource(const QUrl &name, QTextDocument::ResourceType type
         m_freshDocument = false;
         clearHistory();
     }
+    fitPictures();
+}
+
+void HelpBrowser::resizeEvent(QResizeEvent *event)
+{
+    QTextBrowser::resizeEvent(event);
+    fitPictures();
+}
+
+void HelpBrowser::fitPictures()
+{
+    // A vertical scroll bar not shown yet comes off the pane too: the page may need one once laid
+    // out, and fitted with it in mind a picture never makes the page wider than the pane.
+    const int bar = verticalScrollBar()->isVisible()
+        ? 0
+        : style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, verticalScrollBar());
+    const qreal pane = viewport()->width() - bar;
+    const QTextFrameFormat page = document()->rootFrame()->frameFormat();
+    const qreal room = pane - page.leftMargin() - page.rightMargin() - 2 * (page.padding() + page.border());
+    if (!fitPicturesTo(room))
+        return;
+    // The margins of the paragraphs around a picture (a style sheet's among them) are known only
+    // to the layout: what still sticks out comes off the pictures once more.
+    const qreal over = picturesRightEdge() - pane;
+    if (over > 0.5)
+        fitPicturesTo(room - over);
+}
+
+qreal HelpBrowser::picturesRightEdge() const
+{
+    QTextDocument *doc = document();
+    doc->documentLayout()->documentSize(); // lays the page out
+    qreal right = 0;
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        bool picture = false;
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd() && !picture; ++it)
+            picture = it.fragment().charFormat().isImageFormat();
+        const QTextLayout *layout = block.layout();
+        if (!picture || !layout)
+            continue;
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            right = std::max(right, layout->position().x() + line.x() + line.naturalTextWidth());
+        }
+    }
+    return right;
+}
+
+bool HelpBrowser::fitPicturesTo(qreal room)
+{
+    room = std::max<qreal>(16, room);
+    QTextDocument *doc = document();
+    struct Change {
+        int position, length;
+        QTextImageFormat format;
+    };
+    std::vector<Change> changes;
+    bool any = false;
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.isValid() || !fragment.charFormat().isImageFormat())
+                continue;
+            QTextImageFormat image = fragment.charFormat().toImageFormat();
+            if (!image.hasProperty(kNaturalWidth)) {
+                const QImage picture =
+                    doc->resource(QTextDocument::ImageResource, QUrl(image.name())).value<QImage>();
+                QSizeF natural = picture.deviceIndependentSize();
+                if (image.width() > 0 && image.height() > 0)
+                    natural = QSizeF(image.width(), image.height());
+                else if (image.width() > 0 && natural.width() > 0)
+                    natural = QSizeF(image.width(), natural.height() * image.width() / natural.width());
+                else if (image.height() > 0 && natural.height() > 0)
+                    natural = QSizeF(natural.width() * image.height() / natural.height(), image.height());
+                if (natural.isEmpty())
+                    continue;
+                image.setProperty(kNaturalWidth, natural.width());
+                image.setProperty(kNaturalHeight, natural.height());
+            }
+            any = true;
+            const QSizeF natural(image.doubleProperty(kNaturalWidth), image.doubleProperty(kNaturalHeight));
+            const QSizeF shown =
+                natural.width() > room ? QSizeF(room, natural.height() * room / natural.width()) : natural;
+            if (image.hasProperty(QTextFormat::ImageWidth) && qFuzzyCompare(image.width(), shown.width())
+                && qFuzzyCompare(image.height(), shown.height()))
+                continue;
+            image.setWidth(shown.width());
+            image.setHeight(shown.height());
+            changes.push_back({fragment.position(), fragment.length(), image});
+        }
+    }
+    // Applied after the walk: a new format may merge or split the fragments walked.
+    QTextCursor cursor(doc);
+    for (const Change &c : changes) {
+        cursor.setPosition(c.position);
+        cursor.setPosition(c.position + c.length, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(c.format);
+    }
+    return any;
 }
 
 QVariant HelpBrowser::loadResource(int type, const QUrl &name)
@@ -119,9 +228,9 @@ QVariant HelpBrowser::loadResource(int type, const QUrl &name)
     m_budget -= data->size();
     switch (type) {
     case QTextDocument::HtmlResource:
-        return boundHtmlNesting(decodeHelpText(*data));
+        return boundHtmlNesting(removeScripts(decodeHelpText(*data, m_doc->codePage())));
     case QTextDocument::StyleSheetResource:
-        return decodeHelpText(*data);
+        return decodeHelpText(*data, m_doc->codePage());
     case QTextDocument::ImageResource: {
         const QImage image = decodeImage(*data);
         return image.isNull() ? QVariant() : QVariant(image);

@@ -47,9 +47,17 @@ public:
 
 protected:
     void doSetSource(const QUrl &name, QTextDocument::ResourceType type) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void followLink(const QUrl &link);
+    // Pictures wider than the pane are shown at its width (their height in proportion), as a
+    // browser's pane shows them; narrower again once the pane is wide enough.
+    void fitPictures();
+    // Fits them into room pixels; whether the page has any.
+    bool fitPicturesTo(qreal room);
+    // Where the rightmost picture of the page ends, laid out.
+    qreal picturesRightEdge() const;
 
     std::shared_ptr<const HelpDocument> m_doc;
     qint64 m_budget = kPageBudgetBytes;

@@ -133,7 +133,7 @@ void FindPopup::refresh()
     // The same element stays chosen when the list changes under it.
     const int row = list_->indexOfTopLevelItem(list_->currentItem());
     const SearchHit was = row >= 0 && std::size_t(row) < hits_.size() ? hits_[std::size_t(row)] : SearchHit();
-    hits_ = index_.find(field_->text(), actions_.visible, MaxListed, &total_);
+    hits_ = index_.find(field_->text(), actions_.visible, MaxListed, &total_, &leftOut_);
     list_->clear();
     QList<QTreeWidgetItem *> rows;
     int current = hits_.empty() ? -1 : 0;
@@ -155,14 +155,24 @@ void FindPopup::refresh()
     list_->addTopLevelItems(rows);
     if (current >= 0)
         list_->setCurrentItem(list_->topLevelItem(current));
+    count_->setText(countText());
+}
+
+QString FindPopup::countText() const
+{
     if (field_->text().trimmed().isEmpty())
-        count_->clear();
-    else if (total_ == 0)
-        count_->setText(QStringLiteral("Nothing found"));
-    else if (total_ > hits_.size())
-        count_->setText(QStringLiteral("%1 of %2 found").arg(hits_.size()).arg(total_));
-    else
-        count_->setText(QStringLiteral("%1 found").arg(total_));
+        return {};
+    if (total_ == 0) {
+        // Whoever misses a shortcut must learn where it may still be.
+        if (leftOut_ == 1)
+            return QStringLiteral("Nothing found. 1 desktop behind its password was not searched.");
+        if (leftOut_ > 1)
+            return QStringLiteral("Nothing found. %1 desktops behind their passwords were not searched.").arg(leftOut_);
+        return QStringLiteral("Nothing found");
+    }
+    if (total_ > hits_.size())
+        return QStringLiteral("%1 of %2 found").arg(hits_.size()).arg(total_);
+    return QStringLiteral("%1 found").arg(total_);
 }
 
 void FindPopup::moveCurrent(int by)

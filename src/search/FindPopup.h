@@ -22,7 +22,8 @@ class FindPopup : public QFrame {
     Q_OBJECT
 public:
     struct Actions {
-        // Whether a desktop's elements may be listed.
+        // Whether a desktop's elements may be listed; those refused are
+        // counted when nothing is found.
         std::function<bool(const Desktop &)> visible;
         // Enter on a result, and Alt+Enter. The popup has closed already.
         std::function<void(const SearchHit &)> start;
@@ -53,6 +54,8 @@ public:
     const std::vector<SearchHit> &hits() const { return hits_; }
     // How many results the query has, listed or not.
     std::size_t total() const { return total_; }
+    // The line under the list: how many were found, or that nothing was.
+    QString countText() const;
 
     static constexpr std::size_t MaxListed = 50;
 
@@ -74,6 +77,7 @@ private:
     QLabel *count_ = nullptr;
     std::vector<SearchHit> hits_;
     std::size_t total_ = 0;
+    std::size_t leftOut_ = 0;
     bool refreshQueued_ = false;
     std::function<bool()> mayOpen_;
 };

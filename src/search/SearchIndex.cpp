@@ -10,8 +10,15 @@ constexpr int kFields = 4;
 constexpr int kSlots = 3;
 constexpr std::uint32_t kNoteBit = std::uint32_t(1) << 31;
 constexpr std::uint8_t kNoMatch = 0xFF;
-// A key is rank * kFields + field: 0..3 begin a word, 4..7 lie inside one.
-constexpr std::uint8_t kInsideWord = kFields;
+// A key orders a match: those that begin a word (0..7) before those inside
+// one (8..15), then by field, then those where the field's whole text
+// begins with the query (even keys) before the rest.
+constexpr std::uint8_t kInsideWord = 2 * kFields;
+inline std::uint8_t keyOf(bool inside, std::uint8_t field, bool textStart)
+{
+    return std::uint8_t((inside ? kInsideWord : 0) + field * 2 + (textStart ? 0 : 1));
+}
+inline bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 // Earlier queries kept for lengthening and shortening the current one.
 constexpr std::size_t kMaxLevels = 24;
 
@@ -54,6 +61,42 @@ QString firstLine(const QStringList &lines)
             return t;
     }
     return {};
+}
+
+// The line of a note that shows why it was found: the one where the first
+// match that begins a word begins, else where the first match begins. The
+// folded note is its folded lines joined by blanks, as the index folds it.
+QString matchingLine(const QStringList &lines, const QString &needle)
+{
+    QString joined;
+    std::vector<std::pair<qsizetype, qsizetype>> starts; // where in joined, which line
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString folded = foldForSearch(lines[i]);
+        if (folded.isEmpty())
+            continue;
+        if (!joined.isEmpty())
+            joined += QLatin1Char(' ');
+        starts.emplace_back(joined.size(), i);
+        joined += folded;
+    }
+    qsizetype at = -1;
+    for (qsizetype p = joined.indexOf(needle); p >= 0; p = joined.indexOf(needle, p + 1)) {
+        if (at < 0)
+            at = p;
+        if (p == 0 || !isWordChar(joined.at(p - 1))) {
+            at = p;
+            break;
+        }
+    }
+    if (at < 0)
+        return firstLine(lines);
+    qsizetype line = starts.front().second;
+    for (const auto &[from, index] : starts) {
+        if (from > at)
+            break;
+        line = index;
+    }
+    return lines.at(line).trimmed();
 }
 
 struct Needle {
@@ -351,10 +394,12 @@ void SearchIndex::sync()
 }
 
 std::vector<SearchHit> SearchIndex::find(const QString &typed, const std::function<bool(const Desktop &)> &visible,
-                                         std::size_t limit, std::size_t *total)
+                                         std::size_t limit, std::size_t *total, std::size_t *leftOut)
 {
     if (total)
         *total = 0;
+    if (leftOut)
+        *leftOut = 0;
     sync();
     QString folded = foldForSearch(typed);
     if (folded.isEmpty())
@@ -378,15 +423,15 @@ std::vector<SearchHit> SearchIndex::find(const QString &typed, const std::functi
                 continue;
             const std::uint8_t field = note ? std::uint8_t(FoundIn::NoteText) : std::uint8_t(k);
             const bool mayBegin = (sum.initials[k] & q.first) != 0;
-            if (q.exactOne) {
-                if (mayBegin)
-                    return field;
-                if (best == kNoMatch)
-                    best = std::uint8_t(kInsideWord + field);
-                continue;
-            }
             const char16_t *from = base + (k == 0 ? sum.start & ~kNoteBit : sum.end[k - 1]);
             const char16_t *to = base + sum.end[k];
+            if (q.exactOne) {
+                if (mayBegin)
+                    return keyOf(false, field, from < to && *from == head);
+                if (best == kNoMatch)
+                    best = keyOf(true, field, false);
+                continue;
+            }
             if (to - from < m)
                 continue;
             const char16_t *last = to - m;
@@ -394,11 +439,13 @@ std::vector<SearchHit> SearchIndex::find(const QString &typed, const std::functi
                 if (*p != head || !std::equal(needle + 1, needle + m, p + 1))
                     continue;
                 if (best == kNoMatch)
-                    best = std::uint8_t(kInsideWord + field);
+                    best = keyOf(true, field, false);
                 if (!mayBegin)
                     break;
-                if (p == from || !isWordChar(QChar(p[-1])))
-                    return field;
+                if (p == from)
+                    return keyOf(false, field, true);
+                if (!isWordChar(QChar(p[-1])))
+                    return keyOf(false, field, false);
             }
         }
         return best;
@@ -430,8 +477,11 @@ std::vector<SearchHit> SearchIndex::find(const QString &typed, const std::functi
     }
 
     std::vector<char> shown(desks_.size());
-    for (std::size_t i = 0; i < desks_.size(); ++i)
+    for (std::size_t i = 0; i < desks_.size(); ++i) {
         shown[i] = visible ? visible(*desks_[i].desktop) : 1;
+        if (leftOut && !shown[i])
+            ++*leftOut;
+    }
     std::vector<Level::Match> matches;
     matches.reserve(levels_.back().matches.size());
     for (const Level::Match &m : levels_.back().matches) {
@@ -459,10 +509,20 @@ std::vector<SearchHit> SearchIndex::find(const QString &typed, const std::functi
     for (const Level::Match &m : matches) {
         // Four characters in order of their code, the first the most
         // significant: comparing keys compares the beginnings as text would.
+        // From the first digit on, numbers decide: the key holds a '0' there
+        // and nothing after, which orders it against any other character as
+        // every digit would, and leaves two numbers to the full comparison.
         const QStringView caption = captionOf(m.desk, m.entry);
         std::uint64_t key = 0;
-        for (qsizetype i = 0; i < 4; ++i)
-            key = (key << 16) | (i < caption.size() ? caption[i].unicode() : 0u);
+        bool number = false;
+        for (qsizetype i = 0; i < 4; ++i) {
+            char16_t c = number || i >= caption.size() ? 0 : caption[i].unicode();
+            if (isDigit(c)) {
+                c = u'0';
+                number = true;
+            }
+            key = (key << 16) | c;
+        }
         ranked.push_back({key, m.key, m.desk, m.entry});
     }
     const auto before = [&](const Ranked &a, const Ranked &b) {
@@ -470,7 +530,7 @@ std::vector<SearchHit> SearchIndex::find(const QString &typed, const std::functi
             return a.key < b.key;
         if (a.caption != b.caption)
             return a.caption < b.caption;
-        if (const int c = captionOf(a.desk, a.entry).compare(captionOf(b.desk, b.entry)); c != 0)
+        if (const int c = naturalCompare(captionOf(a.desk, a.entry), captionOf(b.desk, b.entry)); c != 0)
             return c < 0;
         if (a.desk != b.desk)
             return a.desk < b.desk;
@@ -493,14 +553,48 @@ std::vector<SearchHit> SearchIndex::find(const QString &typed, const std::functi
             h.note = static_cast<const Note *>(e.record);
         else
             h.item = static_cast<const ShortcutItem *>(e.record);
-        h.caption = e.caption;
+        h.caption = e.isNote ? matchingLine(e.lines, q.text) : e.caption;
         h.attachedFile = e.file;
         h.picture = e.picture;
-        h.field = FoundIn(m.key % kFields);
+        h.field = FoundIn((m.key % kInsideWord) / 2);
         h.wordStart = m.key < kInsideWord;
         hits.push_back(std::move(h));
     }
     return hits;
+}
+
+int naturalCompare(QStringView a, QStringView b)
+{
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const char16_t x = a[i].unicode(), y = b[j].unicode();
+        if (isDigit(x) && isDigit(y)) {
+            qsizetype endA = i, endB = j;
+            while (endA < a.size() && isDigit(a[endA].unicode()))
+                ++endA;
+            while (endB < b.size() && isDigit(b[endB].unicode()))
+                ++endB;
+            // Leading zeros say nothing of the value.
+            while (i + 1 < endA && a[i] == u'0')
+                ++i;
+            while (j + 1 < endB && b[j] == u'0')
+                ++j;
+            if (endA - i != endB - j)
+                return endA - i < endB - j ? -1 : 1;
+            if (const int c = a.mid(i, endA - i).compare(b.mid(j, endB - j)); c != 0)
+                return c < 0 ? -1 : 1;
+            i = endA;
+            j = endB;
+            continue;
+        }
+        if (x != y)
+            return x < y ? -1 : 1;
+        ++i;
+        ++j;
+    }
+    if (i < a.size())
+        return 1;
+    return j < b.size() ? -1 : 0;
 }
 
 SearchIndex::Resolved SearchIndex::resolve(Workspace &ws, const SearchHit &hit)

@@ -31,12 +31,16 @@ struct SearchHit {
     const Note *note = nullptr;
     int desktopIndex = -1;
     QString desktopCaption;
-    QString caption; // a note's first line of text
+    QString caption; // a note's line where the query matched
     QString attachedFile;
     QString picture;
     FoundIn field = FoundIn::Caption;
     bool wordStart = false; // the text begins a word there (else it lies inside one)
 };
+
+// Texts compared as people read numbers in them: "Item 2" before "Item 10". Runs of digits
+// compare by their value, everything else character by character.
+int naturalCompare(QStringView a, QStringView b);
 
 // Finds shortcuts and notes of every desktop by their texts, as the user
 // types. The folded texts of each desktop are kept in one buffer with a
@@ -67,12 +71,15 @@ public:
     std::function<void()> onChanged;
 
     // The best results for the typed text on the desktops that visible
-    // accepts, at most limit of them; total receives how many there are.
+    // accepts, at most limit of them; total receives how many there are,
+    // leftOut how many desktops visible refused.
     // Ranked by: the text beginning a word before lying inside one, then
-    // the field (caption, file, command string, note text), then caption
-    // order, then desktop order and creation order.
+    // the field (caption, file, command string, note text), then the field
+    // beginning with the text before only a word in it doing so, then
+    // caption order (numbers by value), then desktop order and creation
+    // order.
     std::vector<SearchHit> find(const QString &typed, const std::function<bool(const Desktop &)> &visible,
-                                std::size_t limit, std::size_t *total = nullptr);
+                                std::size_t limit, std::size_t *total = nullptr, std::size_t *leftOut = nullptr);
 
     // Whether the hit's element still exists; the live records when it does.
     struct Resolved {

@@ -1,5 +1,7 @@
 #include "shell/CompactStrip.h"
 
+#include "common/WindowSystem.h"
+
 #include <QScreen>
 #include <QStyle>
 #include <QWidget>
@@ -8,7 +10,7 @@
 
 namespace vl {
 
-CompactStrip::CompactStrip(QWidget &window, View &view) : window_(window), view_(view) {}
+CompactStrip::CompactStrip(QWidget &window, View &view) : window_(window), view_(view), plainWindow_(onWayland()) {}
 
 QRect CompactStrip::stripGeometry(const QRect &screen, int buttonWidth, int height)
 {
@@ -38,6 +40,13 @@ void CompactStrip::enter()
     flags_ = window_.windowFlags().toInt();
     normal_ = false;
     view_.compactLook(true);
+
+    if (plainWindow_) {
+        window_.setWindowState(Qt::WindowNoState);
+        window_.setFixedSize(size_.width(), std::max(1, view_.stripHeight()));
+        window_.show();
+        return;
+    }
 
     const QScreen *screen = window_.screen();
     const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);

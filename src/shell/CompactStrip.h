@@ -27,6 +27,12 @@ public:
     CompactStrip(QWidget &window, View &view);
 
     bool normal() const { return normal_; }
+    // Where windows cannot be placed (Wayland: see WindowSystem.h) there is
+    // no strip across the top of the screen above the others: the window
+    // rolls up into a plain small window instead, its title bar and one row
+    // of tabs, as wide as it was. Taken from the window system unless set.
+    void setPlainWindow(bool plain) { plainWindow_ = plain; }
+    bool plainWindow() const { return plainWindow_; }
     // Enters the strip in the normal form and leaves it in the strip.
     void toggle();
     void enter();
@@ -53,6 +59,7 @@ private:
     bool maximized_ = false;
     QSize minimum_, maximum_;
     unsigned flags_ = 0;
+    bool plainWindow_;
 };
 
 } // namespace vl

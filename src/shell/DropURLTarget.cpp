@@ -186,9 +186,12 @@ DropData DoGetData(const QMimeData &data, const QByteArray &hiddenLink)
         return out;
     }
     if (hasPlainText(data)) {
-        // One line at most: a caption or an address never spans lines.
-        const QString text = textLines(data.text()).value(0).trimmed();
-        if (!text.isEmpty()) {
+        // One line at most: a caption or an address never spans lines. A
+        // selection dragged from an editor often begins with a blank line.
+        for (const QString &line : textLines(data.text())) {
+            const QString text = line.trimmed();
+            if (text.isEmpty())
+                continue;
             out.URL = text;
             out.Title = text;
             out.fetched = true;

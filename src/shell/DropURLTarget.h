@@ -28,7 +28,7 @@ Qt::DropAction GetValidDropEffect(Qt::KeyboardModifiers keys, Qt::DropActions al
 // What one drop carries, in the order a drop prefers it:
 //  1. a web link: "text/x-moz-url" (address and title, UTF-16 from most
 //     browsers) or "_NETSCAPE_URL";
-//  2. plain text, up to its first line break;
+//  2. plain text: its first line that is not blank;
 //  3. a file list ("text/uri-list"): its first entry only, comment lines
 //     skipped; file URIs become local paths, other schemes stay addresses.
 // A file manager offers its list as plain text too; that text is the same

@@ -1,5 +1,7 @@
 #include "shell/TrayIcon.h"
 
+#include "common/WindowSystem.h"
+
 #include <QGuiApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -24,6 +26,10 @@ void TTrayIcon::SetActive(bool active)
         // get a notification area; elsewhere one may start after the program.
         const QString platform = QGuiApplication::platformName();
         if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+            return;
+        // Wayland knows only a notification area reached over D-Bus; without
+        // one, Qt falls back to X11's and warns at every start that it cannot.
+        if (onWayland() && !QSystemTrayIcon::isSystemTrayAvailable())
             return;
         if (!tray_) {
             tray_ = new QSystemTrayIcon(this);

@@ -227,12 +227,12 @@ void SettingsFile::loadBody(TAppIniFile &ini, LoadSteps &steps)
     const GlobalSettings defaults;
 
     g.FormMaximized_Key = ini.ReadBool(General, "FormMaximized_Key", defaults.FormMaximized_Key);
-    if (!g.FormMaximized_Key) {
-        g.FormWidth_Key = ini.ReadInteger(General, "FormWidth_Key", defaults.FormWidth_Key);
-        g.FormHeight_Key = ini.ReadInteger(General, "FormHeight_Key", defaults.FormHeight_Key);
-        g.FormLeft_Key = ini.ReadInteger(General, "FormLeft_Key", defaults.FormLeft_Key);
-        g.FormTop_Key = ini.ReadInteger(General, "FormTop_Key", defaults.FormTop_Key);
-    }
+    // Read when maximised too: they are where the window goes when it is
+    // restored, and a save of the maximised window leaves them as they are.
+    g.FormWidth_Key = ini.ReadInteger(General, "FormWidth_Key", defaults.FormWidth_Key);
+    g.FormHeight_Key = ini.ReadInteger(General, "FormHeight_Key", defaults.FormHeight_Key);
+    g.FormLeft_Key = ini.ReadInteger(General, "FormLeft_Key", defaults.FormLeft_Key);
+    g.FormTop_Key = ini.ReadInteger(General, "FormTop_Key", defaults.FormTop_Key);
     host_.applyWindowState(g);
 
     ini.ReadFont(General, "ShortcutFont", g.ShortcutFont);

@@ -282,29 +282,53 @@ bool SettingsHistory::finish(Prepared &prepared, QString *name, QString *error)
 
 void SettingsHistory::thin(const QDateTime &now)
 {
-    const std::vector<HistoryCopy> list = copies();
+    const std::vector<HistoryCopy> list = copies(); // newest first
+    if (list.empty())
+        return;
     const QDate today = now.toLocalTime().date();
-    std::vector<const HistoryCopy *> kept;
+    // What goes first when the copies take too much room: earlier months,
+    // then the current day's steps, then whole days.
+    enum Tier { Month, Today, Day };
+    std::vector<std::pair<const HistoryCopy *, Tier>> kept;
     std::vector<const HistoryCopy *> dropped;
     QSet<qint64> daysSeen;
+    QSet<int> monthsSeen;
     for (const HistoryCopy &c : list) {
         const QDate day = c.time.toLocalTime().date();
-        // Newest first: the first copy met of an earlier day is its newest.
-        if (day < today && daysSeen.contains(day.toJulianDay()))
-            dropped.push_back(&c);
-        else {
-            daysSeen.insert(day.toJulianDay());
-            kept.push_back(&c);
+        // A copy dated after today (the clock was set back) counts as today's.
+        if (day >= today) {
+            kept.emplace_back(&c, Today);
+        } else if (day.daysTo(today) <= KeptDays) {
+            // Newest first: the first copy met of a day is its newest.
+            if (daysSeen.contains(day.toJulianDay())) {
+                dropped.push_back(&c);
+            } else {
+                daysSeen.insert(day.toJulianDay());
+                kept.emplace_back(&c, Day);
+            }
+        } else {
+            const int month = day.year() * 12 + day.month();
+            if (monthsSeen.contains(month)) {
+                dropped.push_back(&c);
+            } else {
+                monthsSeen.insert(month);
+                kept.emplace_back(&c, Month);
+            }
         }
     }
     qint64 total = 0;
-    for (const HistoryCopy *c : kept)
-        total += c->size;
-    const auto maxCopies = static_cast<std::size_t>(std::max(maxCopies_, 1));
-    while (kept.size() > maxCopies || (kept.size() > 1 && total > maxBytes_)) {
-        total -= kept.back()->size;
-        dropped.push_back(kept.back());
-        kept.pop_back();
+    for (const auto &k : kept)
+        total += k.first->size;
+    const HistoryCopy *newest = &list.front();
+    for (const Tier tier : {Month, Today, Day}) {
+        // Oldest first: kept is newest first.
+        for (auto it = kept.rbegin(); it != kept.rend() && total > maxBytes_; ++it) {
+            if (it->second != tier || !it->first || it->first == newest)
+                continue;
+            total -= it->first->size;
+            dropped.push_back(it->first);
+            it->first = nullptr;
+        }
     }
     for (const HistoryCopy *c : dropped)
         QFile::remove(c->path); // a copy that will not go is simply still there next time

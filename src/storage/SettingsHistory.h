@@ -34,11 +34,14 @@ struct HistorySummary {
 // content is copied into the folder as "vorlane-YYYYMMDD-HHMMSSZ.ini" (UTC,
 // so names sort by time across daylight-saving changes; "-N" before ".ini"
 // when several copies fall into one second). After each copy the folder is
-// thinned: every copy of the current (local) day stays, of each earlier day
-// only the newest; then the oldest go until at most MaxCopies remain and
-// together they take at most MaxBytes (the newest copy always stays: a
-// history that drops the copy it has just made keeps nothing). Files
-// in the folder that are not named like a copy are never touched.
+// thinned, by the user's (local) calendar: every copy of the current day
+// stays, of each of the KeptDays days before it the newest, of each earlier
+// month the newest. A long day of hourly copies thus never pushes yesterday
+// out. Together they take at most MaxBytes: above that the monthly copies go
+// first (oldest first), then the current day's but its newest, then the
+// daily ones, oldest first; the newest copy always stays (a history that
+// drops the copy it has just made keeps nothing). Files in the folder that
+// are not named like a copy are never touched.
 //
 // Keeping a copy never fails or holds up a save: a copy that cannot be made
 // is reported (once, until a copy succeeds again) and the save goes on.
@@ -47,18 +50,14 @@ public:
     using Clock = std::function<QDateTime()>;
     using Reporter = std::function<void(const QString &)>;
 
-    static constexpr int MaxCopies = 20;
+    static constexpr int KeptDays = 30;
     static constexpr qint64 MaxBytes = 50LL * 1024 * 1024;
 
     explicit SettingsHistory(QString settingsPath);
 
     void setClock(Clock clock) { clock_ = std::move(clock); }
-    // Tighter bounds than MaxCopies and MaxBytes (for trying them out).
-    void setBounds(int maxCopies, qint64 maxBytes)
-    {
-        maxCopies_ = maxCopies;
-        maxBytes_ = maxBytes;
-    }
+    // Another bound than MaxBytes (for trying it out).
+    void setMaxBytes(qint64 maxBytes) { maxBytes_ = maxBytes; }
     QDateTime now() const;
     // Told why a copy could not be kept: once, until one is kept again.
     void setReporter(Reporter report) { report_ = std::move(report); }
@@ -130,7 +129,6 @@ private:
     QString path_;
     Clock clock_;
     Reporter report_;
-    int maxCopies_ = MaxCopies;
     qint64 maxBytes_ = MaxBytes;
     // The hour (in hours since the epoch, local time) already dealt with:
     // later saves in it need not look at the folder again.

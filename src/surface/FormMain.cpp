@@ -3,6 +3,7 @@
 #include "common/ColourConv.h"
 #include "common/HandOff.h"
 #include "common/Prompt.h"
+#include "common/WindowSystem.h"
 #include "model/StorableText.h"
 #include "app/SplashWindow.h"
 #include "platform/GlobalShortcut.h"
@@ -81,7 +82,8 @@ TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, Q
     search_ = std::make_unique<SearchIndex>(ws_);
     toggleKey_ = std::make_unique<GlobalShortcut>();
     connect(toggleKey_.get(), &GlobalShortcut::activated, this, &TFormMain::toggleFromAnywhere);
-    restore_ = std::make_unique<HistoryRestore>(file_, prompt_, [this] { loadNewVersion(); });
+    restore_ = std::make_unique<HistoryRestore>(
+        file_, prompt_, [this] { loadNewVersion(); }, [this](const QString &text) { status_->showMessage(text); });
     buildUi();
     connect(saver_, &SaveController::saveStateChanged, status_, &StatusBarMain::setSaveState);
 }
@@ -162,7 +164,9 @@ void TFormMain::buildUi()
     // actions chosen from the shortcut menu have passed the menu's gate.
     for (int i = 0; i < static_cast<int>(ActionId::Count); ++i) {
         const auto id = static_cast<ActionId>(i);
-        if (!MainActions::onShortcutMenu(id))
+        // F1 is taken by FormKeys; on the window the action would take it a
+        // second time.
+        if (!MainActions::onShortcutMenu(id) && id != ActionId::Help)
             addAction((*actions_)[id]);
     }
     new FormKeys(this, [this](KeyCommand command) { return runKey(command); });
@@ -307,6 +311,8 @@ void TFormMain::applyLook()
     }
     status_->setSizeGripEnabled(tabsOnTop);
     status_->setVisible(g.bStatusBar_Enabled && !compact);
+    // The strip is the tabs alone: no band of the page shows under them.
+    scroller_->area()->setVisible(!compact);
 }
 
 void TFormMain::FormCreate(TfrmSplash *splash)
@@ -344,10 +350,11 @@ void TFormMain::applyWindowState(const GlobalSettings &g)
     // as it was before.
     if (!normalMode())
         return;
-    if (g.FormMaximized_Key) {
-        setWindowState(windowState() | Qt::WindowMaximized);
+    // A maximised window still has a normal size and place, which it takes
+    // when it is restored: they are given before it is maximised, or it
+    // would shrink to its smallest size then (and a save store that).
+    if (g.FormMaximized_Key && isMaximized())
         return;
-    }
     setWindowState(windowState() & ~Qt::WindowMaximized);
     resize(std::max(g.FormWidth_Key, 200), std::max(g.FormHeight_Key, 120));
     QPoint pos(g.FormLeft_Key, g.FormTop_Key);
@@ -362,6 +369,8 @@ void TFormMain::applyWindowState(const GlobalSettings &g)
         pos = avail.center() - QPoint(width() / 2, height() / 2);
     }
     move(pos);
+    if (g.FormMaximized_Key)
+        setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void TFormMain::captureWindowState(GlobalSettings &g) const
@@ -474,7 +483,7 @@ void TFormMain::CheckPasswordOnMenuMain(QPoint globalPos)
 {
     const Desktop *d = ws_.activeDesktop();
     if (d && gate_.menuAllowed(*d, PasswordGate::creationError("CheckPasswordOnMenuMain")))
-        popupMenuMain_->popup(globalPos);
+        popUpMenu(*popupMenuMain_, globalPos, *this);
 }
 
 bool TFormMain::CheckPasswordOnPopUpMenu()
@@ -719,7 +728,7 @@ void TFormMain::CheckPasswordOnMenuItem(QPoint globalPos)
 {
     const Desktop *d = ws_.activeDesktop();
     if (d && gate_.menuAllowed(*d, PasswordGate::creationError("CheckPasswordOnMenuItem")))
-        popupMenuItem_->popup(globalPos);
+        popUpMenu(*popupMenuItem_, globalPos, *this);
 }
 
 void TFormMain::keyCommand(const std::function<void()> &command)

@@ -126,7 +126,7 @@ void TFormMain::Options::backgroundChanged(const Desktop &d) { w_.surface_->back
 FindPopup::Actions TFormMain::Finder::actions()
 {
     FindPopup::Actions found;
-    found.visible = [this](const Desktop &d) { return w_.gate_.unlocked(d); };
+    found.visible = [this](const Desktop &d) { return listed(d); };
     found.start = [this](const SearchHit &hit) { start(hit); };
     found.show = [this](const SearchHit &hit) { show(hit); };
     found.picture = [this](const SearchHit &hit) {
@@ -140,6 +140,11 @@ FindPopup::Actions TFormMain::Finder::actions()
     return found;
 }
 
+bool TFormMain::Finder::listed(const Desktop &d) const
+{
+    return d.settings.Password_On_Desktop == 0 || w_.gate_.unlocked(d);
+}
+
 bool TFormMain::Finder::mayOpen() const
 {
     // Rolled up into the compact strip, the page the field lies over is gone.
@@ -150,7 +155,7 @@ bool TFormMain::Finder::mayOpen() const
 void TFormMain::Finder::start(const SearchHit &hit)
 {
     const SearchIndex::Resolved found = SearchIndex::resolve(w_.ws_, hit);
-    if (!found || !found.item || !w_.gate_.unlocked(*found.desktop))
+    if (!found || !found.item || !listed(*found.desktop))
         return;
     // As a double click does; the shortcut becomes the current element only
     // where it can be seen, so that no key acts on a shortcut out of sight.
@@ -166,7 +171,7 @@ void TFormMain::Finder::start(const SearchHit &hit)
 void TFormMain::Finder::show(const SearchHit &hit)
 {
     SearchIndex::Resolved found = SearchIndex::resolve(w_.ws_, hit);
-    if (!found || !w_.gate_.unlocked(*found.desktop))
+    if (!found || !listed(*found.desktop))
         return;
     if (found.desktopIndex != w_.ws_.activeIndex() || w_.surface_->desktop() != found.desktop) {
         // As a click on its tab: the strip moves, then the switching
@@ -200,11 +205,10 @@ void TFormMain::Compact::compactLook(bool compact)
 
 int TFormMain::Compact::stripHeight()
 {
-    // Room for one row of tabs: twice the caption's text height with the
-    // frame, or the strip's own row if its style needs more.
-    const QFontMetrics fm(w_.tabs_->font());
-    const int frame = w_.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &w_);
-    return std::max(2 * fm.height() + 2 * frame, w_.tabRow_->sizeHint().height());
+    // Room for one row of tabs, and no more: the row's own height. (Twice
+    // the caption's text height with the frame, as the strip was measured
+    // once, leaves a band of the page under the tabs here.)
+    return w_.tabRow_->sizeHint().height();
 }
 
 } // namespace vl

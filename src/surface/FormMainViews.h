@@ -71,6 +71,10 @@ public:
     bool mayOpen() const;
     void start(const SearchHit &hit);
     void show(const SearchHit &hit);
+    // Whether a desktop's shortcuts and notes may be listed: whatever anyone
+    // could see by opening it. A password asked only on its menus hides
+    // nothing; one asked on opening hides it until given in this run.
+    bool listed(const Desktop &d) const;
 
 private:
     TFormMain &w_;

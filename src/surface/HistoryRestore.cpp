@@ -5,11 +5,25 @@
 #include "storage/SettingsFile.h"
 #include "storage/SettingsHistory.h"
 
+#include <QLocale>
+
 namespace vl {
 
-HistoryRestore::HistoryRestore(SettingsFile &file, Prompt &prompt, std::function<void()> reload)
-    : file_(file), prompt_(prompt), reload_(std::move(reload))
+HistoryRestore::HistoryRestore(SettingsFile &file, Prompt &prompt, std::function<void()> reload,
+                               std::function<void(const QString &)> status)
+    : file_(file), prompt_(prompt), reload_(std::move(reload)), status_(std::move(status))
 {
+}
+
+QString HistoryRestore::describe(const QDateTime &time, int desktops, int shortcuts)
+{
+    const auto count = [](int n, const char *one, const char *many) {
+        return QString::number(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
+    };
+    // The program's texts are English; so are its month names, whatever the locale.
+    return QLocale::c().toString(time.toLocalTime(), QStringLiteral("d MMM yyyy HH:mm")) + QStringLiteral(" (")
+        + count(desktops, "desktop", "desktops") + QStringLiteral(", ") + count(shortcuts, "shortcut", "shortcuts")
+        + QLatin1Char(')');
 }
 
 void HistoryRestore::run()
@@ -26,9 +40,12 @@ void HistoryRestore::run()
         versions.append({SettingsHistory::displayTime(c.time), s.desktops, s.shortcuts, s.readable});
     }
     const std::optional<int> chosen = prompt_.ChooseHistoryVersion(versions);
-    if (!chosen)
+    if (!chosen || *chosen < 0 || *chosen >= versions.size())
         return;
-    if (prompt_.MessageDlg(Question, MsgDlgType::Warning, mbOK | mbCancel, 0) != ModalResult::OK)
+    const HistoryVersion &version = versions.at(*chosen);
+    const QString named = describe(copies.at(static_cast<std::size_t>(*chosen)).time, version.desktops,
+                                   version.shortcuts);
+    if (prompt_.MessageDlg(Question.arg(named), MsgDlgType::Warning, mbOK | mbCancel, 0) != ModalResult::OK)
         return;
 
     if (mark_ && !mark_->takeAlone()) {
@@ -70,6 +87,8 @@ void HistoryRestore::run()
         return;
     }
     reload_();
+    if (status_)
+        status_(RestoredMessage.arg(named));
 }
 
 } // namespace vl

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 #include <functional>
@@ -17,15 +18,20 @@ class SettingsFile;
 class HistoryRestore {
 public:
     // reload: the window's reload path, run once the chosen version is the
-    // settings file.
-    HistoryRestore(SettingsFile &file, Prompt &prompt, std::function<void()> reload);
+    // settings file; status: a remark in the status bar.
+    HistoryRestore(SettingsFile &file, Prompt &prompt, std::function<void()> reload,
+                   std::function<void(const QString &)> status = {});
 
     void run();
     // This window's running mark: with several copies allowed, another
     // window on the same file would save its own state over the restore.
     void setRunningMark(RunningCopies *mark) { mark_ = mark; }
 
-    static inline const QString Question = QStringLiteral("Are You Sure?");
+    // The version as the question and the remark name it: "7 Dec 2026 14:00
+    // (3 desktops, 120 shortcuts)", in local time.
+    static QString describe(const QDateTime &time, int desktops, int shortcuts);
+    static inline const QString Question = QStringLiteral("Replace the current settings with the version of %1?");
+    static inline const QString RestoredMessage = QStringLiteral("Restored the version of %1");
     static inline const QString NoVersionsMessage = QStringLiteral("No earlier versions of the settings are kept.");
     static inline const QString FailedMessage = QStringLiteral("The chosen version was not restored: %1");
     static inline const QString OthersRunningMessage =
@@ -35,6 +41,7 @@ private:
     SettingsFile &file_;
     Prompt &prompt_;
     std::function<void()> reload_;
+    std::function<void(const QString &)> status_;
     RunningCopies *mark_ = nullptr;
 };
 

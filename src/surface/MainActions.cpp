@@ -46,8 +46,9 @@ MainActions::MainActions(QObject *parent) : QObject(parent)
         {ActionId::ArrangeByName, "mnuByName", "By Name", {}, nullptr},
         {ActionId::CommonOptions, "mnuCommonOptions", "Common Options", {}, nullptr},
         {ActionId::DesktopOptions, "mnuDesktopOptions", "Desktop Options", {}, nullptr},
-        // F1 is the window's own key, taken at its release (see FormKeys).
-        {ActionId::Help, "mnuHelp", "Help", {}, nullptr},
+        // F1 is the window's own key, taken at its release (see FormKeys);
+        // the action shows it in the menu and takes it only there.
+        {ActionId::Help, "mnuHelp", "Help", QKeySequence(Qt::Key_F1), nullptr},
         {ActionId::About, "mnuAbout", "About", {}, nullptr},
         {ActionId::Find, "mnuFind", "Find...", QKeySequence(Qt::CTRL | Qt::Key_F),
          "Finds shortcuts and notes on every desktop"},
@@ -57,7 +58,8 @@ MainActions::MainActions(QObject *parent) : QObject(parent)
         a->setObjectName(QString::fromLatin1(s.name));
         if (!s.shortcut.isEmpty()) {
             a->setShortcut(s.shortcut);
-            a->setShortcutContext(onShortcutMenu(s.id) ? Qt::WidgetShortcut : Qt::WindowShortcut);
+            a->setShortcutContext(onShortcutMenu(s.id) || s.id == ActionId::Help ? Qt::WidgetShortcut
+                                                                                 : Qt::WindowShortcut);
         }
         if (s.hint) {
             a->setStatusTip(QString::fromLatin1(s.hint));

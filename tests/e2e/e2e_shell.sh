@@ -454,6 +454,10 @@ scenario_compact_strip() {
         test "$x" -gt 0 -a $((x % 4)) = 0 -a "$sw" = $((screen_w - 2 * x + 2))
     check "it is low: one row of tabs" test "$sh" -ge 10 -a "$sh" -lt 80
     check "it stays above other windows" eval 'wm_states "$strip" | grep -q _NET_WM_STATE_ABOVE'
+    # The tabs alone: not a pixel of the (red) page under them.
+    sleep 0.3
+    check "no band of the page shows under the tabs" \
+        eval '! fb_first_red_down $((x + sw / 2)) "$y" "$sh" && ! fb_first_red_down $((x + sw - 60)) "$y" "$sh"'
     check "the program keeps running" is_running "$pid"
 
     if click_caption_button "$strip" "$by" window; then
@@ -552,6 +556,32 @@ scenario_show_toggle() {
     end_scenario
 }
 
+# Started maximised, the window still knows its normal size: restored, it
+# takes the one the file holds, and the next save keeps that one.
+scenario_maximised_start() {
+    begin_scenario maximised-start
+    write_settings "300 200 700 500"
+    sed -i 's/^FormMaximized_Key=0\r$/FormMaximized_Key=1\r/' "$VORLANE_SETTINGS"
+    if ! start_and_wait_window; then
+        fail "no window"
+        end_scenario
+        return
+    fi
+    local pid=$last_pid w=$win width height
+    check "it starts maximised" wait_for 10 maximised "$w"
+    wmctrl -i -r "$(printf '0x%x' "$w")" -b remove,maximized_vert,maximized_horz
+    read -r _ _ width height <<<"$(geometry_of "$w")"
+    wait_for 5 eval '! maximised "$w" && read -r _ _ width height <<<"$(geometry_of "$w")" && [ "$width $height" = "700 500" ]'
+    read -r _ _ width height <<<"$(geometry_of "$w")"
+    check "restored, it takes the saved size 700x500 (now ${width}x$height)" test "$width $height" = "700 500"
+    if term_and_wait "$pid"; then
+        local general
+        general=$(section_lines General)
+        check "the save keeps it" eval 'holds_line "$general" FormMaximized_Key=0 && holds_line "$general" FormWidth_Key=700 && holds_line "$general" FormHeight_Key=500'
+    fi
+    end_scenario
+}
+
 # --- main -------------------------------------------------------------------
 
 e2e_start_display
@@ -561,4 +591,5 @@ scenario_tray
 scenario_help
 scenario_compact_strip
 scenario_show_toggle
+scenario_maximised_start
 e2e_finish

@@ -628,6 +628,59 @@ stop_client_watch() {
     client_watch_pid= client_reader_pid=
 }
 
+# Whether window $1 is the topmost of the window manager's clients.
+on_top() {
+    [ "$(xprop -root _NET_CLIENT_LIST_STACKING 2>/dev/null | sed -n 's/^.*window id # //p' | tr -d ' ' | tr ',' '\n' | tail -n 1)" = "$(hex_id "$1")" ]
+}
+# Whether a window of copy $1 that is a splash (the start-up progress) is shown.
+splash_shown() {
+    local w
+    for w in $(xdotool search --all --pid "$1" --name '.*' 2>/dev/null); do
+        [ "$(map_state "$w")" = IsViewable ] || continue
+        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_SPLASH && return 0
+    done
+    return 1
+}
+# A question kept for no window that is off the screen: for none, for one
+# shown, or for the program as a whole (its client leader: "transient for
+# the group", which window managers keep above all of the program's windows).
+owned_by_nothing_hidden() {
+    local owner leader
+    owner=$(transient_for "$1")
+    leader=$(xprop -id "$1" WM_CLIENT_LEADER 2>/dev/null | sed -n 's/^.*window id # //p')
+    [ -z "$owner" ] || [ "$owner" = "$leader" ] || [ "$(map_state "$owner")" = IsViewable ]
+}
+
+# A picture that cannot be shown, met while the desktops load before the
+# window is up: its message and the question after it each come on top, as
+# windows of their own rather than of the main window that is not on screen
+# yet, with the progress window out of the way; the window follows.
+scenario_startup_picture_question() {
+    begin_scenario startup-picture-question
+    printf 'not a picture\n' >"$scene/broken.jpg"
+    printf '[General]\r\nPage_Count=1\r\nActive_Page=0\r\n\r\n[Page0]\r\nDesktop_Caption=One\r\nBackground_Picture=%s\r\n' \
+        "$scene/broken.jpg" >"$VORLANE_SETTINGS"
+    start_copy
+    local pid=$last_pid title question
+    for title in Vorlane Confirm; do
+        if ! wait_for 20 find_dialog_titled "$pid" "$title"; then
+            fail "no question \"$title\" while the desktops load"
+            break
+        fi
+        question=$found
+        sleep 0.3
+        check "\"$title\" is the topmost window" on_top "$question"
+        check "... kept for no window off the screen" owned_by_nothing_hidden "$question"
+        check "... with the progress window out of the way" eval '! splash_shown "$pid"'
+        # Escape: OK for the message, Cancel for the question.
+        focus_dialog "$question" && press Escape
+        wait_for 10 window_gone "$question" || fail "\"$title\" stays open after Escape"
+    done
+    check "then the window shows" wait_for 20 find_main_window "$pid"
+    check "... and the progress window is gone" eval '! splash_shown "$pid"'
+    end_scenario
+}
+
 scenario_password_prompt_term() {
     begin_scenario password-prompt-term
     printf '[General]\r\nPage_Count=2\r\nActive_Page=0\r\n\r\n[Page0]\r\nDesktop_Caption=Secret\r\nPassword=56\r\nPassword_On_Desktop=1\r\n\r\n[Page1]\r\nDesktop_Caption=Open\r\n' \
@@ -1492,6 +1545,7 @@ scenario_signals
 scenario_handed_file
 scenario_double_click
 scenario_password_prompt_term
+scenario_startup_picture_question
 scenario_reload_term
 scenario_handoff_during_question
 scenario_term_during_question
