@@ -23,6 +23,7 @@
 #include "surface/StatusBarMain.h"
 #include "surface/TabStrip.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
@@ -39,6 +40,7 @@
 
 #include <glib.h>
 
+#include <map>
 #include <memory>
 
 using namespace vl;
@@ -229,33 +231,138 @@ private slots:
         QCOMPARE(w.workspace().global.Immediate_Save, true);
     }
 
-    void tabPositionIsLiveAndCancelPutsItBack()
+    // The tab position, the wrapping of the tabs and the desktop order
+    // follow their controls at once; Cancel puts every one of them back in
+    // the model and the window alike, OK keeps them.
+    void liveChangesLastUntilCancel_data()
     {
-        TFormMain &w = start(settingsWith({"A", "B"}, 0));
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("cancel") << false;
+        QTest::newRow("ok") << true;
+    }
+    void liveChangesLastUntilCancel()
+    {
+        QFETCH(bool, ok);
+        TFormMain &w = start(settingsWith({"C", "A", "B"}, 1));
+        Desktop *active = w.workspace().activeDesktop();
         QCOMPARE(tabPlace(), QStringLiteral("top"));
-        QString live;
+        QString livePlace;
+        QStringList liveOrder;
         bool modelFollowed = false;
         prompt_.commonOptionsScripts = {[&](CommonOptions &o) {
             TfrmCommonOptions form(o, &w);
             form.cbTabPosition->click();
             form.cbMultiLineTabs->click();
-            live = tabPlace();
-            modelFollowed = !w.workspace().global.Tab_Position && w.workspace().global.Tab_Multiline;
-            return false;
+            // The third caption dragged onto the first, then all sorted.
+            form.PageControlCommonOptions->setCurrentWidget(form.lbReorder->parentWidget());
+            form.show();
+            QListWidget *list = form.lbReorder;
+            const QPoint third = list->visualItemRect(list->item(2)).center();
+            const QPoint first = list->visualItemRect(list->item(0)).center();
+            QTest::mousePress(list->viewport(), Qt::LeftButton, {}, third);
+            QTest::mouseMove(list->viewport(), first);
+            QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, first);
+            liveOrder = captionsOf(w.workspace());
+            form.mnuSorted->trigger();
+            liveOrder += captionsOf(w.workspace());
+            livePlace = tabPlace();
+            modelFollowed = !w.workspace().global.Tab_Position && w.workspace().global.Tab_Multiline
+                            && w.PageControl1()->isMultiline() && w.PageControl1()->tabText(0) == QLatin1String("A");
+            return ok;
         }};
         commonOptions();
-        QCOMPARE(live, QStringLiteral("bottom"));
+        QCOMPARE(livePlace, QStringLiteral("bottom"));
+        QCOMPARE(liveOrder, QStringList({"B", "C", "A", "A", "B", "C"}));
         QVERIFY(modelFollowed);
-        // Cancel: the tabs go back on top; the wrapping stays, in the window
-        // and in the model alike.
-        QCOMPARE(tabPlace(), QStringLiteral("top"));
-        QCOMPARE(w.workspace().global.Tab_Position, true);
-        QVERIFY(w.PageControl1()->isMultiline());
-        QCOMPARE(w.workspace().global.Tab_Multiline, true);
-        QCOMPARE(status(), QStringLiteral("Unmodified"));
+        const QStringList order = ok ? QStringList{"A", "B", "C"} : QStringList{"C", "A", "B"};
+        QCOMPARE(captionsOf(w.workspace()), order);
+        for (int i = 0; i < order.size(); ++i)
+            QCOMPARE(w.PageControl1()->tabText(i), order[i]);
+        QCOMPARE(w.workspace().activeDesktop(), active);
+        QCOMPARE(w.PageControl1()->currentIndex(), w.workspace().indexOf(active));
+        QCOMPARE(w.surface()->desktop(), active);
+        QCOMPARE(tabPlace(), ok ? QStringLiteral("bottom") : QStringLiteral("top"));
+        QCOMPARE(w.workspace().global.Tab_Position, !ok);
+        QCOMPARE(w.PageControl1()->isMultiline(), ok);
+        QCOMPARE(w.workspace().global.Tab_Multiline, ok);
+        QCOMPARE(status(), ok ? QStringLiteral("Modified") : QStringLiteral("Unmodified"));
     }
 
-    void draggingInTheListReordersAtOnceAndCancelKeepsIt()
+    // Assistive technology ticks a box with toggle(), which emits no click:
+    // OK must apply what every box shows.
+    void boxesChangedWithoutAClickAreApplied_data()
+    {
+        QTest::addColumn<QString>("box");
+        for (const char *box : {"cbStartup", "cbTabPosition", "cbMultiLineTabs", "cbStatusBarEnabled", "cbDropEnabled",
+                                "cbLeaveMissing", "cbAlwaysOnBack", "cbSingleClick", "cbMultiInstance",
+                                "cbOpenInNewWindow", "cbAutoSave", "cbImmediateSave", "cbTransparent",
+                                "cbBackgroundExists", "rbtnPasswordOnMenu"})
+            QTest::newRow(box) << QString::fromLatin1(box);
+    }
+    void boxesChangedWithoutAClickAreApplied()
+    {
+        QFETCH(QString, box);
+        const QString picture = dir_.filePath(QStringLiteral("bg.png"));
+        QImage image(8, 8, QImage::Format_RGB32);
+        image.fill(Qt::blue);
+        QVERIFY(image.save(picture));
+        TFormMain &w = start(vl::test::desktopsSettings(
+            {"A"}, 0, {}, {"Password=0\r\nPassword_On_Desktop=1\r\nBackground_Picture=" + picture.toUtf8() + "\r\n"}));
+        const GlobalSettings &g = w.workspace().global;
+        const DesktopSettings &s = w.workspace().desktop(0).settings;
+        const auto registry = [&](const QString &key, const QString &name) {
+            const auto value = platform_.fakeRegistry.value(RegistryHive::LocalMachine, key, name);
+            return value.value_or(QStringLiteral("(none)"));
+        };
+        const std::map<QString, std::function<QString()>> shown{
+            {"cbStartup", [&] { return registry(CommonOptions::RunKey, CommonOptions::RunValue); }},
+            {"cbTabPosition", [&] { return QString::number(g.Tab_Position); }},
+            {"cbMultiLineTabs", [&] { return QString::number(g.Tab_Multiline); }},
+            {"cbStatusBarEnabled", [&] { return QString::number(g.bStatusBar_Enabled); }},
+            {"cbDropEnabled", [&] { return QString::number(g.Drop_Enabled); }},
+            {"cbLeaveMissing", [&] { return QString::number(g.Leave_Missing); }},
+            {"cbAlwaysOnBack", [&] { return QString::number(g.Always_OnBack); }},
+            {"cbSingleClick", [&] { return QString::number(g.Single_Click); }},
+            {"cbMultiInstance",
+             [&] { return registry(CommonOptions::MultiInstanceKey, CommonOptions::MultiInstanceValue); }},
+            {"cbOpenInNewWindow", [&] { return QString::number(g.OpenIn_NewWindow); }},
+            {"cbAutoSave", [&] { return QString::number(g.Auto_Save); }},
+            {"cbImmediateSave", [&] { return QString::number(g.Immediate_Save); }},
+            {"cbTransparent", [&] { return QString::number(s.Transparent); }},
+            {"cbBackgroundExists", [&] { return s.Background_Picture; }},
+            {"rbtnPasswordOnMenu", [&] { return QString::number(s.Password_On_Desktop); }},
+        };
+        const QString before = shown.at(box)();
+        bool wasChecked = false;
+        const auto play = [&](QDialog &form, QPushButton *ok) {
+            auto *button = form.findChild<QAbstractButton *>(box);
+            QVERIFY(button);
+            wasChecked = button->isChecked();
+            button->toggle();
+            ok->click();
+        };
+        if (box.startsWith(QLatin1String("cbTransparent")) || box == QLatin1String("cbBackgroundExists")
+            || box.startsWith(QLatin1String("rbtn"))) {
+            prompt_.desktopOptionsScripts = {[&](DesktopOptions &o) {
+                TfrmDesktopOptions form(o, &w);
+                play(form, form.btnOK);
+                return form.result() == QDialog::Accepted;
+            }};
+            desktopOptions();
+        } else {
+            prompt_.commonOptionsScripts = {[&](CommonOptions &o) {
+                TfrmCommonOptions form(o, &w);
+                play(form, form.btnOk);
+                return form.result() == QDialog::Accepted;
+            }};
+            commonOptions();
+        }
+        QVERIFY(!wasChecked || !box.startsWith(QLatin1String("rbtn")));
+        QVERIFY2(shown.at(box)() != before, qPrintable(box + QStringLiteral(" still ") + before));
+        QVERIFY(status() != QLatin1String("Unmodified")); // "Saved" at once with Immediate Save
+    }
+
+    void draggingInTheListReordersAtOnce()
     {
         TFormMain &w = start(settingsWith({"A", "B", "C"}, 1));
         Desktop *active = w.workspace().activeDesktop();
@@ -273,14 +380,14 @@ private slots:
             during = captionsOf(w.workspace());
             for (int i = 0; i < list->count(); ++i)
                 during.append(list->item(i)->text());
-            return false;
+            during.append(w.PageControl1()->tabText(0));
+            during.append(QString::number(w.PageControl1()->currentIndex()));
+            return true;
         }};
         commonOptions();
-        QCOMPARE(during, QStringList({"C", "A", "B", "C", "A", "B"}));
+        QCOMPARE(during, QStringList({"C", "A", "B", "C", "A", "B", "C", "2"}));
         QCOMPARE(captionsOf(w.workspace()), QStringList({"C", "A", "B"}));
         QCOMPARE(w.workspace().activeDesktop(), active);
-        QCOMPARE(w.PageControl1()->tabText(0), QStringLiteral("C"));
-        QCOMPARE(w.PageControl1()->currentIndex(), 2);
         QCOMPARE(w.surface()->desktop(), active);
     }
 
@@ -294,7 +401,7 @@ private slots:
         prompt_.commonOptionsScripts = {[&](CommonOptions &o) {
             TfrmCommonOptions form(o, &w);
             form.mnuSorted->trigger();
-            return false;
+            return true;
         }};
         commonOptions();
         QCOMPARE(captionsOf(ws), QStringList({"alpha", "beta", "beta", "beta", "Zeta"}));

@@ -3,7 +3,9 @@
 # with openbox, a private session bus and accessibility bus, an AT-SPI
 # client lists the desktops of the tab strip and the shortcuts of the active
 # desktop, checks their names, states and places, and opens one shortcut by
-# its name; that shortcut's script leaves a marker file behind.
+# its name; that shortcut's script leaves a marker file behind. A second
+# client changes the boxes of Common Options with their Toggle action and
+# presses Ok, and the saved file must say what the boxes showed.
 #
 #   usage: e2e_accessibility.sh path/to/vorlane
 #
@@ -214,4 +216,211 @@ status=$?
 # The client keeps its own tally; a failure there shows the logs here.
 ((status == 0)) || failed=$((failed + 1))
 end_scenario
-exit $status
+
+# --- Common Options by assistive technology -------------------------------------
+# A screen reader opens Common Options from the desktop menu, changes the eight
+# boxes of its first page with their Toggle action, which clicks nothing, and
+# presses Ok: what the boxes show is what the window applies and saves, and
+# the two that live outside the settings file (start at logon, several
+# copies) are written where start-up reads them.
+begin_scenario options
+start_a11y_bus || e2e_abort "no accessibility bus"
+printf '%s\r\n' '[General]' 'Page_Count=1' 'Active_Page=0' 'Tab_Position=1' 'Tab_Multiline=0' \
+    'bStatusBar_Enabled=1' 'Drop_Enabled=0' 'Leave_Missing=1' 'Single_Click=0' '' \
+    '[Page0]' 'Desktop_Caption=Options' >"$VORLANE_SETTINGS"
+QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 NO_AT_BRIDGE=1 start_copy
+program=$last_pid
+
+"$python" - "$program" <<'EOF'
+import os, subprocess, sys, time, warnings
+import gi
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi, Gio, GLib
+
+warnings.simplefilter("ignore", DeprecationWarning)
+pid = int(sys.argv[1])
+passed = failed = 0
+
+
+def check(what, ok, detail=""):
+    global passed, failed
+    print(("PASS: " if ok else "FAIL: ") + what + ("" if ok or not detail else " (%s)" % detail))
+    if ok:
+        passed += 1
+    else:
+        failed += 1
+
+
+def pump():
+    while GLib.MainContext.default().iteration(False):
+        pass
+
+
+def wait(fn, timeout):
+    end = time.time() + timeout
+    while time.time() < end:
+        pump()
+        try:
+            r = fn()
+        except GLib.Error:
+            r = None
+        if r:
+            return r
+        time.sleep(0.05)
+    return None
+
+
+session = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+def a11y_address():
+    reply = session.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", None,
+                              GLib.VariantType("(s)"), Gio.DBusCallFlags.NONE, 2000, None)
+    return reply.unpack()[0]
+address = wait(a11y_address, 10)
+if not address:
+    print("FAIL: no accessibility bus")
+    sys.exit(1)
+os.environ["AT_SPI_BUS_ADDRESS"] = address
+Atspi.init()
+
+# Popup menus are no children of the application: they are caught showing.
+popups = []
+def on_showing(event):
+    try:
+        if event.detail1 and event.source.get_role_name() == "popup menu":
+            popups.append(event.source)
+    except GLib.Error:
+        pass
+listener = Atspi.EventListener.new(on_showing)
+listener.register("object:state-changed:showing")
+
+
+def children(acc):
+    return [c for c in (acc.get_child_at_index(i) for i in range(acc.get_child_count())) if c]
+
+
+def showing(acc):
+    return acc.get_state_set().contains(Atspi.StateType.SHOWING)
+
+
+def find(where, roles, name):
+    queue = [where]
+    while queue:
+        a = queue.pop(0)
+        try:
+            if a.get_role_name() != "application" and not showing(a):
+                continue
+            if a.get_role_name() in roles and a.get_name() == name:
+                return a
+            queue += children(a)
+        except GLib.Error:
+            continue
+
+
+def in_popups(name):
+    for menu in reversed(popups):
+        try:
+            if showing(menu):
+                item = find(menu, ("menu item", "menu"), name)
+                if item:
+                    return item
+        except GLib.Error:
+            pass
+
+
+# Menu items are clicked with the mouse: their Press would run the dialog
+# inside the call.
+def click(acc):
+    e = acc.get_extents(Atspi.CoordType.SCREEN)
+    subprocess.run(["xdotool", "mousemove", "--sync", str(e.x + e.width // 2), str(e.y + e.height // 2),
+                    "click", "1"], check=True, timeout=20)
+
+
+def act(acc, name):
+    names = [acc.get_action_name(k) for k in range(acc.get_n_actions())]
+    if name not in names:
+        return False
+    acc.do_action(names.index(name))
+    return True
+
+
+def checked(acc):
+    return acc.get_state_set().contains(Atspi.StateType.CHECKED)
+
+
+def application():
+    desk = Atspi.get_desktop(0)
+    for i in range(desk.get_child_count()):
+        a = desk.get_child_at_index(i)
+        if a and a.get_process_id() == pid:
+            return a
+
+
+app = wait(application, 20)
+page = app and wait(lambda: find(app, ("list",), "Options"), 10)
+check("the page is on the accessibility bus", page is not None)
+if not page:
+    sys.exit(1)
+# The window manager may still be placing the window: the page's place is
+# read again before each try.
+options = None
+for attempt in range(4):
+    time.sleep(0.5)
+    e = page.get_extents(Atspi.CoordType.SCREEN)
+    subprocess.run(["xdotool", "mousemove", "--sync", str(e.x + e.width - 30), str(e.y + e.height - 30)],
+                   check=True)
+    time.sleep(0.2)
+    subprocess.run(["xdotool", "click", "3"], check=True)
+    options = wait(lambda: in_popups("Options"), 3)
+    if options:
+        break
+    subprocess.run(["xdotool", "key", "Escape"], check=True)
+check("the desktop menu offers Options", options is not None)
+if options:
+    click(options)
+common = wait(lambda: in_popups("Common Options"), 10)
+check("Options offers Common Options", common is not None)
+if not common:
+    sys.exit(1)
+click(common)
+dialog = wait(lambda: find(app, ("dialog",), "Common Options"), 10)
+check("Common Options opens", dialog is not None)
+if not dialog:
+    sys.exit(1)
+
+for name in ["Load at startup", "Tabs position on top", "Multiline tabs", "Status Bar Enabled", "Drop Enabled",
+             "Leave missing shortcut", "Singe Click", "Multi Instance"]:
+    box = find(dialog, ("check box",), name)
+    if not box:
+        check("the box \"%s\" is there" % name, False)
+        continue
+    before = checked(box)
+    toggled = act(box, "Toggle")
+    check("\"%s\" toggles to %s" % (name, "unticked" if before else "ticked"),
+          toggled and wait(lambda: checked(box) != before, 5) is not None)
+ok = find(dialog, ("push button",), "Ok")
+check("Ok is pressed", ok is not None and act(ok, "Press"))
+def gone():
+    try:
+        return not showing(dialog)
+    except GLib.Error:
+        return True
+check("the dialog closes", wait(gone, 10) is not None)
+print("%d passed, %d failed" % (passed, failed))
+sys.exit(1 if failed else 0)
+EOF
+options_status=$?
+((options_status == 0)) || failed=$((failed + 1))
+# A termination signal saves and ends.
+if is_running "$program"; then
+    kill -TERM "$program"
+    wait_for 20 is_gone "$program" || fail "the program still runs 20 s after SIGTERM"
+fi
+general=$(section_lines General)
+for line in Tab_Position=0 Tab_Multiline=1 bStatusBar_Enabled=0 Drop_Enabled=1 Leave_Missing=0 Single_Click=1; do
+    check "the file holds $line, as the box showed it" holds_line "$general" "$line"
+done
+check "Load at startup wrote the autostart entry" test -f "$XDG_CONFIG_HOME/autostart/vorlane.desktop"
+registry_holds() { tr -d '\r' <"$VORLANE_REGISTRY" 2>/dev/null | grep -qx "$1"; }
+check "Multi Instance is written where start-up reads it" registry_holds 'multiinstance=1'
+end_scenario
+((status == 0 && failed == 0))
