@@ -1,14 +1,20 @@
 // Notes on a page: the arithmetic of moves and resizes, the keys, the menu's
 // two faces, deleting, typed text reaching the record, the board across
-// desktops, and real pointer drags of the handles.
+// desktops, and real pointer drags of the handles; and in the window, the
+// keys of a note being edited.
 #include "notes/NoteBoard.h"
 #include "notes/NoteHost.h"
 #include "notes/NoteWidgets.h"
 #include "notes/TResizer.h"
 #include "support/FakePrompt.h"
+#include "support/WindowFixture.h"
+#include "surface/FormMain.h"
+#include "surface/ItemClipboard.h"
+#include "surface/Selection.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QImage>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -71,10 +77,9 @@ QStringList visibleTexts(QMenu *menu)
 
 } // namespace
 
-class NotesTest : public QObject {
+class NotesTest : public QObject, vl::test::WindowFixture {
     Q_OBJECT
 
-    FakePrompt prompt_;
     RecordingHost host_;
     std::unique_ptr<QWidget> page_;
     std::unique_ptr<Desktop> desk_;
@@ -106,11 +111,14 @@ class NotesTest : public QObject {
 private slots:
     void init()
     {
-        prompt_ = {};
+        resetWindowFixture();
+        platform_.launches.clear();
         host_ = {};
+        QGuiApplication::clipboard()->clear();
     }
     void cleanup()
     {
+        form_.reset();
         board_.reset();
         page_.reset();
         desk_.reset();
@@ -607,6 +615,69 @@ private slots:
         QVERIFY(c.handlesShown());
         for (int i = 0; i < 8; ++i)
             QVERIFY(c.sizer(i)->isVisible());
+    }
+
+    // ---------------------------------------------------------------- in the window
+
+    // While a note's text is being edited its keys are the text's, even
+    // when a shortcut became current without taking the focus (a click on
+    // its caption, a hand-off): no shortcut starts, none is asked about,
+    // renamed, copied or cut.
+    void anEditedNoteKeepsItsKeys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("clipboard");
+        QTest::newRow("Return") << int(Qt::Key_Return) << 0 << "\n world" << "";
+        QTest::newRow("Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << "\n world" << "";
+        QTest::newRow("Delete") << int(Qt::Key_Delete) << 0 << " world" << "";
+        QTest::newRow("Ctrl+C") << int(Qt::Key_C) << int(Qt::ControlModifier) << "hello world" << "hello";
+        QTest::newRow("Ctrl+X") << int(Qt::Key_X) << int(Qt::ControlModifier) << " world" << "hello";
+        QTest::newRow("Ctrl+R") << int(Qt::Key_R) << int(Qt::ControlModifier) << "hello world" << "";
+    }
+    void anEditedNoteKeepsItsKeys()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, text);
+        QFETCH(QString, clipboard);
+        TFormMain &w = WindowFixture::start(vl::test::desktopsSettings(
+            {"A"}, 0, {},
+            {"Item_CountTrue=1\r\nNote_CountTrue=1\r\n\r\n[Page0\\Item1]\r\nAttachedFile=/bin/sh\r\n"
+             "Label_Caption=Shell\r\nItem_Left=300\r\nItem_Top=10\r\n\r\n[Page0\\Note1]\r\nCount=1\r\n"
+             "1=hello world\r\nNote_Left=20\r\nNote_Top=20\r\nNote_Width=120\r\nNote_Height=60\r\n"}));
+        w.resize(500, 300);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        Desktop &d = w.workspace().desktop(0);
+        TResizer *note = w.notes().controllerOf(d.notes[0].get());
+        QVERIFY(note);
+        note->popEditClick();
+        auto *edit = qobject_cast<QPlainTextEdit *>(note->memo());
+        QVERIFY(edit);
+        QTRY_VERIFY(edit->hasFocus());
+        QTextCursor cursor = edit->textCursor();
+        cursor.setPosition(0);
+        cursor.setPosition(5, QTextCursor::KeepAnchor);
+        edit->setTextCursor(cursor);
+        // What a click on the caption does: the shortcut is current, the
+        // note keeps the focus.
+        w.selection().Focused(*d.items[0], false);
+        QCOMPARE(w.workspace().work.CurrentElement.item, d.items[0].get());
+        QVERIFY(edit->hasFocus());
+        prompt_.calls.clear();
+
+        QTest::keyClick(edit, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(edit->toPlainText(), text);
+        QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
+        QVERIFY(platform_.launches.isEmpty());
+        QVERIFY(prompt_.calls.isEmpty());
+        QVERIFY(!w.clipboard().pasteEnabled());
+        QCOMPARE(int(d.items.size()), 1);
+        QCOMPARE(w.workspace().work.CurrentElement.item, d.items[0].get());
     }
 };
 
