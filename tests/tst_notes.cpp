@@ -1,11 +1,15 @@
 // Notes on a page: the arithmetic of moves and resizes, the keys, the menu's
 // two faces, deleting, typed text reaching the record, the board across
-// desktops, and real pointer drags of the handles; and in the window, the
-// keys of a note being edited.
+// desktops, real pointer drags of the handles, the colour of the text and
+// handles that show on any colour; and in the window, the keys of a note
+// being edited.
+#include "common/ColourConv.h"
 #include "notes/NoteBoard.h"
 #include "notes/NoteHost.h"
 #include "notes/NoteWidgets.h"
 #include "notes/TResizer.h"
+#include "notes/TfrmNote.h"
+#include "options/TfrmFont.h"
 #include "support/FakePrompt.h"
 #include "support/WindowFixture.h"
 #include "surface/FormMain.h"
@@ -15,9 +19,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFontDialog>
 #include <QImage>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QPointer>
 #include <QKeyEvent>
 #include <QTest>
@@ -615,6 +621,100 @@ private slots:
         QVERIFY(c.handlesShown());
         for (int i = 0; i < 8; ++i)
             QVERIFY(c.sizer(i)->isVisible());
+    }
+
+    // ---------------------------------------------------------------- colours
+
+    // The handles of a note and the outline of a drag show on a page of any
+    // colour, also around a note of the page's own colour.
+    void handlesShowOnAnyColour_data()
+    {
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("black") << QColor(Qt::black);
+        QTest::newRow("white") << QColor(Qt::white);
+        QTest::newRow("middle grey") << QColor(0x80, 0x80, 0x80);
+        QTest::newRow("just below it") << QColor(0x7F, 0x7F, 0x7F);
+        QTest::newRow("navy") << QColor(0, 0, 0x80);
+        QTest::newRow("yellow") << QColor(Qt::yellow);
+    }
+    void handlesShowOnAnyColour()
+    {
+        QFETCH(QColor, colour);
+        start({{100, 100, 80, 40}});
+        QPalette palette = page_->palette();
+        palette.setColor(QPalette::Window, colour);
+        page_->setPalette(palette);
+        page_->setAutoFillBackground(true);
+        note(0).Note_Color = fromQColor(colour);
+        ctl(0).applyRecord();
+        // The strongest difference from the page among the pixels of r.
+        const auto standsOut = [&](const QImage &shot, const QRect &r) {
+            int best = 0;
+            for (int y = r.top(); y <= r.bottom(); ++y) {
+                for (int x = r.left(); x <= r.right(); ++x) {
+                    const QColor c = shot.pixelColor(x, y);
+                    best = std::max(best, std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green())
+                                              + std::abs(c.blue() - colour.blue()));
+                }
+            }
+            return best;
+        };
+        ctl(0).setActive(true);
+        QImage shot = page_->grab().toImage();
+        for (int i = 0; i < 8; ++i)
+            QVERIFY2(standsOut(shot, ctl(0).sizer(i)->geometry()) >= 250, qPrintable(QString::number(i)));
+        QWidget *mover = ctl(0).mover();
+        QTest::mousePress(mover, Qt::LeftButton, {}, QPoint(20, 10));
+        QTest::mouseMove(mover, QPoint(40, 30));
+        const QRect outline = ctl(0).outline();
+        QVERIFY(!outline.isNull());
+        shot = page_->grab().toImage();
+        for (const QRect &edge : {QRect(outline.left(), outline.top(), outline.width(), 2),
+                                  QRect(outline.left(), outline.bottom() - 1, outline.width(), 2)})
+            QVERIFY(standsOut(shot, edge) >= 250);
+        QTest::mouseRelease(mover, Qt::LeftButton, {}, QPoint(40, 30));
+    }
+
+    // The font chooser of a note chooses the colour of its text too; a
+    // cancelled colour keeps the one it had, and the tabs' font, drawn in the
+    // style's colours, is chosen without one.
+    void theFontChooserChoosesTheColour()
+    {
+        FontSpec preset = defaultFont();
+        preset.Color = 0x000000;
+        TfrmFont chooser(prompt_, preset, FontColour::Chosen, nullptr);
+        QVERIFY(chooser.btnColor);
+        chooser.fonts->setCurrentFont(QFont(QStringLiteral("DejaVu Serif"), 15));
+        prompt_.colourAnswers = {std::nullopt, Colour(0x00FFFF)};
+        chooser.btnColor->click();
+        QCOMPARE(chooser.font().Color, Colour(0x000000));
+        chooser.btnColor->click();
+        QCOMPARE(chooser.font().Color, Colour(0x00FFFF));
+        QCOMPARE(chooser.font().Name, QStringLiteral("DejaVu Serif"));
+        QCOMPARE(chooser.font().Size, 15);
+        QCOMPARE(chooser.font().Charset, preset.Charset);
+        TfrmFont plain(prompt_, preset, FontColour::Kept, nullptr);
+        QVERIFY(!plain.btnColor);
+        QCOMPARE(plain.font().Color, preset.Color);
+
+        // Through the note's properties to the text on the page.
+        start({{20, 20, 120, 40}});
+        note(0).Lines = {"WWWWWWWW"};
+        note(0).Note_Color = 0x000000; // a black note, as on a black desktop
+        FontSpec yellow = preset;
+        yellow.Color = 0x00FFFF;
+        prompt_.fontAnswers = {yellow};
+        TfrmNote properties(prompt_, {note(0).Note_Font, note(0).Note_Color, true}, nullptr);
+        properties.btnFont->click();
+        QCOMPARE(prompt_.fontColours, QList<FontColour>({FontColour::Chosen}));
+        note(0).Note_Font = properties.look().font;
+        ctl(0).applyRecord();
+        const QImage shot = ctl(0).memo()->grab().toImage();
+        bool yellowText = false;
+        for (int y = 0; y < shot.height() && !yellowText; ++y)
+            for (int x = 0; x < shot.width() && !yellowText; ++x)
+                yellowText = shot.pixelColor(x, y) == QColor(Qt::yellow);
+        QVERIFY(yellowText);
     }
 
     // ---------------------------------------------------------------- in the window

@@ -397,8 +397,11 @@ void TSizer::paintEvent(QPaintEvent *)
 {
     if (ghost_)
         return;
+    // Black in the middle, framed in white: whatever the colour of the page
+    // or the note under it, one of the two stands out.
     QPainter p(this);
-    p.fillRect(rect(), Qt::black);
+    p.fillRect(rect(), Qt::white);
+    p.fillRect(rect().adjusted(1, 1, -1, -1), Qt::black);
 }
 
 void TSizer::mousePressEvent(QMouseEvent *event)
@@ -463,11 +466,12 @@ void TNoteOutline::paintEvent(QPaintEvent *)
 {
     if (rect_.isNull())
         return;
+    // A black line outside a white one: an inverted line vanishes on a middle
+    // grey (it turns #808080 into #7F7F7F), these two never both do.
     QPainter p(this);
-    // One fill through the ring: overlapping strokes would invert twice.
     p.setClipRegion(ring(rect_));
-    p.setCompositionMode(QPainter::CompositionMode_Difference);
-    p.fillRect(rect_, Qt::white);
+    p.fillRect(rect_, Qt::black);
+    p.fillRect(rect_.adjusted(1, 1, -1, -1), Qt::white);
 }
 
 } // namespace vl

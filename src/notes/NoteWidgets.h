@@ -147,10 +147,10 @@ protected:
     void dropEvent(QDropEvent *event) override;
 };
 
-// One of the eight size handles: a small black square. While its own drag
-// runs it is "ghosted" instead of hidden: it stays the widget the pointer
-// was pressed on, without relying on a hidden widget keeping the pointer on
-// every platform, but paints nothing.
+// One of the eight size handles: a small black square framed in white.
+// While its own drag runs it is "ghosted" instead of hidden: it stays the
+// widget the pointer was pressed on, without relying on a hidden widget
+// keeping the pointer on every platform, but paints nothing.
 class TSizer : public QWidget {
 public:
     static constexpr int Side = 6;
@@ -172,8 +172,8 @@ private:
 };
 
 // The outline of a note being dragged, drawn over everything on the page
-// (the notes included) and inverting what lies under it, so that it shows
-// on any background. It takes no input.
+// (the notes included) in black and white, so that it shows on any
+// background. It takes no input.
 class TNoteOutline : public QWidget {
 public:
     static constexpr int Pen = 2;
