@@ -1,8 +1,8 @@
 // Notes on a page: the arithmetic of moves and resizes, the keys, the menu's
 // two faces, deleting, typed text reaching the record, the board across
-// desktops, real pointer drags of the handles, the colour of the text and
-// handles that show on any colour; and in the window, the keys of a note
-// being edited.
+// desktops, real pointer drags of the handles, selecting and copying the
+// text while reading, the colour of the text and handles that show on any
+// colour; and in the window, the keys of a note being edited.
 #include "common/ColourConv.h"
 #include "notes/NoteBoard.h"
 #include "notes/NoteHost.h"
@@ -24,6 +24,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QPointer>
 #include <QKeyEvent>
 #include <QTest>
@@ -621,6 +622,89 @@ private slots:
         QVERIFY(c.handlesShown());
         for (int i = 0; i < 8; ++i)
             QVERIFY(c.sizer(i)->isVisible());
+    }
+
+    // ---------------------------------------------------------------- reading
+
+    // The text of a note can be selected and copied without editing it, a
+    // huge one too: it stays the reading view, which builds no document.
+    void readingTextIsSelectedAndCopied_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("copied");
+        QTest::newRow("a drag across lines") << "drag" << "beta gamma\nsecond";
+        QTest::newRow("Shift+click") << "shift" << "alpha";
+        QTest::newRow("a double click: the word") << "double" << "gamma";
+        QTest::newRow("Ctrl+A") << "all" << "alpha beta gamma\nsecond line\nthird";
+        QTest::newRow("scrolled down: the word shown") << "scrolled" << "12";
+        QTest::newRow("a huge note, all of it") << "huge" << "";
+    }
+    void readingTextIsSelectedAndCopied()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, copied);
+        start({{10, 10, 300, 120}});
+        if (how == QLatin1String("scrolled") || how == QLatin1String("huge")) {
+            const int lines = how == QLatin1String("huge") ? 100000 : 100;
+            note(0).Lines.clear();
+            for (int i = 0; i < lines; ++i)
+                note(0).Lines.append(QStringLiteral("line %1").arg(i));
+            if (copied.isEmpty())
+                copied = note(0).Lines.join(QLatin1Char('\n'));
+        } else {
+            note(0).Lines = {"alpha beta gamma", "second line", "third"};
+        }
+        const QStringList before = note(0).Lines;
+        auto *view = dynamic_cast<TNoteView *>(ctl(0).memo());
+        QVERIFY(view);
+        page_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(page_.get()));
+        const QFontMetrics metrics(view->font());
+        // The middle of line `line` (as shown), just right of character `pos`.
+        const auto at = [&](int line, int pos) {
+            const QString &text = note(0).Lines.at(view->firstLine() + line);
+            return QPoint(TNoteView::Margin + metrics.horizontalAdvance(text.left(pos)) + 1,
+                          TNoteView::Margin + line * metrics.lineSpacing() + metrics.lineSpacing() / 2);
+        };
+        if (how == QLatin1String("drag")) {
+            QTest::mousePress(view, Qt::LeftButton, {}, at(0, 6));
+            QTest::mouseMove(view, at(1, 2));
+            QTest::mouseMove(view, at(1, 6));
+            QTest::mouseRelease(view, Qt::LeftButton, {}, at(1, 6));
+        } else if (how == QLatin1String("shift")) {
+            QTest::mouseClick(view, Qt::LeftButton, {}, at(0, 0));
+            QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, at(0, 5));
+        } else if (how == QLatin1String("double")) {
+            QTest::mouseDClick(view, Qt::LeftButton, {}, at(0, 13));
+        } else if (how == QLatin1String("scrolled")) {
+            view->scrollBy(12);
+            QTest::mouseDClick(view, Qt::LeftButton, {}, at(0, 6));
+        } else {
+            QTest::mouseClick(view, Qt::LeftButton, {}, at(0, 1));
+            QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+        }
+        // Every press told the window, as before; the left one selects too.
+        QVERIFY(!host_.presses.isEmpty());
+        QVERIFY(view->hasFocus());
+        QCOMPARE(view->selectedText(), copied);
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+        // Still reading: the same view, no editor and no document anywhere.
+        QCOMPARE(ctl(0).memo(), view);
+        QVERIFY(!ctl(0).editing());
+        QVERIFY(page_->findChildren<QTextDocument *>().isEmpty());
+        QCOMPARE(note(0).Lines, before);
+        // The selection is shown in the highlight's colour.
+        const QImage shot = view->grab().toImage();
+        const QColor highlight = view->palette().color(QPalette::Active, QPalette::Highlight);
+        bool shown = false;
+        for (int y = 0; y < shot.height() && !shown; ++y)
+            for (int x = 0; x < shot.width() && !shown; ++x)
+                shown = shot.pixelColor(x, y) == highlight;
+        QVERIFY(shown);
+        // A plain press elsewhere starts afresh.
+        QTest::mouseClick(view, Qt::LeftButton, {}, at(0, 1));
+        QVERIFY(!view->hasSelection());
     }
 
     // ---------------------------------------------------------------- colours
