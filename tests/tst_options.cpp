@@ -19,6 +19,7 @@
 #include "support/TempDir.h"
 #include "support/WindowFixture.h"
 #include "surface/FormMain.h"
+#include "surface/HandOffPickup.h"
 #include "surface/MainActions.h"
 #include "surface/StatusBarMain.h"
 #include "surface/TabStrip.h"
@@ -28,16 +29,25 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSizeGrip>
 #include <QTest>
+#include <QUrl>
 
+// GIO names a field "signals", which Qt defines as a keyword.
+#pragma push_macro("signals")
+#undef signals
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
+#pragma pop_macro("signals")
 #include <glib.h>
 
 #include <map>
@@ -84,6 +94,142 @@ QStringList execAsFileManagersRead(const QString &entryText, const char *group)
     }
     g_key_file_free(file);
     return out;
+}
+
+// The arguments a program of ours wrote down (see the test of the entries).
+QStringList recorded(const QString &record)
+{
+    QStringList out;
+    const QByteArray bytes = vl::test::readAll(record);
+    for (const QByteArray &arg : bytes.split('\0'))
+        out.append(QString::fromUtf8(arg));
+    if (!out.isEmpty())
+        out.removeLast(); // after the last terminator
+    return out;
+}
+
+// GLib's launcher: loads the entry as GDesktopAppInfo does (refused: nullopt)
+// and runs it on the file, as Thunar's send-to menu and most sessions'
+// autostart do; what the started program wrote down.
+std::optional<QStringList> launchAsGLibDoes(const QString &entryText, const QString &file, const QString &record)
+{
+    GKeyFile *keys = g_key_file_new();
+    const QByteArray text = entryText.toUtf8();
+    GDesktopAppInfo *info = nullptr;
+    if (g_key_file_load_from_data(keys, text.constData(), gsize(text.size()), G_KEY_FILE_NONE, nullptr))
+        info = g_desktop_app_info_new_from_keyfile(keys);
+    g_key_file_free(keys);
+    if (!info)
+        return std::nullopt;
+    GList *files = nullptr;
+    if (!file.isEmpty())
+        files = g_list_append(files, g_file_new_for_path(QFile::encodeName(file).constData()));
+    const gboolean launched = g_app_info_launch(G_APP_INFO(info), files, nullptr, nullptr);
+    g_list_free_full(files, g_object_unref);
+    g_object_unref(info);
+    if (!launched)
+        return QStringList();
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFileInfo::exists(record) && waited.elapsed() < 10000)
+        QTest::qWait(20);
+    return recorded(record);
+}
+
+// What Nemo pastes for a path: each generation quoted it its own way (the
+// rules of its get_path(): 4.6 and before, 4.8 to 5.4.1, 5.4.2 on).
+QString nemoPath(const QString &generation, const QString &quote, QString path)
+{
+    const auto backslashBefore = [&path](const QString &chars) {
+        QString out;
+        for (const QChar c : std::as_const(path)) {
+            if (chars.contains(c))
+                out += QLatin1Char('\\');
+            out += c;
+        }
+        return out;
+    };
+    if (generation == QLatin1String("4.6"))
+        return backslashBefore(QStringLiteral("'\""));
+    if (generation == QLatin1String("4.8"))
+        return quote.isEmpty() ? backslashBefore(QStringLiteral("'\"")) : path;
+    if (quote == QLatin1String("\""))
+        return backslashBefore(QStringLiteral("\"\\"));
+    if (quote == QLatin1String("'"))
+        return path.replace(QLatin1String("'"), QLatin1String("'\\''"));
+    return backslashBefore(QStringLiteral(" \t'\"\\#"));
+}
+
+// Runs an entry of a reader that does not launch through GLib as that
+// reader does, up to the arguments it starts its first word with: KIO
+// (Dolphin), the FileManager-Actions readers and the Nemo versions. Each
+// reads the Exec value with GKeyFile and splits it with the shell's rules.
+QStringList runAsReaderRuns(const QString &reader, const QString &entryText, const QString &file)
+{
+    const char *group = reader == QLatin1String("Dolphin")               ? "Desktop Action addToVorlane"
+                        : reader == QLatin1String("FileManager-Actions") ? "X-Action-Profile profile-zero"
+                                                                         : "Nemo Action";
+    GKeyFile *keys = g_key_file_new();
+    const QByteArray text = entryText.toUtf8();
+    QString exec;
+    QString quote;
+    if (g_key_file_load_from_data(keys, text.constData(), gsize(text.size()), G_KEY_FILE_NONE, nullptr)) {
+        gchar *value = g_key_file_get_string(keys, group, "Exec", nullptr);
+        exec = QString::fromUtf8(value);
+        g_free(value);
+        gchar *q = g_key_file_get_string(keys, group, "Quote", nullptr);
+        quote = QString::fromUtf8(q) == QLatin1String("double") ? QStringLiteral("\"")
+                : QString::fromUtf8(q) == QLatin1String("single") ? QStringLiteral("'")
+                                                                  : QString();
+        g_free(q);
+    }
+    g_key_file_free(keys);
+    const auto split = [](const QString &line) {
+        QStringList out;
+        gint argc = 0;
+        gchar **argv = nullptr;
+        if (g_shell_parse_argv(line.toUtf8().constData(), &argc, &argv, nullptr)) {
+            for (int i = 0; i < argc; ++i)
+                out.append(QString::fromUtf8(argv[i]));
+            g_strfreev(argv);
+        }
+        return out;
+    };
+    if (reader == QLatin1String("Dolphin")) {
+        // KIO splits first, then expands each word's field codes.
+        QStringList args = split(exec);
+        for (QString &a : args)
+            a = a == QLatin1String("%f") ? file : a.replace(QLatin1String("%%"), QLatin1String("%"));
+        return args;
+    }
+    // The others paste into the line, then split it. Nemo stops at the first
+    // '%' that starts no field code of its own.
+    QString line;
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        if (exec[i] != QLatin1Char('%') || i + 1 == exec.size()) {
+            line += exec[i];
+            continue;
+        }
+        const QChar code = exec[++i];
+        gchar *uri = g_filename_to_uri(QFile::encodeName(file).constData(), nullptr, nullptr);
+        const QString address = QString::fromUtf8(uri);
+        g_free(uri);
+        if (code == QLatin1Char('%')) {
+            line += QLatin1Char('%');
+        } else if (reader == QLatin1String("FileManager-Actions") && code == QLatin1Char('f')) {
+            gchar *quoted = g_shell_quote(QFile::encodeName(file).constData());
+            line += QString::fromUtf8(quoted);
+            g_free(quoted);
+        } else if (reader.startsWith(QLatin1String("Nemo")) && code == QLatin1Char('F')) {
+            line += quote + nemoPath(reader.mid(5), quote, file) + quote;
+        } else if (reader.startsWith(QLatin1String("Nemo")) && code == QLatin1Char('U')) {
+            line += quote + address + quote;
+        } else {
+            line += exec.mid(i - 1);
+            break;
+        }
+    }
+    return split(line);
 }
 
 // A prompt whose option dialogs cannot be put on screen.
@@ -466,7 +612,8 @@ private slots:
         QVERIFY(QFileInfo::exists(entry));
         const QString text = QString::fromUtf8(vl::test::readAll(entry));
         // A launcher's "%%" is one "%" once its field codes are expanded.
-        QCOMPARE(execAsFileManagersRead(text, "Desktop Entry").value(0).replace(QStringLiteral("%%"), QStringLiteral("%")),
+        QCOMPARE(programOfExec(execAsFileManagersRead(text, "Desktop Entry"))
+                     .replace(QStringLiteral("%%"), QStringLiteral("%")),
                  program);
         QCOMPARE(registry.readValue(RegistryHive::LocalMachine, CommonOptions::RunKey, QStringLiteral("VORLANE")),
                  program);
@@ -856,36 +1003,110 @@ private slots:
         QCOMPARE(vl::test::readAll(data.filePath(afterFirst[0])), thunar);
         QVERIFY(QFileInfo(data.filePath(afterFirst[1])).isExecutable());
 
-        // Each entry starts the program with "--" and the file, however the
-        // program's path is spelled.
-        const QStringList expected{program, QStringLiteral("--"), QStringLiteral("%f")};
-        for (const SendToInstaller::Entry &e : SendToInstaller::entries(program)) {
-            if (e.fileManager == QLatin1String("Nautilus")) {
-                // The script's last line, as the shell reads it.
-                const QString exec = e.text.trimmed().section(QLatin1Char('\n'), -1);
-                gint argc = 0;
-                gchar **argv = nullptr;
-                QVERIFY(g_shell_parse_argv(exec.toUtf8().constData(), &argc, &argv, nullptr));
-                QStringList args;
-                for (int i = 0; i < argc; ++i)
-                    args.append(QString::fromUtf8(argv[i]));
-                g_strfreev(argv);
-                QCOMPARE(args, QStringList({"exec", program, "--", "$1"}));
-                continue;
-            }
-            const char *group = e.fileManager == QLatin1String("Nemo")            ? "Nemo Action"
-                                : e.fileManager == QLatin1String("Dolphin")         ? "Desktop Action addToVorlane"
-                                : e.fileManager == QLatin1String("FileManager-Actions") ? "X-Action-Profile profile-zero"
-                                                                                       : "Desktop Entry";
-            QStringList args = execAsFileManagersRead(e.text, group);
-            // Nemo and the actions readers take a doubled "%" as one.
-            args.replaceInStrings(QStringLiteral("%%"), QStringLiteral("%"));
-            if (e.fileManager == QLatin1String("Nemo"))
-                args.replaceInStrings(QStringLiteral("%F"), QStringLiteral("%f"));
-            QCOMPARE(args, expected);
-            // Never an application entry that would claim file types.
+        // Never an application entry that would claim file types.
+        for (const SendToInstaller::Entry &e : SendToInstaller::entries(program))
             QVERIFY(!e.text.contains(QStringLiteral("Type=Application\nMimeType")));
+    }
+
+    // Every entry, read and run as its reader reads and runs it, starts the
+    // program at its path with "--" and something the hand-off takes for
+    // the file, whatever characters the program's path and the file's name
+    // hold. GLib's launcher (Thunar, the autostart of most sessions) refuses
+    // an entry whose first word names no program; Nemo pastes the file into
+    // its Exec line, quoted as each of its versions did, before it splits it.
+    void eachEntryStartsTheProgramWithTheFile_data()
+    {
+        QTest::addColumn<QString>("reader");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("name");
+        const QStringList readers{"Thunar", "Dolphin", "Nemo 4.6", "Nemo 4.8", "Nemo 5.6", "FileManager-Actions",
+                                  "Nautilus"};
+        const QStringList folders{"bin", "100% \"odd\" it's $HOME `x` \\"};
+        const QStringList names{"it's.txt", "ends in \\", "say \"hi\".txt", "$HOME `date`.txt", "100%F %U.txt",
+                                "Привет мир.txt", "tab\there #1.txt"};
+        for (const QString &folder : folders) {
+            QTest::addRow("autostart, %s", qPrintable(folder)) << "autostart" << folder << QString();
+            for (const QString &reader : readers)
+                for (const QString &name : names)
+                    QTest::addRow("%s, %s, %s", qPrintable(reader), qPrintable(folder), qPrintable(name))
+                        << reader << folder << name;
         }
+    }
+    void eachEntryStartsTheProgramWithTheFile()
+    {
+        QFETCH(QString, reader);
+        QFETCH(QString, folder);
+        QFETCH(QString, name);
+        QTemporaryDir root;
+        const QDir dir(root.path());
+        // A program that writes down how it was started.
+        const QString record = dir.filePath(QStringLiteral("record"));
+        const QString program = dir.filePath(folder + QStringLiteral("/vorlane"));
+        QVERIFY(dir.mkpath(folder) && dir.mkpath(QStringLiteral("files")));
+        QVERIFY(vl::test::writeAll(program, "#!/bin/sh\nprintf '%s\\0' \"$0\" \"$@\" >'" + record.toUtf8()
+                                                + ".part' && mv '" + record.toUtf8() + ".part' '" + record.toUtf8()
+                                                + "'\n"));
+        QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QString file = name.isEmpty() ? QString() : dir.filePath(QStringLiteral("files/") + name);
+        if (!file.isEmpty())
+            QVERIFY(vl::test::writeAll(file, "x"));
+
+        QString text;
+        for (const SendToInstaller::Entry &e : SendToInstaller::entries(program)) {
+            if (reader.startsWith(e.fileManager))
+                text = e.text;
+        }
+        if (reader == QLatin1String("autostart"))
+            text = SystemRegistry::autostartEntry(program);
+        QVERIFY(!text.isEmpty());
+
+        QStringList started; // as the program got it, $0 first
+        if (reader == QLatin1String("Thunar") || reader == QLatin1String("autostart")) {
+            std::optional<QStringList> launched = launchAsGLibDoes(text, file, record);
+            QVERIFY2(launched, "GLib refused the entry");
+            started = *launched;
+        } else if (reader == QLatin1String("Nautilus")) {
+            const QString script = dir.filePath(QStringLiteral("script"));
+            QVERIFY(vl::test::writeAll(script, text.toUtf8()));
+            QCOMPARE(QProcess::execute(QStringLiteral("/bin/sh"), {script, file}), 0);
+            started = recorded(record);
+        } else {
+            started = runAsReaderRuns(reader, text, file);
+            // What the reader starts: env starts the program after it.
+            if (started.value(0) == QLatin1String("env"))
+                started.removeFirst();
+        }
+        QStringList expected{program};
+        if (!file.isEmpty())
+            expected.append(QStringLiteral("--"));
+        QCOMPARE(started.mid(0, expected.size()), expected);
+        QCOMPARE(started.size(), expected.size() + (file.isEmpty() ? 0 : 1));
+        if (file.isEmpty())
+            return;
+        const std::optional<HandedPath> handed = longFormOf(started.last().toUtf8());
+        QVERIFY2(handed, qPrintable(started.last()));
+        QCOMPARE(handed->caption, name);
+        QCOMPARE(handed->path, QFileInfo(file).canonicalFilePath());
+    }
+
+    // A file manager hands over a local file's address; it names that file,
+    // while any other address stays an address.
+    void aLocalFilesAddressIsThatFile()
+    {
+        const QString folder = QFileInfo(dir_.path()).canonicalFilePath();
+        const QString file = folder + QStringLiteral("/a b#1%.txt");
+        QVERIFY(vl::test::writeAll(file, "x"));
+        const QString address = QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded);
+        QVERIFY(address.contains(QLatin1String("%20")));
+        const QString viaLocalhost = QStringLiteral("file://localhost") + address.mid(7);
+        for (const QString &handed : {address, viaLocalhost}) {
+            const std::optional<HandedPath> local = longFormOf(handed.toUtf8());
+            QVERIFY2(local, qPrintable(handed));
+            QCOMPARE(local->path, file);
+            QCOMPARE(local->caption, QStringLiteral("a b#1%.txt"));
+        }
+        QCOMPARE(longFormOf("file://server/share/x.txt")->path, QStringLiteral("file://server/share/x.txt"));
+        QVERIFY(!longFormOf(QUrl::fromLocalFile(folder + QStringLiteral("/missing.txt")).toEncoded()));
     }
 };
 
