@@ -50,75 +50,13 @@ program=$last_pid
 
 # --- the client ----------------------------------------------------------------
 
-"$python" - "$program" "$scene/marker" <<'EOF'
-import os, sys, time, warnings
-import gi
-gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi, Gio, GLib
-
-# get_action_name() is the call this Debian's bindings have; newer ones rename it.
-warnings.simplefilter("ignore", DeprecationWarning)
+PYTHONPATH="$here" "$python" - "$program" "$scene/marker" <<'EOF'
+import os, sys, time
+from a11y_client import Atspi, GLib, application, check, children, connect, extents, find, finish, wait
 
 pid, marker = int(sys.argv[1]), sys.argv[2]
-passed = failed = 0
-
-
-def check(what, ok, detail=""):
-    global passed, failed
-    print(("PASS: " if ok else "FAIL: ") + what + ("" if ok or not detail else " (%s)" % detail))
-    if ok:
-        passed += 1
-    else:
-        failed += 1
-
-
-def wait(fn, timeout):
-    end = time.time() + timeout
-    while time.time() < end:
-        while GLib.MainContext.default().iteration(False):
-            pass
-        try:
-            r = fn()
-        except GLib.Error:
-            r = None
-        if r:
-            return r
-        time.sleep(0.1)
-    return None
-
-
-session = Gio.bus_get_sync(Gio.BusType.SESSION, None)
-def a11y_address():
-    reply = session.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", None,
-                              GLib.VariantType("(s)"), Gio.DBusCallFlags.NONE, 2000, None)
-    return reply.unpack()[0]
-address = wait(a11y_address, 10)
-if not address:
-    print("FAIL: no accessibility bus")
+if not check("the accessibility bus is there", connect()):
     sys.exit(1)
-os.environ["AT_SPI_BUS_ADDRESS"] = address
-Atspi.init()
-
-
-def application():
-    desk = Atspi.get_desktop(0)
-    for i in range(desk.get_child_count()):
-        a = desk.get_child_at_index(i)
-        if a and a.get_process_id() == pid:
-            return a
-
-
-def children(acc):
-    return [c for c in (acc.get_child_at_index(i) for i in range(acc.get_child_count())) if c]
-
-
-def find(where, role, name=None):
-    queue = [where]
-    while queue:
-        a = queue.pop(0)
-        if a.get_role_name() == role and (name is None or a.get_name() == name):
-            return a
-        queue += children(a)
 
 
 def states(acc):
@@ -128,23 +66,18 @@ def states(acc):
             if s.contains(t)}
 
 
-def extents(acc):
-    e = acc.get_extents(Atspi.CoordType.SCREEN)
-    return (e.x, e.y, e.width, e.height)
-
-
 def describe(acc, depth=0):
     print("    %s%s \"%s\" %s %s" % ("  " * depth, acc.get_role_name(), acc.get_name(),
                                    sorted(states(acc) - {"showing", "focusable", "selectable"}), extents(acc)))
 
 
-app = wait(application, 20)
+app = application(pid)
 check("the program is on the accessibility bus", app is not None)
 if not app:
     sys.exit(1)
-strip = wait(lambda: find(app, "page tab list", "Desktops"), 10)
+strip = wait(lambda: find(app, ("page tab list",), "Desktops"), 10)
 check("the tab strip is a page tab list", strip is not None)
-page = wait(lambda: find(app, "list", "Work & Play"), 10)
+page = wait(lambda: find(app, ("list",), "Work & Play"), 10)
 check("the page is a list named after the active desktop", page is not None)
 if not strip or not page:
     sys.exit(1)
@@ -180,7 +113,7 @@ at = extents(items[1]) if len(items) > 1 else (0, 0, 0, 0)
 hit = page.get_accessible_at_point(at[0] + at[2] // 2, at[1] + at[3] // 2, Atspi.CoordType.SCREEN)
 check("a point on a shortcut finds that shortcut", hit is not None and hit.get_name() == "Leave a mark")
 
-mark = find(page, "list item", "Leave a mark")
+mark = find(page, ("list item",), "Leave a mark")
 names = [mark.get_action_name(k) for k in range(mark.get_n_actions())] if mark else []
 check("the shortcut offers Press", "Press" in names, names)
 if "Press" in names:
@@ -203,14 +136,13 @@ listener = Atspi.EventListener.new(on_selected)
 listener.register("object:state-changed:selected")
 tabs[0].do_action(0)
 check("Press on a tab switches to its desktop",
-      wait(lambda: "selected" in states(tabs[0]) and find(app, "list", "Home"), 10) is not None)
+      wait(lambda: "selected" in states(tabs[0]) and find(app, ("list",), "Home"), 10) is not None)
 check("the newly selected tab is announced", wait(lambda: "Home" in announced, 5) is not None, announced)
-home = find(app, "list", "Home")
+home = find(app, ("list",), "Home")
 check("the switched page lists its own shortcuts (none)",
       home is not None and not [c for c in children(home) if c.get_role_name() == "list item"])
 
-print("%d passed, %d failed" % (passed, failed))
-sys.exit(1 if failed else 0)
+finish()
 EOF
 status=$?
 # The client keeps its own tally; a failure there shows the logs here.
@@ -231,182 +163,57 @@ printf '%s\r\n' '[General]' 'Page_Count=1' 'Active_Page=0' 'Tab_Position=1' 'Tab
 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 NO_AT_BRIDGE=1 start_copy
 program=$last_pid
 
-"$python" - "$program" <<'EOF'
-import os, subprocess, sys, time, warnings
-import gi
-gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi, Gio, GLib
+PYTHONPATH="$here" "$python" - "$program" <<'EOF'
+import sys
+from a11y_client import (Atspi, GLib, act, application, check, click, connect, extents, find, finish, menu_item,
+                         mouse, showing, wait, watch_popups)
 
-warnings.simplefilter("ignore", DeprecationWarning)
 pid = int(sys.argv[1])
-passed = failed = 0
-
-
-def check(what, ok, detail=""):
-    global passed, failed
-    print(("PASS: " if ok else "FAIL: ") + what + ("" if ok or not detail else " (%s)" % detail))
-    if ok:
-        passed += 1
-    else:
-        failed += 1
-
-
-def pump():
-    while GLib.MainContext.default().iteration(False):
-        pass
-
-
-def wait(fn, timeout):
-    end = time.time() + timeout
-    while time.time() < end:
-        pump()
-        try:
-            r = fn()
-        except GLib.Error:
-            r = None
-        if r:
-            return r
-        time.sleep(0.05)
-    return None
-
-
-session = Gio.bus_get_sync(Gio.BusType.SESSION, None)
-def a11y_address():
-    reply = session.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", None,
-                              GLib.VariantType("(s)"), Gio.DBusCallFlags.NONE, 2000, None)
-    return reply.unpack()[0]
-address = wait(a11y_address, 10)
-if not address:
-    print("FAIL: no accessibility bus")
+if not check("the accessibility bus is there", connect()):
     sys.exit(1)
-os.environ["AT_SPI_BUS_ADDRESS"] = address
-Atspi.init()
-
-# Popup menus are no children of the application: they are caught showing.
-popups = []
-def on_showing(event):
-    try:
-        if event.detail1 and event.source.get_role_name() == "popup menu":
-            popups.append(event.source)
-    except GLib.Error:
-        pass
-listener = Atspi.EventListener.new(on_showing)
-listener.register("object:state-changed:showing")
-
-
-def children(acc):
-    return [c for c in (acc.get_child_at_index(i) for i in range(acc.get_child_count())) if c]
-
-
-def showing(acc):
-    return acc.get_state_set().contains(Atspi.StateType.SHOWING)
-
-
-def find(where, roles, name):
-    queue = [where]
-    while queue:
-        a = queue.pop(0)
-        try:
-            if a.get_role_name() != "application" and not showing(a):
-                continue
-            if a.get_role_name() in roles and a.get_name() == name:
-                return a
-            queue += children(a)
-        except GLib.Error:
-            continue
-
-
-def in_popups(name):
-    for menu in reversed(popups):
-        try:
-            if showing(menu):
-                item = find(menu, ("menu item", "menu"), name)
-                if item:
-                    return item
-        except GLib.Error:
-            pass
-
-
-# Menu items are clicked with the mouse: their Press would run the dialog
-# inside the call.
-def click(acc):
-    e = acc.get_extents(Atspi.CoordType.SCREEN)
-    subprocess.run(["xdotool", "mousemove", "--sync", str(e.x + e.width // 2), str(e.y + e.height // 2),
-                    "click", "1"], check=True, timeout=20)
-
-
-def act(acc, name):
-    names = [acc.get_action_name(k) for k in range(acc.get_n_actions())]
-    if name not in names:
-        return False
-    acc.do_action(names.index(name))
-    return True
 
 
 def checked(acc):
     return acc.get_state_set().contains(Atspi.StateType.CHECKED)
 
 
-def application():
-    desk = Atspi.get_desktop(0)
-    for i in range(desk.get_child_count()):
-        a = desk.get_child_at_index(i)
-        if a and a.get_process_id() == pid:
-            return a
-
-
-app = wait(application, 20)
-page = app and wait(lambda: find(app, ("list",), "Options"), 10)
-check("the page is on the accessibility bus", page is not None)
-if not page:
+app = application(pid)
+page = app and wait(lambda: find(app, ("list",), "Options", only_showing=True), 10)
+if not check("the page is on the accessibility bus", page is not None):
     sys.exit(1)
-# The window manager may still be placing the window: the page's place is
-# read again before each try.
-options = None
-for attempt in range(4):
-    time.sleep(0.5)
-    e = page.get_extents(Atspi.CoordType.SCREEN)
-    subprocess.run(["xdotool", "mousemove", "--sync", str(e.x + e.width - 30), str(e.y + e.height - 30)],
-                   check=True)
-    time.sleep(0.2)
-    subprocess.run(["xdotool", "click", "3"], check=True)
-    options = wait(lambda: in_popups("Options"), 3)
-    if options:
-        break
-    subprocess.run(["xdotool", "key", "Escape"], check=True)
-check("the desktop menu offers Options", options is not None)
-if options:
+watch_popups()
+x, y, w, h = extents(page)
+mouse(x + w - 30, y + h - 30, 3)
+options = wait(lambda: menu_item("Options"), 10)
+if check("the desktop menu offers Options", options is not None):
     click(options)
-common = wait(lambda: in_popups("Common Options"), 10)
-check("Options offers Common Options", common is not None)
-if not common:
-    sys.exit(1)
+common = wait(lambda: menu_item("Common Options"), 10)
+if not check("Options offers Common Options", common is not None):
+    finish()
 click(common)
-dialog = wait(lambda: find(app, ("dialog",), "Common Options"), 10)
-check("Common Options opens", dialog is not None)
-if not dialog:
-    sys.exit(1)
+dialog = wait(lambda: find(app, ("dialog",), "Common Options", only_showing=True), 10)
+if not check("Common Options opens", dialog is not None):
+    finish()
 
 for name in ["Load at startup", "Tabs position on top", "Multiline tabs", "Status Bar Enabled", "Drop Enabled",
              "Leave missing shortcut", "Singe Click", "Multi Instance"]:
-    box = find(dialog, ("check box",), name)
-    if not box:
-        check("the box \"%s\" is there" % name, False)
-        continue
-    before = checked(box)
-    toggled = act(box, "Toggle")
+    box = find(dialog, ("check box",), name, only_showing=True)
+    before = box is not None and checked(box)
     check("\"%s\" toggles to %s" % (name, "unticked" if before else "ticked"),
-          toggled and wait(lambda: checked(box) != before, 5) is not None)
-ok = find(dialog, ("push button",), "Ok")
+          box is not None and act(box, "Toggle") and wait(lambda: checked(box) != before, 5) is not None)
+ok = find(dialog, ("push button",), "Ok", only_showing=True)
 check("Ok is pressed", ok is not None and act(ok, "Press"))
+
+
 def gone():
     try:
         return not showing(dialog)
     except GLib.Error:
         return True
+
+
 check("the dialog closes", wait(gone, 10) is not None)
-print("%d passed, %d failed" % (passed, failed))
-sys.exit(1 if failed else 0)
+finish()
 EOF
 options_status=$?
 ((options_status == 0)) || failed=$((failed + 1))
