@@ -26,6 +26,7 @@ TfrmFont::TfrmFont(Prompt &prompt, const FontSpec &preset, FontColour colour, QW
     fonts->setObjectName(QStringLiteral("fonts"));
     fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
     fonts->setWindowFlags(Qt::Widget);
+    fonts->setSizeGripEnabled(false);
     fonts->setCurrentFont(toQFont(preset));
     fonts->setVisible(true); // new window flags hide a widget
     layout->addWidget(fonts);
