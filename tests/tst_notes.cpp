@@ -1,17 +1,30 @@
 // Notes on a page: the arithmetic of moves and resizes, the keys, the menu's
 // two faces, deleting, typed text reaching the record, the board across
-// desktops, and real pointer drags of the handles.
+// desktops, real pointer drags of the handles, selecting and copying the
+// text while reading, the colour of the text and handles that show on any
+// colour; and in the window, the keys of a note being edited.
+#include "common/ColourConv.h"
 #include "notes/NoteBoard.h"
 #include "notes/NoteHost.h"
 #include "notes/NoteWidgets.h"
 #include "notes/TResizer.h"
+#include "notes/TfrmNote.h"
+#include "options/TfrmFont.h"
 #include "support/FakePrompt.h"
+#include "support/WindowFixture.h"
+#include "surface/FormMain.h"
+#include "surface/ItemClipboard.h"
+#include "surface/Selection.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QFontDialog>
 #include <QImage>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextDocument>
 #include <QPointer>
 #include <QKeyEvent>
 #include <QTest>
@@ -71,10 +84,9 @@ QStringList visibleTexts(QMenu *menu)
 
 } // namespace
 
-class NotesTest : public QObject {
+class NotesTest : public QObject, vl::test::WindowFixture {
     Q_OBJECT
 
-    FakePrompt prompt_;
     RecordingHost host_;
     std::unique_ptr<QWidget> page_;
     std::unique_ptr<Desktop> desk_;
@@ -106,11 +118,14 @@ class NotesTest : public QObject {
 private slots:
     void init()
     {
-        prompt_ = {};
+        resetWindowFixture();
+        platform_.launches.clear();
         host_ = {};
+        QGuiApplication::clipboard()->clear();
     }
     void cleanup()
     {
+        form_.reset();
         board_.reset();
         page_.reset();
         desk_.reset();
@@ -607,6 +622,246 @@ private slots:
         QVERIFY(c.handlesShown());
         for (int i = 0; i < 8; ++i)
             QVERIFY(c.sizer(i)->isVisible());
+    }
+
+    // ---------------------------------------------------------------- reading
+
+    // The text of a note can be selected and copied without editing it, a
+    // huge one too: it stays the reading view, which builds no document.
+    void readingTextIsSelectedAndCopied_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("copied");
+        QTest::newRow("a drag across lines") << "drag" << "beta gamma\nsecond";
+        QTest::newRow("Shift+click") << "shift" << "alpha";
+        QTest::newRow("a double click: the word") << "double" << "gamma";
+        QTest::newRow("Ctrl+A") << "all" << "alpha beta gamma\nsecond line\nthird";
+        QTest::newRow("scrolled down: the word shown") << "scrolled" << "12";
+        QTest::newRow("a huge note, all of it") << "huge" << "";
+    }
+    void readingTextIsSelectedAndCopied()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, copied);
+        start({{10, 10, 300, 120}});
+        if (how == QLatin1String("scrolled") || how == QLatin1String("huge")) {
+            const int lines = how == QLatin1String("huge") ? 100000 : 100;
+            note(0).Lines.clear();
+            for (int i = 0; i < lines; ++i)
+                note(0).Lines.append(QStringLiteral("line %1").arg(i));
+            if (copied.isEmpty())
+                copied = note(0).Lines.join(QLatin1Char('\n'));
+        } else {
+            note(0).Lines = {"alpha beta gamma", "second line", "third"};
+        }
+        const QStringList before = note(0).Lines;
+        auto *view = dynamic_cast<TNoteView *>(ctl(0).memo());
+        QVERIFY(view);
+        page_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(page_.get()));
+        const QFontMetrics metrics(view->font());
+        // The middle of line `line` (as shown), just right of character `pos`.
+        const auto at = [&](int line, int pos) {
+            const QString &text = note(0).Lines.at(view->firstLine() + line);
+            return QPoint(TNoteView::Margin + metrics.horizontalAdvance(text.left(pos)) + 1,
+                          TNoteView::Margin + line * metrics.lineSpacing() + metrics.lineSpacing() / 2);
+        };
+        if (how == QLatin1String("drag")) {
+            QTest::mousePress(view, Qt::LeftButton, {}, at(0, 6));
+            QTest::mouseMove(view, at(1, 2));
+            QTest::mouseMove(view, at(1, 6));
+            QTest::mouseRelease(view, Qt::LeftButton, {}, at(1, 6));
+        } else if (how == QLatin1String("shift")) {
+            QTest::mouseClick(view, Qt::LeftButton, {}, at(0, 0));
+            QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, at(0, 5));
+        } else if (how == QLatin1String("double")) {
+            QTest::mouseDClick(view, Qt::LeftButton, {}, at(0, 13));
+        } else if (how == QLatin1String("scrolled")) {
+            view->scrollBy(12);
+            QTest::mouseDClick(view, Qt::LeftButton, {}, at(0, 6));
+        } else {
+            QTest::mouseClick(view, Qt::LeftButton, {}, at(0, 1));
+            QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+        }
+        // Every press told the window, as before; the left one selects too.
+        QVERIFY(!host_.presses.isEmpty());
+        QVERIFY(view->hasFocus());
+        QCOMPARE(view->selectedText(), copied);
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+        // Still reading: the same view, no editor and no document anywhere.
+        QCOMPARE(ctl(0).memo(), view);
+        QVERIFY(!ctl(0).editing());
+        QVERIFY(page_->findChildren<QTextDocument *>().isEmpty());
+        QCOMPARE(note(0).Lines, before);
+        // The selection is shown in the highlight's colour.
+        const QImage shot = view->grab().toImage();
+        const QColor highlight = view->palette().color(QPalette::Active, QPalette::Highlight);
+        bool shown = false;
+        for (int y = 0; y < shot.height() && !shown; ++y)
+            for (int x = 0; x < shot.width() && !shown; ++x)
+                shown = shot.pixelColor(x, y) == highlight;
+        QVERIFY(shown);
+        // A plain press elsewhere starts afresh.
+        QTest::mouseClick(view, Qt::LeftButton, {}, at(0, 1));
+        QVERIFY(!view->hasSelection());
+    }
+
+    // ---------------------------------------------------------------- colours
+
+    // The handles of a note and the outline of a drag show on a page of any
+    // colour, also around a note of the page's own colour.
+    void handlesShowOnAnyColour_data()
+    {
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("black") << QColor(Qt::black);
+        QTest::newRow("white") << QColor(Qt::white);
+        QTest::newRow("middle grey") << QColor(0x80, 0x80, 0x80);
+        QTest::newRow("just below it") << QColor(0x7F, 0x7F, 0x7F);
+        QTest::newRow("navy") << QColor(0, 0, 0x80);
+        QTest::newRow("yellow") << QColor(Qt::yellow);
+    }
+    void handlesShowOnAnyColour()
+    {
+        QFETCH(QColor, colour);
+        start({{100, 100, 80, 40}});
+        QPalette palette = page_->palette();
+        palette.setColor(QPalette::Window, colour);
+        page_->setPalette(palette);
+        page_->setAutoFillBackground(true);
+        note(0).Note_Color = fromQColor(colour);
+        ctl(0).applyRecord();
+        // The strongest difference from the page among the pixels of r.
+        const auto standsOut = [&](const QImage &shot, const QRect &r) {
+            int best = 0;
+            for (int y = r.top(); y <= r.bottom(); ++y) {
+                for (int x = r.left(); x <= r.right(); ++x) {
+                    const QColor c = shot.pixelColor(x, y);
+                    best = std::max(best, std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green())
+                                              + std::abs(c.blue() - colour.blue()));
+                }
+            }
+            return best;
+        };
+        ctl(0).setActive(true);
+        QImage shot = page_->grab().toImage();
+        for (int i = 0; i < 8; ++i)
+            QVERIFY2(standsOut(shot, ctl(0).sizer(i)->geometry()) >= 250, qPrintable(QString::number(i)));
+        QWidget *mover = ctl(0).mover();
+        QTest::mousePress(mover, Qt::LeftButton, {}, QPoint(20, 10));
+        QTest::mouseMove(mover, QPoint(40, 30));
+        const QRect outline = ctl(0).outline();
+        QVERIFY(!outline.isNull());
+        shot = page_->grab().toImage();
+        for (const QRect &edge : {QRect(outline.left(), outline.top(), outline.width(), 2),
+                                  QRect(outline.left(), outline.bottom() - 1, outline.width(), 2)})
+            QVERIFY(standsOut(shot, edge) >= 250);
+        QTest::mouseRelease(mover, Qt::LeftButton, {}, QPoint(40, 30));
+    }
+
+    // The font chooser of a note chooses the colour of its text too; a
+    // cancelled colour keeps the one it had, and the tabs' font, drawn in the
+    // style's colours, is chosen without one.
+    void theFontChooserChoosesTheColour()
+    {
+        FontSpec preset = defaultFont();
+        preset.Color = 0x000000;
+        TfrmFont chooser(prompt_, preset, FontColour::Chosen, nullptr);
+        QVERIFY(chooser.btnColor);
+        chooser.fonts->setCurrentFont(QFont(QStringLiteral("DejaVu Serif"), 15));
+        prompt_.colourAnswers = {std::nullopt, Colour(0x00FFFF)};
+        chooser.btnColor->click();
+        QCOMPARE(chooser.font().Color, Colour(0x000000));
+        chooser.btnColor->click();
+        QCOMPARE(chooser.font().Color, Colour(0x00FFFF));
+        QCOMPARE(chooser.font().Name, QStringLiteral("DejaVu Serif"));
+        QCOMPARE(chooser.font().Size, 15);
+        QCOMPARE(chooser.font().Charset, preset.Charset);
+        TfrmFont plain(prompt_, preset, FontColour::Kept, nullptr);
+        QVERIFY(!plain.btnColor);
+        QCOMPARE(plain.font().Color, preset.Color);
+
+        // Through the note's properties to the text on the page.
+        start({{20, 20, 120, 40}});
+        note(0).Lines = {"WWWWWWWW"};
+        note(0).Note_Color = 0x000000; // a black note, as on a black desktop
+        FontSpec yellow = preset;
+        yellow.Color = 0x00FFFF;
+        prompt_.fontAnswers = {yellow};
+        TfrmNote properties(prompt_, {note(0).Note_Font, note(0).Note_Color, true}, nullptr);
+        properties.btnFont->click();
+        QCOMPARE(prompt_.fontColours, QList<FontColour>({FontColour::Chosen}));
+        note(0).Note_Font = properties.look().font;
+        ctl(0).applyRecord();
+        const QImage shot = ctl(0).memo()->grab().toImage();
+        bool yellowText = false;
+        for (int y = 0; y < shot.height() && !yellowText; ++y)
+            for (int x = 0; x < shot.width() && !yellowText; ++x)
+                yellowText = shot.pixelColor(x, y) == QColor(Qt::yellow);
+        QVERIFY(yellowText);
+    }
+
+    // ---------------------------------------------------------------- in the window
+
+    // While a note's text is being edited its keys are the text's, even
+    // when a shortcut became current without taking the focus (a click on
+    // its caption, a hand-off): no shortcut starts, none is asked about,
+    // renamed, copied or cut.
+    void anEditedNoteKeepsItsKeys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("clipboard");
+        QTest::newRow("Return") << int(Qt::Key_Return) << 0 << "\n world" << "";
+        QTest::newRow("Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << "\n world" << "";
+        QTest::newRow("Delete") << int(Qt::Key_Delete) << 0 << " world" << "";
+        QTest::newRow("Ctrl+C") << int(Qt::Key_C) << int(Qt::ControlModifier) << "hello world" << "hello";
+        QTest::newRow("Ctrl+X") << int(Qt::Key_X) << int(Qt::ControlModifier) << " world" << "hello";
+        QTest::newRow("Ctrl+R") << int(Qt::Key_R) << int(Qt::ControlModifier) << "hello world" << "";
+    }
+    void anEditedNoteKeepsItsKeys()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, text);
+        QFETCH(QString, clipboard);
+        TFormMain &w = WindowFixture::start(vl::test::desktopsSettings(
+            {"A"}, 0, {},
+            {"Item_CountTrue=1\r\nNote_CountTrue=1\r\n\r\n[Page0\\Item1]\r\nAttachedFile=/bin/sh\r\n"
+             "Label_Caption=Shell\r\nItem_Left=300\r\nItem_Top=10\r\n\r\n[Page0\\Note1]\r\nCount=1\r\n"
+             "1=hello world\r\nNote_Left=20\r\nNote_Top=20\r\nNote_Width=120\r\nNote_Height=60\r\n"}));
+        w.resize(500, 300);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        Desktop &d = w.workspace().desktop(0);
+        TResizer *note = w.notes().controllerOf(d.notes[0].get());
+        QVERIFY(note);
+        note->popEditClick();
+        auto *edit = qobject_cast<QPlainTextEdit *>(note->memo());
+        QVERIFY(edit);
+        QTRY_VERIFY(edit->hasFocus());
+        QTextCursor cursor = edit->textCursor();
+        cursor.setPosition(0);
+        cursor.setPosition(5, QTextCursor::KeepAnchor);
+        edit->setTextCursor(cursor);
+        // What a click on the caption does: the shortcut is current, the
+        // note keeps the focus.
+        w.selection().Focused(*d.items[0], false);
+        QCOMPARE(w.workspace().work.CurrentElement.item, d.items[0].get());
+        QVERIFY(edit->hasFocus());
+        prompt_.calls.clear();
+
+        QTest::keyClick(edit, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(edit->toPlainText(), text);
+        QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
+        QVERIFY(platform_.launches.isEmpty());
+        QVERIFY(prompt_.calls.isEmpty());
+        QVERIFY(!w.clipboard().pasteEnabled());
+        QCOMPARE(int(d.items.size()), 1);
+        QCOMPARE(w.workspace().work.CurrentElement.item, d.items[0].get());
     }
 };
 

@@ -19,26 +19,38 @@
 #include "support/TempDir.h"
 #include "support/WindowFixture.h"
 #include "surface/FormMain.h"
+#include "surface/HandOffPickup.h"
 #include "surface/MainActions.h"
 #include "surface/StatusBarMain.h"
 #include "surface/TabStrip.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSizeGrip>
 #include <QTest>
+#include <QUrl>
 
+// GIO names a field "signals", which Qt defines as a keyword.
+#pragma push_macro("signals")
+#undef signals
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
+#pragma pop_macro("signals")
 #include <glib.h>
 
+#include <map>
 #include <memory>
 
 using namespace vl;
@@ -62,26 +74,134 @@ QStringList captionsOf(const Workspace &ws)
 
 using vl::test::EnvGuard;
 
+// A value of an entry as GKeyFile reads it (its escapes undone).
+QString keyValue(const QString &entryText, const char *group, const char *key)
+{
+    GKeyFile *file = g_key_file_new();
+    const QByteArray text = entryText.toUtf8();
+    QString out;
+    if (g_key_file_load_from_data(file, text.constData(), gsize(text.size()), G_KEY_FILE_NONE, nullptr)) {
+        gchar *value = g_key_file_get_string(file, group, key, nullptr);
+        out = QString::fromUtf8(value);
+        g_free(value);
+    }
+    g_key_file_free(file);
+    return out;
+}
+
+// A command line split as GLib's g_shell_parse_argv splits it.
+QStringList shellSplit(const QString &line)
+{
+    QStringList out;
+    gint argc = 0;
+    gchar **argv = nullptr;
+    if (g_shell_parse_argv(line.toUtf8().constData(), &argc, &argv, nullptr)) {
+        for (int i = 0; i < argc; ++i)
+            out.append(QString::fromUtf8(argv[i]));
+        g_strfreev(argv);
+    }
+    return out;
+}
+
 // How a file manager reads an Exec line: the key file's escapes, then the
 // shell's quoting, by GLib itself rather than by our own reader.
 QStringList execAsFileManagersRead(const QString &entryText, const char *group)
 {
-    GKeyFile *file = g_key_file_new();
+    return shellSplit(keyValue(entryText, group, "Exec"));
+}
+
+// GLib's launcher: loads the entry as GDesktopAppInfo does (refused: nullopt)
+// and runs it on the file, as Thunar's send-to menu and most sessions'
+// autostart do; what the started program wrote to record, $0 first.
+std::optional<QStringList> launchAsGLibDoes(const QString &entryText, const QString &file, const QString &record)
+{
+    GKeyFile *keys = g_key_file_new();
     const QByteArray text = entryText.toUtf8();
-    QStringList out;
-    if (g_key_file_load_from_data(file, text.constData(), gsize(text.size()), G_KEY_FILE_NONE, nullptr)) {
-        gchar *exec = g_key_file_get_string(file, group, "Exec", nullptr);
-        gint argc = 0;
-        gchar **argv = nullptr;
-        if (exec && g_shell_parse_argv(exec, &argc, &argv, nullptr)) {
-            for (int i = 0; i < argc; ++i)
-                out.append(QString::fromUtf8(argv[i]));
-            g_strfreev(argv);
-        }
-        g_free(exec);
+    GDesktopAppInfo *info = nullptr;
+    if (g_key_file_load_from_data(keys, text.constData(), gsize(text.size()), G_KEY_FILE_NONE, nullptr))
+        info = g_desktop_app_info_new_from_keyfile(keys);
+    g_key_file_free(keys);
+    if (!info)
+        return std::nullopt;
+    GList *files = file.isEmpty() ? nullptr : g_list_append(nullptr, g_file_new_for_path(file.toUtf8().constData()));
+    g_app_info_launch(G_APP_INFO(info), files, nullptr, nullptr);
+    g_list_free_full(files, g_object_unref);
+    g_object_unref(info);
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFileInfo::exists(record) && waited.elapsed() < 10000)
+        QTest::qWait(20);
+    return QString::fromUtf8(vl::test::readAll(record)).split(QChar(0), Qt::SkipEmptyParts);
+}
+
+// What Nemo pastes for a path: each generation quoted it its own way (the
+// rules of its get_path(): 4.6 and before, 4.8 to 5.4.1, 5.4.2 on).
+QString nemoPath(const QString &generation, const QString &quote, QString path)
+{
+    const auto backslashBefore = [&path](const QString &chars) {
+        QString out;
+        for (const QChar c : std::as_const(path))
+            out += chars.contains(c) ? QString(QLatin1Char('\\')) + c : QString(c);
+        return out;
+    };
+    if (generation == QLatin1String("4.6") || (generation == QLatin1String("4.8") && quote.isEmpty()))
+        return backslashBefore(QStringLiteral("'\""));
+    if (generation == QLatin1String("4.8"))
+        return path;
+    if (quote == QLatin1String("\""))
+        return backslashBefore(QStringLiteral("\"\\"));
+    if (quote == QLatin1String("'"))
+        return path.replace(QLatin1String("'"), QLatin1String("'\\''"));
+    return backslashBefore(QStringLiteral(" \t'\"\\#"));
+}
+
+// Runs an entry of a reader that does not launch through GLib as that
+// reader does, up to the arguments it starts its first word with: KIO
+// (Dolphin), the FileManager-Actions readers and the Nemo versions. Each
+// reads the Exec value with GKeyFile and splits it with the shell's rules.
+QStringList runAsReaderRuns(const QString &reader, const QString &entryText, const QString &file)
+{
+    const char *group = reader == QLatin1String("Dolphin")               ? "Desktop Action addToVorlane"
+                        : reader == QLatin1String("FileManager-Actions") ? "X-Action-Profile profile-zero"
+                                                                         : "Nemo Action";
+    const QString exec = keyValue(entryText, group, "Exec");
+    const QString quoteType = keyValue(entryText, group, "Quote");
+    const QString quote = quoteType == QLatin1String("double")   ? QStringLiteral("\"")
+                          : quoteType == QLatin1String("single") ? QStringLiteral("'")
+                                                                 : QString();
+    if (reader == QLatin1String("Dolphin")) {
+        // KIO splits first, then expands each word's field codes.
+        QStringList args = shellSplit(exec);
+        for (QString &a : args)
+            a = a == QLatin1String("%f") ? file : a.replace(QLatin1String("%%"), QLatin1String("%"));
+        return args;
     }
-    g_key_file_free(file);
-    return out;
+    // The others paste into the line, then split it. Nemo stops at the first
+    // '%' that starts no field code of its own.
+    gchar *uri = g_filename_to_uri(file.toUtf8().constData(), nullptr, nullptr);
+    const QString address = QString::fromUtf8(uri);
+    g_free(uri);
+    gchar *quoted = g_shell_quote(file.toUtf8().constData());
+    const QString shellQuotedFile = QString::fromUtf8(quoted);
+    g_free(quoted);
+    const bool nemo = reader.startsWith(QLatin1String("Nemo"));
+    QString line;
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        const QChar code = i + 1 < exec.size() && exec[i] == QLatin1Char('%') ? exec[++i] : QChar();
+        if (code.isNull())
+            line += exec[i];
+        else if (code == QLatin1Char('%'))
+            line += QLatin1Char('%');
+        else if (!nemo && code == QLatin1Char('f'))
+            line += shellQuotedFile;
+        else if (nemo && code == QLatin1Char('F'))
+            line += quote + nemoPath(reader.mid(5), quote, file) + quote;
+        else if (nemo && code == QLatin1Char('U'))
+            line += quote + address + quote;
+        else
+            return shellSplit(line + exec.mid(i - 1));
+    }
+    return shellSplit(line);
 }
 
 // A prompt whose option dialogs cannot be put on screen.
@@ -229,39 +349,29 @@ private slots:
         QCOMPARE(w.workspace().global.Immediate_Save, true);
     }
 
-    void tabPositionIsLiveAndCancelPutsItBack()
+    // The tab position, the wrapping of the tabs and the desktop order
+    // follow their controls at once; Cancel puts every one of them back in
+    // the model and the window alike, OK keeps them.
+    void liveChangesLastUntilCancel_data()
     {
-        TFormMain &w = start(settingsWith({"A", "B"}, 0));
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("cancel") << false;
+        QTest::newRow("ok") << true;
+    }
+    void liveChangesLastUntilCancel()
+    {
+        QFETCH(bool, ok);
+        TFormMain &w = start(settingsWith({"C", "A", "B"}, 1));
+        Desktop *active = w.workspace().activeDesktop();
         QCOMPARE(tabPlace(), QStringLiteral("top"));
-        QString live;
+        QString livePlace;
+        QStringList liveOrder;
         bool modelFollowed = false;
         prompt_.commonOptionsScripts = {[&](CommonOptions &o) {
             TfrmCommonOptions form(o, &w);
             form.cbTabPosition->click();
             form.cbMultiLineTabs->click();
-            live = tabPlace();
-            modelFollowed = !w.workspace().global.Tab_Position && w.workspace().global.Tab_Multiline;
-            return false;
-        }};
-        commonOptions();
-        QCOMPARE(live, QStringLiteral("bottom"));
-        QVERIFY(modelFollowed);
-        // Cancel: the tabs go back on top; the wrapping stays, in the window
-        // and in the model alike.
-        QCOMPARE(tabPlace(), QStringLiteral("top"));
-        QCOMPARE(w.workspace().global.Tab_Position, true);
-        QVERIFY(w.PageControl1()->isMultiline());
-        QCOMPARE(w.workspace().global.Tab_Multiline, true);
-        QCOMPARE(status(), QStringLiteral("Unmodified"));
-    }
-
-    void draggingInTheListReordersAtOnceAndCancelKeepsIt()
-    {
-        TFormMain &w = start(settingsWith({"A", "B", "C"}, 1));
-        Desktop *active = w.workspace().activeDesktop();
-        QStringList during;
-        prompt_.commonOptionsScripts = {[&](CommonOptions &o) {
-            TfrmCommonOptions form(o, &w);
+            // The third caption dragged onto the first, then all sorted.
             form.PageControlCommonOptions->setCurrentWidget(form.lbReorder->parentWidget());
             form.show();
             QListWidget *list = form.lbReorder;
@@ -270,18 +380,106 @@ private slots:
             QTest::mousePress(list->viewport(), Qt::LeftButton, {}, third);
             QTest::mouseMove(list->viewport(), first);
             QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, first);
-            during = captionsOf(w.workspace());
-            for (int i = 0; i < list->count(); ++i)
-                during.append(list->item(i)->text());
-            return false;
+            liveOrder = captionsOf(w.workspace());
+            form.mnuSorted->trigger();
+            liveOrder += captionsOf(w.workspace());
+            for (int i = 0; i < list->count(); ++i) // the list follows
+                liveOrder.append(list->item(i)->text());
+            livePlace = tabPlace();
+            modelFollowed = !w.workspace().global.Tab_Position && w.workspace().global.Tab_Multiline
+                            && w.PageControl1()->isMultiline() && w.PageControl1()->tabText(0) == QLatin1String("A");
+            return ok;
         }};
         commonOptions();
-        QCOMPARE(during, QStringList({"C", "A", "B", "C", "A", "B"}));
-        QCOMPARE(captionsOf(w.workspace()), QStringList({"C", "A", "B"}));
+        QCOMPARE(livePlace, QStringLiteral("bottom"));
+        QCOMPARE(liveOrder, QStringList({"B", "C", "A", "A", "B", "C", "A", "B", "C"}));
+        QVERIFY(modelFollowed);
+        const QStringList order = ok ? QStringList{"A", "B", "C"} : QStringList{"C", "A", "B"};
+        QCOMPARE(captionsOf(w.workspace()), order);
+        for (int i = 0; i < order.size(); ++i)
+            QCOMPARE(w.PageControl1()->tabText(i), order[i]);
         QCOMPARE(w.workspace().activeDesktop(), active);
-        QCOMPARE(w.PageControl1()->tabText(0), QStringLiteral("C"));
-        QCOMPARE(w.PageControl1()->currentIndex(), 2);
+        QCOMPARE(w.PageControl1()->currentIndex(), w.workspace().indexOf(active));
         QCOMPARE(w.surface()->desktop(), active);
+        QCOMPARE(tabPlace(), ok ? QStringLiteral("bottom") : QStringLiteral("top"));
+        QCOMPARE(w.workspace().global.Tab_Position, !ok);
+        QCOMPARE(w.PageControl1()->isMultiline(), ok);
+        QCOMPARE(w.workspace().global.Tab_Multiline, ok);
+        QCOMPARE(status(), ok ? QStringLiteral("Modified") : QStringLiteral("Unmodified"));
+    }
+
+    // Assistive technology ticks a box with toggle(), which emits no click:
+    // OK must apply what every box shows.
+    void boxesChangedWithoutAClickAreApplied_data()
+    {
+        QTest::addColumn<QString>("box");
+        for (const char *box : {"cbStartup", "cbTabPosition", "cbMultiLineTabs", "cbStatusBarEnabled", "cbDropEnabled",
+                                "cbLeaveMissing", "cbAlwaysOnBack", "cbSingleClick", "cbMultiInstance",
+                                "cbOpenInNewWindow", "cbAutoSave", "cbImmediateSave", "cbTransparent",
+                                "cbBackgroundExists", "rbtnPasswordOnMenu"})
+            QTest::newRow(box) << QString::fromLatin1(box);
+    }
+    void boxesChangedWithoutAClickAreApplied()
+    {
+        QFETCH(QString, box);
+        const QString picture = dir_.filePath(QStringLiteral("bg.png"));
+        QImage image(8, 8, QImage::Format_RGB32);
+        image.fill(Qt::blue);
+        QVERIFY(image.save(picture));
+        TFormMain &w = start(vl::test::desktopsSettings(
+            {"A"}, 0, {}, {"Password=0\r\nPassword_On_Desktop=1\r\nBackground_Picture=" + picture.toUtf8() + "\r\n"}));
+        const GlobalSettings &g = w.workspace().global;
+        const DesktopSettings &s = w.workspace().desktop(0).settings;
+        const auto registry = [&](const QString &key, const QString &name) {
+            const auto value = platform_.fakeRegistry.value(RegistryHive::LocalMachine, key, name);
+            return value.value_or(QStringLiteral("(none)"));
+        };
+        const std::map<QString, std::function<QString()>> shown{
+            {"cbStartup", [&] { return registry(CommonOptions::RunKey, CommonOptions::RunValue); }},
+            {"cbTabPosition", [&] { return QString::number(g.Tab_Position); }},
+            {"cbMultiLineTabs", [&] { return QString::number(g.Tab_Multiline); }},
+            {"cbStatusBarEnabled", [&] { return QString::number(g.bStatusBar_Enabled); }},
+            {"cbDropEnabled", [&] { return QString::number(g.Drop_Enabled); }},
+            {"cbLeaveMissing", [&] { return QString::number(g.Leave_Missing); }},
+            {"cbAlwaysOnBack", [&] { return QString::number(g.Always_OnBack); }},
+            {"cbSingleClick", [&] { return QString::number(g.Single_Click); }},
+            {"cbMultiInstance",
+             [&] { return registry(CommonOptions::MultiInstanceKey, CommonOptions::MultiInstanceValue); }},
+            {"cbOpenInNewWindow", [&] { return QString::number(g.OpenIn_NewWindow); }},
+            {"cbAutoSave", [&] { return QString::number(g.Auto_Save); }},
+            {"cbImmediateSave", [&] { return QString::number(g.Immediate_Save); }},
+            {"cbTransparent", [&] { return QString::number(s.Transparent); }},
+            {"cbBackgroundExists", [&] { return s.Background_Picture; }},
+            {"rbtnPasswordOnMenu", [&] { return QString::number(s.Password_On_Desktop); }},
+        };
+        const QString before = shown.at(box)();
+        bool wasChecked = false;
+        const auto play = [&](QDialog &form, QPushButton *ok) {
+            auto *button = form.findChild<QAbstractButton *>(box);
+            QVERIFY(button);
+            wasChecked = button->isChecked();
+            button->toggle();
+            ok->click();
+        };
+        if (box.startsWith(QLatin1String("cbTransparent")) || box == QLatin1String("cbBackgroundExists")
+            || box.startsWith(QLatin1String("rbtn"))) {
+            prompt_.desktopOptionsScripts = {[&](DesktopOptions &o) {
+                TfrmDesktopOptions form(o, &w);
+                play(form, form.btnOK);
+                return form.result() == QDialog::Accepted;
+            }};
+            desktopOptions();
+        } else {
+            prompt_.commonOptionsScripts = {[&](CommonOptions &o) {
+                TfrmCommonOptions form(o, &w);
+                play(form, form.btnOk);
+                return form.result() == QDialog::Accepted;
+            }};
+            commonOptions();
+        }
+        QVERIFY(!wasChecked || !box.startsWith(QLatin1String("rbtn")));
+        QVERIFY2(shown.at(box)() != before, qPrintable(box + QStringLiteral(" still ") + before));
+        QVERIFY(status() != QLatin1String("Unmodified")); // "Saved" at once with Immediate Save
     }
 
     void sortingIsAlphabeticalAndKeepsEqualCaptionsInOrder()
@@ -294,7 +492,7 @@ private slots:
         prompt_.commonOptionsScripts = {[&](CommonOptions &o) {
             TfrmCommonOptions form(o, &w);
             form.mnuSorted->trigger();
-            return false;
+            return true;
         }};
         commonOptions();
         QCOMPARE(captionsOf(ws), QStringList({"alpha", "beta", "beta", "beta", "Zeta"}));
@@ -359,7 +557,8 @@ private slots:
         QVERIFY(QFileInfo::exists(entry));
         const QString text = QString::fromUtf8(vl::test::readAll(entry));
         // A launcher's "%%" is one "%" once its field codes are expanded.
-        QCOMPARE(execAsFileManagersRead(text, "Desktop Entry").value(0).replace(QStringLiteral("%%"), QStringLiteral("%")),
+        QCOMPARE(programOfExec(execAsFileManagersRead(text, "Desktop Entry"))
+                     .replace(QStringLiteral("%%"), QStringLiteral("%")),
                  program);
         QCOMPARE(registry.readValue(RegistryHive::LocalMachine, CommonOptions::RunKey, QStringLiteral("VORLANE")),
                  program);
@@ -749,36 +948,110 @@ private slots:
         QCOMPARE(vl::test::readAll(data.filePath(afterFirst[0])), thunar);
         QVERIFY(QFileInfo(data.filePath(afterFirst[1])).isExecutable());
 
-        // Each entry starts the program with "--" and the file, however the
-        // program's path is spelled.
-        const QStringList expected{program, QStringLiteral("--"), QStringLiteral("%f")};
-        for (const SendToInstaller::Entry &e : SendToInstaller::entries(program)) {
-            if (e.fileManager == QLatin1String("Nautilus")) {
-                // The script's last line, as the shell reads it.
-                const QString exec = e.text.trimmed().section(QLatin1Char('\n'), -1);
-                gint argc = 0;
-                gchar **argv = nullptr;
-                QVERIFY(g_shell_parse_argv(exec.toUtf8().constData(), &argc, &argv, nullptr));
-                QStringList args;
-                for (int i = 0; i < argc; ++i)
-                    args.append(QString::fromUtf8(argv[i]));
-                g_strfreev(argv);
-                QCOMPARE(args, QStringList({"exec", program, "--", "$1"}));
-                continue;
-            }
-            const char *group = e.fileManager == QLatin1String("Nemo")            ? "Nemo Action"
-                                : e.fileManager == QLatin1String("Dolphin")         ? "Desktop Action addToVorlane"
-                                : e.fileManager == QLatin1String("FileManager-Actions") ? "X-Action-Profile profile-zero"
-                                                                                       : "Desktop Entry";
-            QStringList args = execAsFileManagersRead(e.text, group);
-            // Nemo and the actions readers take a doubled "%" as one.
-            args.replaceInStrings(QStringLiteral("%%"), QStringLiteral("%"));
-            if (e.fileManager == QLatin1String("Nemo"))
-                args.replaceInStrings(QStringLiteral("%F"), QStringLiteral("%f"));
-            QCOMPARE(args, expected);
-            // Never an application entry that would claim file types.
+        // Never an application entry that would claim file types.
+        for (const SendToInstaller::Entry &e : SendToInstaller::entries(program))
             QVERIFY(!e.text.contains(QStringLiteral("Type=Application\nMimeType")));
+    }
+
+    // Every entry, read and run as its reader reads and runs it, starts the
+    // program at its path with "--" and something the hand-off takes for
+    // the file, whatever characters the program's path and the file's name
+    // hold. GLib's launcher (Thunar, the autostart of most sessions) refuses
+    // an entry whose first word names no program; Nemo pastes the file into
+    // its Exec line, quoted as each of its versions did, before it splits it.
+    void eachEntryStartsTheProgramWithTheFile_data()
+    {
+        QTest::addColumn<QString>("reader");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("name");
+        const QStringList readers{"Thunar", "Dolphin", "Nemo 4.6", "Nemo 4.8", "Nemo 5.6", "FileManager-Actions",
+                                  "Nautilus"};
+        const QStringList folders{"bin", "100% \"odd\" it's $HOME `x` \\"};
+        const QStringList names{"it's.txt", "ends in \\", "say \"hi\".txt", "$HOME `date`.txt", "100%F %U.txt",
+                                "Привет мир.txt", "tab\there #1.txt"};
+        for (const QString &folder : folders) {
+            QTest::addRow("autostart, %s", qPrintable(folder)) << "autostart" << folder << QString();
+            for (const QString &reader : readers)
+                for (const QString &name : names)
+                    QTest::addRow("%s, %s, %s", qPrintable(reader), qPrintable(folder), qPrintable(name))
+                        << reader << folder << name;
         }
+    }
+    void eachEntryStartsTheProgramWithTheFile()
+    {
+        QFETCH(QString, reader);
+        QFETCH(QString, folder);
+        QFETCH(QString, name);
+        QTemporaryDir root;
+        const QDir dir(root.path());
+        // A program that writes down how it was started.
+        const QString record = dir.filePath(QStringLiteral("record"));
+        const QString program = dir.filePath(folder + QStringLiteral("/vorlane"));
+        QVERIFY(dir.mkpath(folder) && dir.mkpath(QStringLiteral("files")));
+        QVERIFY(vl::test::writeAll(program, "#!/bin/sh\nprintf '%s\\0' \"$0\" \"$@\" >'" + record.toUtf8()
+                                                + ".part' && mv '" + record.toUtf8() + ".part' '" + record.toUtf8()
+                                                + "'\n"));
+        QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QString file = name.isEmpty() ? QString() : dir.filePath(QStringLiteral("files/") + name);
+        if (!file.isEmpty())
+            QVERIFY(vl::test::writeAll(file, "x"));
+
+        QString text;
+        for (const SendToInstaller::Entry &e : SendToInstaller::entries(program)) {
+            if (reader.startsWith(e.fileManager))
+                text = e.text;
+        }
+        if (reader == QLatin1String("autostart"))
+            text = SystemRegistry::autostartEntry(program);
+        QVERIFY(!text.isEmpty());
+
+        QStringList started; // as the program got it, $0 first
+        if (reader == QLatin1String("Thunar") || reader == QLatin1String("autostart")) {
+            const std::optional<QStringList> launched = launchAsGLibDoes(text, file, record);
+            QVERIFY2(launched, "GLib refused the entry");
+            started = *launched;
+        } else if (reader == QLatin1String("Nautilus")) {
+            const QString script = dir.filePath(QStringLiteral("script"));
+            QVERIFY(vl::test::writeAll(script, text.toUtf8()));
+            QCOMPARE(QProcess::execute(QStringLiteral("/bin/sh"), {script, file}), 0);
+            started = QString::fromUtf8(vl::test::readAll(record)).split(QChar(0), Qt::SkipEmptyParts);
+        } else {
+            started = runAsReaderRuns(reader, text, file);
+            // What the reader starts: env starts the program after it.
+            if (started.value(0) == QLatin1String("env"))
+                started.removeFirst();
+        }
+        QStringList expected{program};
+        if (!file.isEmpty())
+            expected.append(QStringLiteral("--"));
+        QCOMPARE(started.mid(0, expected.size()), expected);
+        QCOMPARE(started.size(), expected.size() + (file.isEmpty() ? 0 : 1));
+        if (file.isEmpty())
+            return;
+        const std::optional<HandedPath> handed = longFormOf(started.last().toUtf8());
+        QVERIFY2(handed, qPrintable(started.last()));
+        QCOMPARE(handed->caption, name);
+        QCOMPARE(handed->path, QFileInfo(file).canonicalFilePath());
+    }
+
+    // A file manager hands over a local file's address; it names that file,
+    // while any other address stays an address.
+    void aLocalFilesAddressIsThatFile()
+    {
+        const QString folder = QFileInfo(dir_.path()).canonicalFilePath();
+        const QString file = folder + QStringLiteral("/a b#1%.txt");
+        QVERIFY(vl::test::writeAll(file, "x"));
+        const QString address = QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded);
+        QVERIFY(address.contains(QLatin1String("%20")));
+        const QString viaLocalhost = QStringLiteral("file://localhost") + address.mid(7);
+        for (const QString &handed : {address, viaLocalhost}) {
+            const std::optional<HandedPath> local = longFormOf(handed.toUtf8());
+            QVERIFY2(local, qPrintable(handed));
+            QCOMPARE(local->path, file);
+            QCOMPARE(local->caption, QStringLiteral("a b#1%.txt"));
+        }
+        QCOMPARE(longFormOf("file://server/share/x.txt")->path, QStringLiteral("file://server/share/x.txt"));
+        QVERIFY(!longFormOf(QUrl::fromLocalFile(folder + QStringLiteral("/missing.txt")).toEncoded()));
     }
 };
 

@@ -22,7 +22,7 @@ protected:
     std::optional<UrlShortcutFields> urlShortcutDialog(const UrlShortcutFields &) override { return std::nullopt; }
     std::optional<ShortcutAttributes> attributesDialog(const ShortcutAttributes &) override { return std::nullopt; }
     std::optional<NoteLook> notePropertiesDialog(const NoteLook &) override { return std::nullopt; }
-    std::optional<FontSpec> fontDialog(const FontSpec &) override { return std::nullopt; }
+    std::optional<FontSpec> fontDialog(const FontSpec &, FontColour) override { return std::nullopt; }
     std::optional<Colour> colorDialog(Colour) override { return std::nullopt; }
     bool commonOptionsDialog(CommonOptions &) override { return false; }
     bool desktopOptionsDialog(DesktopOptions &) override { return false; }

@@ -7,13 +7,13 @@
 #include "notes/TfrmNote.h"
 #include "options/TfrmCommonOptions.h"
 #include "options/TfrmDesktopOptions.h"
+#include "options/TfrmFont.h"
 #include "surface/Dialogs.h"
 #include "surface/HistoryDialog.h"
 #include "surface/ShortcutDialogs.h"
 
 #include <QApplication>
 #include <QColorDialog>
-#include <QFontDialog>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -270,12 +270,12 @@ std::optional<NoteLook> WidgetPrompt::notePropertiesDialog(const NoteLook &prese
     return dialog.look();
 }
 
-std::optional<FontSpec> WidgetPrompt::fontDialog(const FontSpec &preset)
+std::optional<FontSpec> WidgetPrompt::fontDialog(const FontSpec &preset, FontColour colour)
 {
-    QFontDialog dialog(toQFont(preset), owner());
+    TfrmFont dialog(*this, preset, colour, owner());
     if (run(dialog) != QDialog::Accepted)
         return std::nullopt;
-    return fromQFont(dialog.selectedFont(), preset);
+    return dialog.font();
 }
 
 std::optional<Colour> WidgetPrompt::colorDialog(Colour preset)

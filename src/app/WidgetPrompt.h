@@ -40,7 +40,7 @@ protected:
     std::optional<UrlShortcutFields> urlShortcutDialog(const UrlShortcutFields &preset) override;
     std::optional<ShortcutAttributes> attributesDialog(const ShortcutAttributes &preset) override;
     std::optional<NoteLook> notePropertiesDialog(const NoteLook &preset) override;
-    std::optional<FontSpec> fontDialog(const FontSpec &preset) override;
+    std::optional<FontSpec> fontDialog(const FontSpec &preset, FontColour colour) override;
     std::optional<Colour> colorDialog(Colour preset) override;
     bool commonOptionsDialog(CommonOptions &options) override;
     bool desktopOptionsDialog(DesktopOptions &options) override;

@@ -105,9 +105,9 @@ std::optional<NoteLook> Prompt::NoteProperties(const NoteLook &preset)
     return ask<std::optional<NoteLook>>(std::nullopt, [&] { return notePropertiesDialog(preset); });
 }
 
-std::optional<FontSpec> Prompt::FontDialog(const FontSpec &preset)
+std::optional<FontSpec> Prompt::FontDialog(const FontSpec &preset, FontColour colour)
 {
-    return ask<std::optional<FontSpec>>(std::nullopt, [&] { return fontDialog(preset); });
+    return ask<std::optional<FontSpec>>(std::nullopt, [&] { return fontDialog(preset, colour); });
 }
 
 std::optional<Colour> Prompt::ColorDialog(Colour preset)

@@ -46,6 +46,11 @@ struct ShortcutAttributes {
     QString picture;
 };
 
+// Whether a font chooser also chooses the colour of the text: where the
+// text is drawn in the font's colour (notes, shortcut captions), or keeps
+// the colour it had (the tabs, drawn in the style's colours).
+enum class FontColour { Kept, Chosen };
+
 // What the note properties dialog edits.
 struct NoteLook {
     FontSpec font;
@@ -97,8 +102,8 @@ public:
     std::optional<ShortcutAttributes> AttributesDialog(const ShortcutAttributes &preset);
     // The note properties dialog preset with the look; the look on OK.
     std::optional<NoteLook> NoteProperties(const NoteLook &preset);
-    // The font chooser; the colour of the font is kept as it was.
-    std::optional<FontSpec> FontDialog(const FontSpec &preset);
+    // The font chooser, with or without the colour of the text.
+    std::optional<FontSpec> FontDialog(const FontSpec &preset, FontColour colour = FontColour::Kept);
     // The colour chooser.
     std::optional<Colour> ColorDialog(Colour preset);
     // The option dialogs. Each shows and edits its options object while it
@@ -139,7 +144,7 @@ protected:
     virtual std::optional<UrlShortcutFields> urlShortcutDialog(const UrlShortcutFields &preset) = 0;
     virtual std::optional<ShortcutAttributes> attributesDialog(const ShortcutAttributes &preset) = 0;
     virtual std::optional<NoteLook> notePropertiesDialog(const NoteLook &preset) = 0;
-    virtual std::optional<FontSpec> fontDialog(const FontSpec &preset) = 0;
+    virtual std::optional<FontSpec> fontDialog(const FontSpec &preset, FontColour colour) = 0;
     virtual std::optional<Colour> colorDialog(Colour preset) = 0;
     virtual bool commonOptionsDialog(CommonOptions &options) = 0;
     virtual bool desktopOptionsDialog(DesktopOptions &options) = 0;

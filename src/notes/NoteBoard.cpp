@@ -211,6 +211,21 @@ void NoteBoard::hideAllHandles()
     }
 }
 
+bool NoteBoard::isEditor(const QWidget *w) const
+{
+    if (!w)
+        return false;
+    const auto it = byDesktop_.find(shown_);
+    if (it == byDesktop_.end())
+        return false;
+    for (const auto &c : it->second.controllers) {
+        const QWidget *memo = c->editing() ? c->memo() : nullptr;
+        if (memo && (memo == w || memo->isAncestorOf(w)))
+            return true;
+    }
+    return false;
+}
+
 void NoteBoard::flush()
 {
     for (auto &[desktop, notes] : byDesktop_) {

@@ -44,6 +44,9 @@ public:
     void forgetAll();
 
     void hideAllHandles();
+    // Whether w is (or lies in) the editor of a note being edited: its keys
+    // are the text's, whatever shortcut is current meanwhile.
+    bool isEditor(const QWidget *w) const;
     // Every note's typed text into its record (before a save).
     void flush();
 

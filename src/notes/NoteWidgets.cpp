@@ -1,11 +1,16 @@
 #include "notes/NoteWidgets.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QPointer>
+#include <QRegion>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QWheelEvent>
@@ -27,8 +32,9 @@ TNoteView::TNoteView(QWidget *page) : QWidget(page)
     setObjectName(QStringLiteral("noteView"));
     // Every pixel is painted here; nothing under the note needs painting.
     setAttribute(Qt::WA_OpaquePaintEvent);
-    // The focus lets the keyboard's menu key reach the note.
+    // The focus lets the keyboard's menu key and the copy keys reach the note.
     setFocusPolicy(Qt::ClickFocus);
+    setCursor(Qt::IBeamCursor);
     // A drop is refused here rather than passed on to the page below.
     setAcceptDrops(true);
     setVisible(false);
@@ -37,6 +43,8 @@ TNoteView::TNoteView(QWidget *page) : QWidget(page)
 void TNoteView::setLines(const QStringList *lines)
 {
     lines_ = lines;
+    anchor_ = cursor_ = {};
+    selecting_ = false;
     laid_.clear();
     shot_ = QPixmap();
     clampTop();
@@ -168,7 +176,8 @@ void TNoteView::paintEvent(QPaintEvent *)
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * ratio).toSize();
     const bool same = shot_.size() == pixels && shotFirst_ == firstLine_ && shotSub_ == firstSub_
-        && (lines_ ? shotLines_.isSharedWith(*lines_) : shotLines_.isEmpty());
+        && (lines_ ? shotLines_.isSharedWith(*lines_) : shotLines_.isEmpty()) && shotAnchor_ == anchor_
+        && shotCursor_ == cursor_ && shotFocus_ == hasFocus();
     if (!same) {
         shot_ = QPixmap(pixels);
         shot_.setDevicePixelRatio(ratio);
@@ -177,6 +186,9 @@ void TNoteView::paintEvent(QPaintEvent *)
         shotLines_ = lines_ ? *lines_ : QStringList();
         shotFirst_ = firstLine_;
         shotSub_ = firstSub_;
+        shotAnchor_ = anchor_;
+        shotCursor_ = cursor_;
+        shotFocus_ = hasFocus();
     }
     QPainter(this).drawPixmap(0, 0, shot_);
 }
@@ -186,32 +198,263 @@ void TNoteView::drawText(QPainter &p) const
     p.fillRect(rect(), back_);
     if (!lines_)
         return;
-    p.setPen(text_);
+    const auto [from, to] = ordered();
+    const bool selection = from != to;
+    const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
+    const QColor highlight = palette().color(group, QPalette::Highlight);
+    const QColor highlighted = palette().color(group, QPalette::HighlightedText);
     const int count = int(lines_->size());
     qreal y = Margin;
     for (int li = firstLine_; li < count && y < height(); ++li) {
         const QTextLayout &layout = laidOut(li);
+        // The part of this line's text that is selected; past its end when
+        // the line break is selected too.
+        int selStart = -1, selEnd = -1;
+        if (selection && li >= from.line && li <= to.line) {
+            selStart = li == from.line ? from.pos : 0;
+            selEnd = li == to.line ? to.pos : int(lines_->at(li).size()) + 1;
+        }
         // A narrower box since the last scroll may have fewer wrapped lines.
         for (int s = li == firstLine_ ? std::min(firstSub_, layout.lineCount() - 1) : 0;
              s < layout.lineCount() && y < height(); ++s) {
             const QTextLine line = layout.lineAt(s);
-            line.draw(&p, QPointF(Margin, y - line.y()));
+            const QPointF at(Margin, y - line.y());
+            const int start = line.textStart();
+            const int end = start + line.textLength();
+            const bool last = s == layout.lineCount() - 1;
+            const int a = std::max(selStart, start);
+            const int b = std::min(selEnd, last ? end + 1 : end);
+            if (selStart < 0 || a >= b) {
+                p.setPen(text_);
+                line.draw(&p, at);
+            } else {
+                // The selected stretch in the highlight's colours, the rest
+                // as usual; a selected line break shows as a little more.
+                const qreal x1 = line.cursorToX(a);
+                const qreal x2 = b > end ? line.cursorToX(end) + fontMetrics().averageCharWidth() : line.cursorToX(b);
+                const QRectF band(Margin + x1, y, x2 - x1, line.height());
+                p.fillRect(band, highlight);
+                p.save();
+                p.setClipRegion(QRegion(rect()) - QRegion(band.toAlignedRect()));
+                p.setPen(text_);
+                line.draw(&p, at);
+                p.setClipRect(band);
+                p.setPen(highlighted);
+                line.draw(&p, at);
+                p.restore();
+            }
             y += line.height();
         }
     }
 }
 
+TNoteView::Spot TNoteView::clamped(Spot s) const
+{
+    const int count = lines_ ? int(lines_->size()) : 0;
+    if (count == 0)
+        return {};
+    s.line = std::clamp(s.line, 0, count - 1);
+    s.pos = std::clamp(s.pos, 0, int(lines_->at(s.line).size()));
+    return s;
+}
+
+std::pair<TNoteView::Spot, TNoteView::Spot> TNoteView::ordered() const
+{
+    const Spot a = clamped(anchor_);
+    const Spot b = clamped(cursor_);
+    return a < b ? std::pair{a, b} : std::pair{b, a};
+}
+
+bool TNoteView::hasSelection() const
+{
+    const auto [from, to] = ordered();
+    return from != to;
+}
+
+QString TNoteView::selectedText() const
+{
+    const auto [from, to] = ordered();
+    if (from == to)
+        return {};
+    if (from.line == to.line)
+        return lines_->at(from.line).mid(from.pos, to.pos - from.pos);
+    QString out = lines_->at(from.line).mid(from.pos);
+    for (int li = from.line + 1; li < to.line; ++li)
+        out += QLatin1Char('\n') + lines_->at(li);
+    out += QLatin1Char('\n') + lines_->at(to.line).left(to.pos);
+    return out;
+}
+
+void TNoteView::selectAll()
+{
+    if (!lines_ || lines_->isEmpty())
+        return;
+    anchor_ = {0, 0};
+    cursor_ = {int(lines_->size()) - 1, int(lines_->last().size())};
+    offerSelection();
+    update();
+}
+
+void TNoteView::clearSelection()
+{
+    selecting_ = false;
+    if (anchor_ == cursor_)
+        return;
+    anchor_ = cursor_ = {};
+    update();
+}
+
+void TNoteView::offerSelection() const
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (clipboard->supportsSelection() && hasSelection())
+        clipboard->setText(selectedText(), QClipboard::Selection);
+}
+
+TNoteView::Spot TNoteView::spotAt(QPoint point) const
+{
+    if (!lines_ || lines_->isEmpty())
+        return {};
+    const int count = int(lines_->size());
+    const int top = std::min(firstLine_, count - 1);
+    qreal y = Margin;
+    Spot last{top, 0};
+    for (int li = top; li < count; ++li) {
+        const QTextLayout &layout = laidOut(li);
+        for (int s = li == top ? std::min(firstSub_, layout.lineCount() - 1) : 0; s < layout.lineCount(); ++s) {
+            const QTextLine line = layout.lineAt(s);
+            // Above the first line counts as on it, below the last shown as
+            // on that one, as in any text box.
+            if (point.y() < y + line.height())
+                return {li, line.xToCursor(point.x() - Margin)};
+            y += line.height();
+            last = {li, line.xToCursor(point.x() - Margin)};
+            if (y >= height())
+                return last;
+        }
+    }
+    return last;
+}
+
+bool TNoteView::event(QEvent *event)
+{
+    // Copying and selecting all are the text's while it has the focus, even
+    // if a window's shortcut had the same keys.
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->matches(QKeySequence::Copy) && hasSelection()) || key->matches(QKeySequence::SelectAll)) {
+            event->accept();
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
 void TNoteView::mousePressEvent(QMouseEvent *event)
 {
     event->accept();
+    const QPointer<TNoteView> alive(this);
+    // The window's part first: it may ask a question, and the note may be
+    // gone once it has been answered.
     if (onPress)
         onPress(event->button(), globalOf(event));
+    if (!alive || event->button() != Qt::LeftButton)
+        return;
+    const Spot at = spotAt(event->position().toPoint());
+    if (!(event->modifiers() & Qt::ShiftModifier))
+        anchor_ = at;
+    cursor_ = at;
+    selecting_ = true;
+    update();
+}
+
+void TNoteView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    event->accept();
+    const QPointer<TNoteView> alive(this);
+    if (onPress)
+        onPress(event->button(), globalOf(event));
+    if (!alive || event->button() != Qt::LeftButton || !lines_ || lines_->isEmpty())
+        return;
+    // The word under the pointer: letters, digits and joiners.
+    const Spot at = clamped(spotAt(event->position().toPoint()));
+    const QString &text = lines_->at(at.line);
+    const auto inWord = [&text](int i) {
+        const QChar c = text.at(i);
+        return c.isLetterOrNumber() || c.isMark() || c == QLatin1Char('_');
+    };
+    int start = at.pos, end = at.pos;
+    while (start > 0 && inWord(start - 1))
+        --start;
+    while (end < text.size() && inWord(end))
+        ++end;
+    if (start == end && end < text.size())
+        ++end; // a blank or a sign on its own
+    anchor_ = {at.line, start};
+    cursor_ = {at.line, end};
+    selecting_ = false;
+    offerSelection();
+    update();
 }
 
 // Moves and releases stay with the note: the page would take a right
 // release for a click on the desktop and open its own menu.
-void TNoteView::mouseMoveEvent(QMouseEvent *event) { event->accept(); }
-void TNoteView::mouseReleaseEvent(QMouseEvent *event) { event->accept(); }
+void TNoteView::mouseMoveEvent(QMouseEvent *event)
+{
+    event->accept();
+    if (!selecting_ || !(event->buttons() & Qt::LeftButton))
+        return;
+    // Past the top or the bottom the text scrolls along, a line a move.
+    const QPoint at = event->position().toPoint();
+    if (at.y() >= height())
+        scrollBy(1);
+    else if (at.y() < 0)
+        scrollBy(-1);
+    const Spot spot = spotAt(at);
+    if (spot != cursor_) {
+        cursor_ = spot;
+        update();
+    }
+}
+
+void TNoteView::mouseReleaseEvent(QMouseEvent *event)
+{
+    event->accept();
+    if (event->button() == Qt::LeftButton && selecting_) {
+        selecting_ = false;
+        offerSelection();
+    }
+}
+
+void TNoteView::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Copy) && hasSelection()) {
+        QGuiApplication::clipboard()->setText(selectedText());
+        event->accept();
+        return;
+    }
+    if (event->matches(QKeySequence::SelectAll)) {
+        selectAll();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+// The selection keeps its place without the focus, drawn in the quieter
+// colours of an inactive selection.
+void TNoteView::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void TNoteView::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    selecting_ = false;
+    update();
+}
 
 void TNoteView::wheelEvent(QWheelEvent *event)
 {
@@ -397,8 +640,11 @@ void TSizer::paintEvent(QPaintEvent *)
 {
     if (ghost_)
         return;
+    // Black in the middle, framed in white: whatever the colour of the page
+    // or the note under it, one of the two stands out.
     QPainter p(this);
-    p.fillRect(rect(), Qt::black);
+    p.fillRect(rect(), Qt::white);
+    p.fillRect(rect().adjusted(1, 1, -1, -1), Qt::black);
 }
 
 void TSizer::mousePressEvent(QMouseEvent *event)
@@ -463,11 +709,12 @@ void TNoteOutline::paintEvent(QPaintEvent *)
 {
     if (rect_.isNull())
         return;
+    // A black line outside a white one: an inverted line vanishes on a middle
+    // grey (it turns #808080 into #7F7F7F), these two never both do.
     QPainter p(this);
-    // One fill through the ring: overlapping strokes would invert twice.
     p.setClipRegion(ring(rect_));
-    p.setCompositionMode(QPainter::CompositionMode_Difference);
-    p.fillRect(rect_, Qt::white);
+    p.fillRect(rect_, Qt::black);
+    p.fillRect(rect_.adjusted(1, 1, -1, -1), Qt::white);
 }
 
 } // namespace vl

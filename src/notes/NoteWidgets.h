@@ -10,7 +10,9 @@
 #include <QWidget>
 
 #include <functional>
+#include <compare>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace vl {
@@ -23,6 +25,12 @@ namespace vl {
 // desktop many notes, so this lays out and paints only the lines that fit
 // its box, starting at the first visible one; it never builds a document.
 // The lines belong to the note's record and are read where they lie.
+//
+// Its text can be selected as in any read-only text: dragging, Shift+click,
+// a double click for a word, Ctrl+A; Ctrl+C copies the selection (and on X11
+// a selection is also offered to a middle click elsewhere). A selection is
+// two places in the lines, so selecting all of a huge note costs nothing
+// until it is copied.
 class TNoteView : public QWidget {
 public:
     explicit TNoteView(QWidget *page);
@@ -41,6 +49,20 @@ public:
     int firstLine() const { return firstLine_; }
     int firstSubLine() const { return firstSub_; }
 
+    // A place in the text: a line and a character within it.
+    struct Spot {
+        int line = 0;
+        int pos = 0;
+        auto operator<=>(const Spot &) const = default;
+    };
+    bool hasSelection() const;
+    // The selected text, lines joined by '\n'.
+    QString selectedText() const;
+    void selectAll();
+    void clearSelection();
+    // The place under a point of the view, as a press there would take it.
+    Spot spotAt(QPoint point) const;
+
     // Shared with the editor so that both break lines alike.
     static constexpr int Margin = 2;
 
@@ -49,9 +71,14 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    bool event(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -59,6 +86,12 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    // The selection in text order, each end inside the lines as they are
+    // now (the record may have lost lines or characters since).
+    Spot clamped(Spot s) const;
+    std::pair<Spot, Spot> ordered() const;
+    // Offers the selection to a middle click in other programs (X11).
+    void offerSelection() const;
     // One line of the text laid out at the view's width, kept while it shows
     // (shaping text is most of a paint). Valid until the next call.
     const QTextLayout &laidOut(int line) const;
@@ -85,6 +118,13 @@ private:
     QStringList shotLines_;
     int shotFirst_ = 0;
     int shotSub_ = 0;
+    Spot shotAnchor_;
+    Spot shotCursor_;
+    bool shotFocus_ = false;
+
+    Spot anchor_; // the selection runs from anchor_ to cursor_
+    Spot cursor_;
+    bool selecting_ = false; // the left button is held since a press here
 
     const QStringList *lines_ = nullptr;
     QColor text_;
@@ -147,10 +187,10 @@ protected:
     void dropEvent(QDropEvent *event) override;
 };
 
-// One of the eight size handles: a small black square. While its own drag
-// runs it is "ghosted" instead of hidden: it stays the widget the pointer
-// was pressed on, without relying on a hidden widget keeping the pointer on
-// every platform, but paints nothing.
+// One of the eight size handles: a small black square framed in white.
+// While its own drag runs it is "ghosted" instead of hidden: it stays the
+// widget the pointer was pressed on, without relying on a hidden widget
+// keeping the pointer on every platform, but paints nothing.
 class TSizer : public QWidget {
 public:
     static constexpr int Side = 6;
@@ -172,8 +212,8 @@ private:
 };
 
 // The outline of a note being dragged, drawn over everything on the page
-// (the notes included) and inverting what lies under it, so that it shows
-// on any background. It takes no input.
+// (the notes included) in black and white, so that it shows on any
+// background. It takes no input.
 class TNoteOutline : public QWidget {
 public:
     static constexpr int Pen = 2;

@@ -401,6 +401,8 @@ public:
         e->onMenuKey = nullptr;
         e->onFocusLost = nullptr;
         if (view) {
+            // The text may have changed under the old selection.
+            view->clearSelection();
             view->scrollToTop();
             view->stackUnder(e);
             if (shown)

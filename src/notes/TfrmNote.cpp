@@ -45,7 +45,7 @@ TfrmNote::TfrmNote(Prompt &prompt, const NoteLook &look, QWidget *mainWindow)
     layout->addLayout(row);
 
     connect(btnFont, &QPushButton::clicked, this, [this] {
-        if (const auto f = prompt_.FontDialog(font_))
+        if (const auto f = prompt_.FontDialog(font_, FontColour::Chosen))
             font_ = *f;
     });
     connect(btnBackGround, &QPushButton::clicked, this, [this] {

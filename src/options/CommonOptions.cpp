@@ -30,6 +30,7 @@ const QString MultiInstanceWriteError =
 
 CommonOptions::CommonOptions(Workspace &ws, Prompt &prompt, Platform &platform, OptionsView &view)
     : ws_(ws), prompt_(prompt), platform_(platform), view_(view),
+      tabPositionAtOpen_(ws.global.Tab_Position), multiLineAtOpen_(ws.global.Tab_Multiline),
       programPath_(QCoreApplication::applicationFilePath())
 {
 }
@@ -91,6 +92,10 @@ void CommonOptions::fillFromModel()
     // The window shows what the model says, so this is where the tabs are.
     v_.tabPosition = g.Tab_Position;
     tabPositionAtOpen_ = g.Tab_Position;
+    multiLineAtOpen_ = g.Tab_Multiline;
+    orderAtOpen_.clear();
+    for (int i = 0; i < ws_.desktopCount(); ++i)
+        orderAtOpen_.push_back(&ws_.desktop(i));
 }
 
 void CommonOptions::open()
@@ -292,10 +297,27 @@ void CommonOptions::btnOkClick()
 
 void CommonOptions::btnCancelClick()
 {
-    // Only the tab position goes back; the desktop order and the wrapping of
-    // the tabs stay as they were made.
     ws_.global.Tab_Position = tabPositionAtOpen_;
     v_.tabPosition = tabPositionAtOpen_;
+    ws_.global.Tab_Multiline = multiLineAtOpen_;
+    v_.multiLineTabs = multiLineAtOpen_;
+    // The same records as at the opening, or none to put back: an import
+    // has replaced them all (and its own order is the one to keep).
+    bool same = int(orderAtOpen_.size()) == ws_.desktopCount();
+    for (const Desktop *d : orderAtOpen_)
+        same = same && ws_.indexOf(d) >= 0;
+    bool moved = false;
+    if (same) {
+        for (int i = 0; i < int(orderAtOpen_.size()); ++i) {
+            const int at = ws_.indexOf(orderAtOpen_[std::size_t(i)]);
+            if (at != i) {
+                ws_.moveDesktop(at, i);
+                moved = true;
+            }
+        }
+    }
+    if (moved)
+        view_.desktopOrderChanged();
     view_.lookChanged();
 }
 

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 namespace vl {
 
@@ -80,6 +81,10 @@ public:
     void mnuSortedClick();
 
     void btnOkClick();
+    // Cancel changes nothing: the tab position, the wrapping of the tabs and
+    // the desktop order, which follow their controls while the dialog is
+    // open, go back to what they were when it opened. An import from the
+    // registry has replaced the desktops themselves; their order stays.
     void btnCancelClick();
 
     // The start-at-logon registration and its check.
@@ -128,7 +133,11 @@ private:
     FontSpec chosenTabFont_;
     bool startupState_ = false;
     bool multiInstanceState_ = false;
+    // What the live controls change behind the dialog, as it was when it
+    // opened, for Cancel to put back.
     bool tabPositionAtOpen_ = true;
+    bool multiLineAtOpen_ = false;
+    std::vector<const Desktop *> orderAtOpen_;
     QString programPath_;
 };
 

@@ -170,7 +170,8 @@ void DesktopOptions::rbtnPasswordOnMenuClick()
 
 void DesktopOptions::btnShortcutFontClick()
 {
-    if (const std::optional<FontSpec> f = prompt_.FontDialog(font_)) {
+    // The captions are drawn in the font's colour.
+    if (const std::optional<FontSpec> f = prompt_.FontDialog(font_, FontColour::Chosen)) {
         font_ = *f;
         lookChanged_ = true;
     }

@@ -261,24 +261,27 @@ TfrmCommonOptions::TfrmCommonOptions(CommonOptions &options, QWidget *mainWindow
 
     showValues();
 
+    // The boxes report through toggled, not clicked: assistive technology
+    // ticks a box with toggle(), which never clicks, and OK must apply what
+    // the boxes show however they were changed.
     CommonOptionsValues &v = options_.values();
-    connect(cbStartup, &QCheckBox::clicked, this, [&v](bool on) { v.startup = on; });
-    connect(cbTabPosition, &QCheckBox::clicked, this, [this](bool on) { options_.setTabPosition(on); });
-    connect(cbMultiLineTabs, &QCheckBox::clicked, this, [this](bool on) { options_.setMultiLineTabs(on); });
-    connect(cbStatusBarEnabled, &QCheckBox::clicked, this, [&v](bool on) { v.statusBarEnabled = on; });
-    connect(cbDropEnabled, &QCheckBox::clicked, this, [&v](bool on) { v.dropEnabled = on; });
-    connect(cbLeaveMissing, &QCheckBox::clicked, this, [&v](bool on) { v.leaveMissing = on; });
-    connect(cbAlwaysOnBack, &QCheckBox::clicked, this, [&v](bool on) { v.alwaysOnBack = on; });
-    connect(cbSingleClick, &QCheckBox::clicked, this, [&v](bool on) { v.singleClick = on; });
-    connect(cbMultiInstance, &QCheckBox::clicked, this, [&v](bool on) { v.multiInstance = on; });
-    connect(cbOpenInNewWindow, &QCheckBox::clicked, this, [&v](bool on) { v.openInNewWindow = on; });
-    connect(cbAutoSave, &QCheckBox::clicked, this, [this](bool on) { options_.setAutoSave(on); });
-    connect(cbImmediateSave, &QCheckBox::clicked, this, [this](bool on) { options_.setImmediateSave(on); });
+    connect(cbStartup, &QCheckBox::toggled, this, [&v](bool on) { v.startup = on; });
+    connect(cbTabPosition, &QCheckBox::toggled, this, [this](bool on) { options_.setTabPosition(on); });
+    connect(cbMultiLineTabs, &QCheckBox::toggled, this, [this](bool on) { options_.setMultiLineTabs(on); });
+    connect(cbStatusBarEnabled, &QCheckBox::toggled, this, [&v](bool on) { v.statusBarEnabled = on; });
+    connect(cbDropEnabled, &QCheckBox::toggled, this, [&v](bool on) { v.dropEnabled = on; });
+    connect(cbLeaveMissing, &QCheckBox::toggled, this, [&v](bool on) { v.leaveMissing = on; });
+    connect(cbAlwaysOnBack, &QCheckBox::toggled, this, [&v](bool on) { v.alwaysOnBack = on; });
+    connect(cbSingleClick, &QCheckBox::toggled, this, [&v](bool on) { v.singleClick = on; });
+    connect(cbMultiInstance, &QCheckBox::toggled, this, [&v](bool on) { v.multiInstance = on; });
+    connect(cbOpenInNewWindow, &QCheckBox::toggled, this, [&v](bool on) { v.openInNewWindow = on; });
+    connect(cbAutoSave, &QCheckBox::toggled, this, [this](bool on) { options_.setAutoSave(on); });
+    connect(cbImmediateSave, &QCheckBox::toggled, this, [this](bool on) { options_.setImmediateSave(on); });
     connect(seSingleClickTime, &QSpinBox::valueChanged, this, [&v](int n) { v.singleClickTime = n; });
     connect(seHeight, &QSpinBox::valueChanged, this, [&v](int n) { v.cellHeight = n; });
     connect(seWidth, &QSpinBox::valueChanged, this, [&v](int n) { v.cellWidth = n; });
     connect(seAutoSaveTime, &QSpinBox::valueChanged, this, [&v](int n) { v.autoSaveTime = n; });
-    connect(editWaveFile, &QLineEdit::textEdited, this, [&v](const QString &t) { v.waveFile = t; });
+    connect(editWaveFile, &QLineEdit::textChanged, this, [&v](const QString &t) { v.waveFile = t; });
     connect(btnTabFont, &QPushButton::clicked, this, [this] { options_.btnTabFontClick(); });
     connect(btnCreateSendTo, &QPushButton::clicked, this, [this] { options_.btnCreateSendToClick(); });
     connect(btnTest, &QPushButton::clicked, this, [this] {

@@ -155,14 +155,29 @@ TfrmDesktopOptions::TfrmDesktopOptions(DesktopOptions &options, QWidget *mainWin
             [this](const QString &t) { options_.setStretch(t == QLatin1String("True")); });
     connect(cbCenter, &QComboBox::currentTextChanged, this,
             [this](const QString &t) { options_.setCenter(t == QLatin1String("True")); });
-    connect(cbBackgroundExists, &QCheckBox::clicked, this, [this](bool on) { options_.setBackgroundExists(on); });
+    // Boxes and buttons report through toggled, not clicked: assistive
+    // technology changes them with toggle(), which never clicks.
+    connect(cbBackgroundExists, &QCheckBox::toggled, this, [this](bool on) { options_.setBackgroundExists(on); });
     connect(btnPicture, &QPushButton::clicked, this, [this] { options_.btnPictureClick(); });
     connect(btnBGColor, &QPushButton::clicked, this, [this] { options_.btnBGColorClick(); });
     connect(btnPassword, &QPushButton::clicked, this, [this] { options_.btnPasswordClick(); });
-    connect(rbtnPasswordOnDesktop, &QRadioButton::clicked, this, [this] { options_.rbtnPasswordOnDesktopClick(); });
-    connect(rbtnPasswordOnMenu, &QRadioButton::clicked, this, [this] { options_.rbtnPasswordOnMenuClick(); });
+    // A ticked button cannot be unticked, only replaced by the other one:
+    // an untick (a second click, or assistive technology) shows the mode
+    // again as it is.
+    connect(rbtnPasswordOnDesktop, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            options_.rbtnPasswordOnDesktopClick();
+        else
+            showValues();
+    });
+    connect(rbtnPasswordOnMenu, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            options_.rbtnPasswordOnMenuClick();
+        else
+            showValues();
+    });
     connect(btnShortcutFont, &QPushButton::clicked, this, [this] { options_.btnShortcutFontClick(); });
-    connect(cbTransparent, &QCheckBox::clicked, this, [this](bool on) { options_.setTransparent(on); });
+    connect(cbTransparent, &QCheckBox::toggled, this, [this](bool on) { options_.setTransparent(on); });
     connect(btnBackgroundShortcut, &QPushButton::clicked, this, [this] { options_.btnBackgroundShortcutClick(); });
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -1,5 +1,7 @@
 #include "platform/DesktopEntryText.h"
 
+#include <QRegularExpression>
+
 namespace vl {
 
 QString desktopExecArgument(const QString &argument)
@@ -16,6 +18,27 @@ QString desktopExecArgument(const QString &argument)
     }
     out += QLatin1Char('"');
     return out;
+}
+
+QString desktopExecProgram(const QString &program)
+{
+    const QString quoted = desktopExecArgument(program);
+    return program.contains(QLatin1Char('%')) ? QStringLiteral("env ") + quoted : quoted;
+}
+
+QString programOfExec(const QStringList &arguments)
+{
+    qsizetype i = 0;
+    const bool env = !arguments.isEmpty()
+                     && (arguments[0] == QLatin1String("env") || arguments[0].endsWith(QLatin1String("/env")));
+    if (env) {
+        // env's own settings (NAME=value) come before the program.
+        static const QRegularExpression setting(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*="));
+        i = 1;
+        while (i < arguments.size() && setting.match(arguments[i]).hasMatch())
+            ++i;
+    }
+    return i < arguments.size() ? arguments[i] : QString();
 }
 
 QString shellQuoted(const QString &argument)

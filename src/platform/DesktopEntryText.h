@@ -20,6 +20,18 @@ namespace vl {
 // '\' get a backslash, and '%' is doubled so that it is no field code.
 QString desktopExecArgument(const QString &argument);
 
+// The program of an Exec line. GLib, which Thunar and most sessions' autostart
+// read launchers with, looks the first word up before it expands the field
+// codes ("%%" there names no file, and the launcher is refused) and runs it
+// after expanding them (a lone "%" is taken for a field code and dropped). A
+// program whose path holds a '%' is therefore started through env, which has
+// none, with the path as its argument.
+QString desktopExecProgram(const QString &program);
+
+// The program an Exec line starts, from its arguments (string escapes,
+// quoting and "%%" undone): the first one, or the one env starts.
+QString programOfExec(const QStringList &arguments);
+
 // One argument for a POSIX shell or GLib's g_shell_parse_argv: in single
 // quotes, each "'" written as '\''.
 QString shellQuoted(const QString &argument);

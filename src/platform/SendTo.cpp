@@ -29,8 +29,7 @@ QList<SendToInstaller::Entry> SendToInstaller::entries(const QString &programPat
     // Launchers and actions split their Exec line as Desktop Entry files
     // do, the file manager putting the selected path in place of %f as
     // one argument of its own.
-    const QString desktopExec =
-        desktopEntryEscaped(desktopExecArgument(programPath) + QStringLiteral(" -- %f"));
+    const QString desktopExec = desktopEntryEscaped(desktopExecProgram(programPath) + QStringLiteral(" -- %f"));
     // Nemo and the FileManager-Actions readers run their Exec line through
     // g_shell_parse_argv: shell quoting, '%' doubled for their field codes.
     QString shellProgram = shellQuoted(programPath);
@@ -73,12 +72,19 @@ QList<SendToInstaller::Entry> SendToInstaller::entries(const QString &programPat
                                "Exec=%2\n")
                     .arg(desktopEntryEscaped(name), desktopExec),
                 true});
+    // Nemo pastes the selected path into its Exec line and splits the line
+    // as a shell would, and each of its versions quoted the path in a way of
+    // its own: one left a backslash before every "'" inside the double
+    // quotes asked for, others put a trailing '\' or a '"' in unescaped,
+    // and nothing ran. A file's address (%U) holds none of these, is put in
+    // as it is by all of them, and the hand-off takes a local one for its
+    // file.
     out.append({QStringLiteral("Nemo"), QStringLiteral("nemo"), QStringLiteral("nemo"),
                 QStringLiteral("nemo/actions/vorlane.nemo_action"),
                 QStringLiteral("[Nemo Action]\n"
                                "Name=%1\n"
                                "Comment=Adds a shortcut for the file to Vorlane\n"
-                               "Exec=%2 -- %F\n"
+                               "Exec=%2 -- %U\n"
                                "Quote=double\n"
                                "Selection=s\n"
                                "Extensions=any;\n"

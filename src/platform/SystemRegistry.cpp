@@ -47,7 +47,7 @@ QString SystemRegistry::autostartEntry(const QString &program)
                           "Icon=vorlane\n"
                           "Terminal=false\n"
                           "X-GNOME-Autostart-enabled=true\n")
-        .arg(desktopEntryEscaped(desktopExecArgument(program)));
+        .arg(desktopEntryEscaped(desktopExecProgram(program)));
 }
 
 std::optional<QString> SystemRegistry::readValue(RegistryHive hive, const QString &key, const QString &name)
@@ -69,7 +69,7 @@ std::optional<QString> SystemRegistry::readValue(RegistryHive hive, const QStrin
     const std::optional<QStringList> args = splitDesktopExec(*exec);
     if (!args || args->isEmpty())
         return *exec;
-    QString program = args->first();
+    QString program = programOfExec(*args);
     program.replace(QLatin1String("%%"), QLatin1String("%"));
     return program;
 }

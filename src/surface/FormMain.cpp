@@ -744,9 +744,15 @@ bool TFormMain::runKey(KeyCommand command)
     if (find_->owns(QApplication::focusWidget()))
         return false;
     // The keys on the current shortcut are its commands only while there is
-    // one; otherwise they belong to the focused widget (a note being edited
-    // wants its Return, Delete and Ctrl+C).
+    // one; otherwise they belong to the focused widget. A note being edited
+    // keeps its Return, Delete and Ctrl+C/X even then: a click on a caption
+    // or a hand-off makes a shortcut current without taking its focus.
     const bool onShortcut = ws_.work.CurrentElement.item != nullptr;
+    const bool shortcutKey = command == KeyCommand::Rename || command == KeyCommand::Copy
+                             || command == KeyCommand::Cut || command == KeyCommand::Delete
+                             || command == KeyCommand::Open;
+    if (shortcutKey && notes_->isEditor(QApplication::focusWidget()))
+        return false;
     switch (command) {
     case KeyCommand::Rename:
         keyCommand([this] { shortcutCmds_.mnuItemRenameClick(); });

@@ -5,6 +5,7 @@
 #include "shortcuts/ShortcutFiles.h"
 
 #include <QFile>
+#include <QUrl>
 
 #include <cstdlib>
 
@@ -43,6 +44,23 @@ HandedPath shortcutFor(const QByteArray &name, const QByteArray &full)
     return {caption, QStringLiteral("file://") + QString::fromLatin1(full.toPercentEncoding("/"))};
 }
 
+// The path of a local file's address (file:///..., file://localhost/...),
+// as bytes: file managers hand over addresses, and a file is named by its
+// path. Nothing for any other address.
+std::optional<QByteArray> localPathOf(const QString &text)
+{
+    if (!text.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
+        return std::nullopt;
+    const QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid() || !url.isLocalFile() || url.hasQuery() || url.hasFragment()
+        || !(url.host().isEmpty() || url.host() == QLatin1String("localhost")))
+        return std::nullopt;
+    const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    if (!path.startsWith('/') || path.contains('\0'))
+        return std::nullopt;
+    return path;
+}
+
 } // namespace
 
 std::optional<HandedPath> longFormOf(const QByteArray &handed)
@@ -50,13 +68,14 @@ std::optional<HandedPath> longFormOf(const QByteArray &handed)
     if (handed.isEmpty())
         return std::nullopt;
     const QString text = QString::fromUtf8(handed);
-    if (IsUrl(text))
+    const std::optional<QByteArray> local = localPathOf(text);
+    if (IsUrl(text) && !local)
         return HandedPath{text, text};
     // The writer made it absolute against its own folder; anything else
     // would be resolved against ours, which is a different file.
-    if (!handed.startsWith('/'))
+    if (!local && !handed.startsWith('/'))
         return std::nullopt;
-    QByteArray path = handed;
+    QByteArray path = local.value_or(handed);
     while (path.size() > 1 && path.endsWith('/'))
         path.chop(1);
     const qsizetype slash = path.lastIndexOf('/');

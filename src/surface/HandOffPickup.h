@@ -17,7 +17,8 @@ struct HandedPath {
     QString path;
 };
 
-// The long form of a handed path: web addresses stay as they are; a path
+// The long form of a handed path: web addresses stay as they are, but a
+// local file's address (file:///...) is that file's path; a path
 // gets its folder as the kernel resolves it (symbolic links and ".." taken
 // as the kernel takes them, never lexically), and keeps its own last name,
 // so a handed symbolic link stays the link. nullopt when the path is empty,

@@ -4,7 +4,9 @@
 # client lists the desktops of the tab strip and the shortcuts of the active
 # desktop, checks their names, states and places, and opens one shortcut by
 # its name; that shortcut's script leaves a marker file behind. The arrow
-# keys then move the focus from shortcut to shortcut, announced.
+# keys then move the focus from shortcut to shortcut, announced. A second
+# client changes the boxes of Common Options with their Toggle action and
+# presses Ok, and the saved file must say what the boxes showed.
 #
 #   usage: e2e_accessibility.sh path/to/vorlane
 #
@@ -49,75 +51,13 @@ program=$last_pid
 
 # --- the client ----------------------------------------------------------------
 
-"$python" - "$program" "$scene/marker" <<'EOF'
-import os, subprocess, sys, time, warnings
-import gi
-gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi, Gio, GLib
-
-# get_action_name() is the call this Debian's bindings have; newer ones rename it.
-warnings.simplefilter("ignore", DeprecationWarning)
+PYTHONPATH="$here" "$python" - "$program" "$scene/marker" <<'EOF'
+import os, subprocess, sys, time
+from a11y_client import Atspi, GLib, application, check, children, connect, extents, find, finish, wait
 
 pid, marker = int(sys.argv[1]), sys.argv[2]
-passed = failed = 0
-
-
-def check(what, ok, detail=""):
-    global passed, failed
-    print(("PASS: " if ok else "FAIL: ") + what + ("" if ok or not detail else " (%s)" % detail))
-    if ok:
-        passed += 1
-    else:
-        failed += 1
-
-
-def wait(fn, timeout):
-    end = time.time() + timeout
-    while time.time() < end:
-        while GLib.MainContext.default().iteration(False):
-            pass
-        try:
-            r = fn()
-        except GLib.Error:
-            r = None
-        if r:
-            return r
-        time.sleep(0.1)
-    return None
-
-
-session = Gio.bus_get_sync(Gio.BusType.SESSION, None)
-def a11y_address():
-    reply = session.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", None,
-                              GLib.VariantType("(s)"), Gio.DBusCallFlags.NONE, 2000, None)
-    return reply.unpack()[0]
-address = wait(a11y_address, 10)
-if not address:
-    print("FAIL: no accessibility bus")
+if not check("the accessibility bus is there", connect()):
     sys.exit(1)
-os.environ["AT_SPI_BUS_ADDRESS"] = address
-Atspi.init()
-
-
-def application():
-    desk = Atspi.get_desktop(0)
-    for i in range(desk.get_child_count()):
-        a = desk.get_child_at_index(i)
-        if a and a.get_process_id() == pid:
-            return a
-
-
-def children(acc):
-    return [c for c in (acc.get_child_at_index(i) for i in range(acc.get_child_count())) if c]
-
-
-def find(where, role, name=None):
-    queue = [where]
-    while queue:
-        a = queue.pop(0)
-        if a.get_role_name() == role and (name is None or a.get_name() == name):
-            return a
-        queue += children(a)
 
 
 def states(acc):
@@ -127,23 +67,18 @@ def states(acc):
             if s.contains(t)}
 
 
-def extents(acc):
-    e = acc.get_extents(Atspi.CoordType.SCREEN)
-    return (e.x, e.y, e.width, e.height)
-
-
 def describe(acc, depth=0):
     print("    %s%s \"%s\" %s %s" % ("  " * depth, acc.get_role_name(), acc.get_name(),
                                    sorted(states(acc) - {"showing", "focusable", "selectable"}), extents(acc)))
 
 
-app = wait(application, 20)
+app = application(pid)
 check("the program is on the accessibility bus", app is not None)
 if not app:
     sys.exit(1)
-strip = wait(lambda: find(app, "page tab list", "Desktops"), 10)
+strip = wait(lambda: find(app, ("page tab list",), "Desktops"), 10)
 check("the tab strip is a page tab list", strip is not None)
-page = wait(lambda: find(app, "list", "Work & Play"), 10)
+page = wait(lambda: find(app, ("list",), "Work & Play"), 10)
 check("the page is a list named after the active desktop", page is not None)
 if not strip or not page:
     sys.exit(1)
@@ -179,7 +114,7 @@ at = extents(items[1]) if len(items) > 1 else (0, 0, 0, 0)
 hit = page.get_accessible_at_point(at[0] + at[2] // 2, at[1] + at[3] // 2, Atspi.CoordType.SCREEN)
 check("a point on a shortcut finds that shortcut", hit is not None and hit.get_name() == "Leave a mark")
 
-mark = find(page, "list item", "Leave a mark")
+mark = find(page, ("list item",), "Leave a mark")
 names = [mark.get_action_name(k) for k in range(mark.get_n_actions())] if mark else []
 check("the shortcut offers Press", "Press" in names, names)
 if "Press" in names:
@@ -202,9 +137,9 @@ listener = Atspi.EventListener.new(on_selected)
 listener.register("object:state-changed:selected")
 tabs[0].do_action(0)
 check("Press on a tab switches to its desktop",
-      wait(lambda: "selected" in states(tabs[0]) and find(app, "list", "Home"), 10) is not None)
+      wait(lambda: "selected" in states(tabs[0]) and find(app, ("list",), "Home"), 10) is not None)
 check("the newly selected tab is announced", wait(lambda: "Home" in announced, 5) is not None, announced)
-home = find(app, "list", "Home")
+home = find(app, ("list",), "Home")
 check("the switched page lists its own shortcuts (none)",
       home is not None and not [c for c in children(home) if c.get_role_name() == "list item"])
 
@@ -221,7 +156,7 @@ focus_listener = Atspi.EventListener.new(on_focused)
 focus_listener.register("object:state-changed:focused")
 tabs[1].do_action(0)
 check("Press on the first tab's neighbour switches back",
-      wait(lambda: find(app, "list", "Work & Play"), 10) is not None)
+      wait(lambda: find(app, ("list",), "Work & Play"), 10) is not None)
 windows = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid", str(pid), "--name", "^Vorlane$"],
                          capture_output=True, text=True).stdout.split()
 for w in windows:
@@ -233,15 +168,96 @@ check("the first arrow gives the top-left shortcut the focus, announced",
 subprocess.run(["xdotool", "key", "Right"])
 check("the next arrow moves it to the shortcut on the right, announced",
       wait(lambda: focused and focused[-1] == "Leave a mark", 5) is not None, focused)
-mark = find(page, "list item", "Leave a mark")
+mark = find(page, ("list item",), "Leave a mark")
 check("that shortcut is focused and selected", mark is not None and "selected" in states(mark)
       and mark.get_state_set().contains(Atspi.StateType.FOCUSED))
 
-print("%d passed, %d failed" % (passed, failed))
-sys.exit(1 if failed else 0)
+finish()
 EOF
 status=$?
 # The client keeps its own tally; a failure there shows the logs here.
 ((status == 0)) || failed=$((failed + 1))
 end_scenario
-exit $status
+
+# --- Common Options by assistive technology -------------------------------------
+# A screen reader opens Common Options from the desktop menu, changes the eight
+# boxes of its first page with their Toggle action, which clicks nothing, and
+# presses Ok: what the boxes show is what the window applies and saves, and
+# the two that live outside the settings file (start at logon, several
+# copies) are written where start-up reads them.
+begin_scenario options
+start_a11y_bus || e2e_abort "no accessibility bus"
+printf '%s\r\n' '[General]' 'Page_Count=1' 'Active_Page=0' 'Tab_Position=1' 'Tab_Multiline=0' \
+    'bStatusBar_Enabled=1' 'Drop_Enabled=0' 'Leave_Missing=1' 'Single_Click=0' '' \
+    '[Page0]' 'Desktop_Caption=Options' >"$VORLANE_SETTINGS"
+QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 NO_AT_BRIDGE=1 start_copy
+program=$last_pid
+
+PYTHONPATH="$here" "$python" - "$program" <<'EOF'
+import sys
+from a11y_client import (Atspi, GLib, act, application, check, click, connect, extents, find, finish, menu_item,
+                         mouse, showing, wait, watch_popups)
+
+pid = int(sys.argv[1])
+if not check("the accessibility bus is there", connect()):
+    sys.exit(1)
+
+
+def checked(acc):
+    return acc.get_state_set().contains(Atspi.StateType.CHECKED)
+
+
+app = application(pid)
+page = app and wait(lambda: find(app, ("list",), "Options", only_showing=True), 10)
+if not check("the page is on the accessibility bus", page is not None):
+    sys.exit(1)
+watch_popups()
+x, y, w, h = extents(page)
+mouse(x + w - 30, y + h - 30, 3)
+options = wait(lambda: menu_item("Options"), 10)
+if check("the desktop menu offers Options", options is not None):
+    click(options)
+common = wait(lambda: menu_item("Common Options"), 10)
+if not check("Options offers Common Options", common is not None):
+    finish()
+click(common)
+dialog = wait(lambda: find(app, ("dialog",), "Common Options", only_showing=True), 10)
+if not check("Common Options opens", dialog is not None):
+    finish()
+
+for name in ["Load at startup", "Tabs position on top", "Multiline tabs", "Status Bar Enabled", "Drop Enabled",
+             "Leave missing shortcut", "Singe Click", "Multi Instance"]:
+    box = find(dialog, ("check box",), name, only_showing=True)
+    before = box is not None and checked(box)
+    check("\"%s\" toggles to %s" % (name, "unticked" if before else "ticked"),
+          box is not None and act(box, "Toggle") and wait(lambda: checked(box) != before, 5) is not None)
+ok = find(dialog, ("push button",), "Ok", only_showing=True)
+check("Ok is pressed", ok is not None and act(ok, "Press"))
+
+
+def gone():
+    try:
+        return not showing(dialog)
+    except GLib.Error:
+        return True
+
+
+check("the dialog closes", wait(gone, 10) is not None)
+finish()
+EOF
+options_status=$?
+((options_status == 0)) || failed=$((failed + 1))
+# A termination signal saves and ends.
+if is_running "$program"; then
+    kill -TERM "$program"
+    wait_for 20 is_gone "$program" || fail "the program still runs 20 s after SIGTERM"
+fi
+general=$(section_lines General)
+for line in Tab_Position=0 Tab_Multiline=1 bStatusBar_Enabled=0 Drop_Enabled=1 Leave_Missing=0 Single_Click=1; do
+    check "the file holds $line, as the box showed it" holds_line "$general" "$line"
+done
+check "Load at startup wrote the autostart entry" test -f "$XDG_CONFIG_HOME/autostart/vorlane.desktop"
+registry_holds() { tr -d '\r' <"$VORLANE_REGISTRY" 2>/dev/null | grep -qx "$1"; }
+check "Multi Instance is written where start-up reads it" registry_holds 'multiinstance=1'
+end_scenario
+((status == 0 && failed == 0))

@@ -1292,7 +1292,8 @@ page_on_screen() {
 # when a check fails.
 page_runs() {
     fb_row $((page_sx + $1)) $((page_sy + $2)) "$3" | awk '
-        { c = $0 == "255 0 0" ? "red" : $0 == "255 255 0" ? "yellow" : $0 == "0 0 0" ? "black" : "other"
+        { c = $0 == "255 0 0" ? "red" : $0 == "255 255 0" ? "yellow" : $0 == "0 0 0" ? "black" \
+              : $0 == "255 255 255" ? "white" : "other"
           if (c == last) n++; else { if (n) { printf "%s%s:%d", sep, last, n; sep = " " } last = c; n = 1 } }
         END { if (n) printf "%s%s:%d", sep, last, n; print "" }'
 }
@@ -1336,6 +1337,9 @@ scenario_note_edit_move() {
     # the end.
     printf '[General]\r\nPage_Count=1\r\nActive_Page=0\r\nImmediate_Save=1\r\n\r\n[Page0]\r\nDesktop_Caption=Work\r\nBG_Color=255\r\nNote_CountTrue=1\r\n\r\n[Page0\\Note1]\r\nCount=1\r\n1=Old line\r\nNote_Width=200\r\nNote_Height=80\r\nNote_Left=100\r\nNote_Top=100\r\nNote_Font=DejaVu Sans,12,1,1000,clBlack\r\nNote_Color=0000FFFF\r\nUseParentColor=0\r\n' \
         >"$VORLANE_SETTINGS"
+    # A row through the middle of the three upper size handles, from 5
+    # pixels left of the first: black framed in white.
+    local handles_row="red:2 white:1 black:4 white:1 red:94 white:1 black:4 white:1 red:94 white:1 black:4 white:1 red:4"
     if start_on_page && page_on_screen "$win"; then
         local pid=$last_pid w=$win before dark_before dark_after
         before=$(file_sum)
@@ -1363,9 +1367,9 @@ scenario_note_edit_move() {
         if note_menu_entry "$w" 200 140 "$pid" 2; then
             xdotool mousemove 0 0
             # Handles 0, 1 and 2 on row 99: 6 pixels each, centred on x 100,
-            # 200 and 300.
+            # 200 and 300, black framed in white.
             check "\"Move & Resize\" shows the size handles above the note" \
-                wait_for 5 runs_are 95 99 212 "red:2 black:6 red:94 black:6 red:94 black:6 red:4"
+                wait_for 5 runs_are 95 99 212 "$handles_row"
         else
             fail "no note menu after a right click on the note (for Move & Resize)"
         fi
@@ -1393,7 +1397,7 @@ scenario_note_edit_move() {
         check "the old place shows the desktop again" runs_are 90 120 150 "red:150"
         check "the text moved with the note" test "$(dark_pixels 248 160 200 80)" -ge "$dark_after"
         check "the handles show again around the moved note" \
-            runs_are 243 159 212 "red:2 black:6 red:94 black:6 red:94 black:6 red:4"
+            runs_are 243 159 212 "$handles_row"
 
         check "the program keeps running" is_running "$pid"
         check "typing and moving saved nothing, even with immediate saving on" test "$(file_sum)" = "$before"

@@ -2,15 +2,17 @@
 # Installs the build into a temporary prefix and checks what a desktop and a
 # package manager will see: the exact file list, icons of the sizes their
 # folders claim, a desktop entry and metainfo that validate and point at each
-# other, a man page that renders cleanly and covers every option of --help,
-# and a Debian package with the same files and its dependencies filled in.
+# other, a man page that renders cleanly, covers every option of --help and
+# names the folder the program looks in for its manual, and a Debian package
+# with the same files, a stripped program, its licence where Debian Policy
+# wants it, and its dependencies filled in.
 #   check_install.sh BUILD_DIR VERSION
 set -euo pipefail
 
 build=${1:?build dir}
 version=${2:?version}
 
-for tool in desktop-file-validate appstreamcli groff man col dpkg-deb dpkg-shlibdeps file cpack; do
+for tool in desktop-file-validate appstreamcli groff man col dpkg-deb dpkg-shlibdeps file cpack strip; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (tools/dev.sh test installs it)" >&2; exit 1; }
 done
 
@@ -22,7 +24,8 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 sizes=(16 22 24 32 48 64 128 256)
 expected=(bin/vorlane share/applications/vorlane.desktop
           share/metainfo/io.github.vorlane.Vorlane.metainfo.xml
-          share/icons/hicolor/scalable/apps/vorlane.svg share/man/man1/vorlane.1.gz)
+          share/icons/hicolor/scalable/apps/vorlane.svg share/man/man1/vorlane.1.gz
+          share/doc/vorlane/copyright)
 for s in "${sizes[@]}"; do
     expected+=("share/icons/hicolor/${s}x${s}/apps/vorlane.png")
 done
@@ -97,7 +100,20 @@ if [ -f "$page" ]; then
     for variable in $(sed -n '/^Environment:/,/^$/p' <<<"$help" | grep -oE '^  [A-Z_]+' | tr -d ' '); do
         grep -qF "$variable" <<<"$rendered" || fail "the man page does not mention $variable"
     done
+    # The manual's folder: the one compiled into the program.
+    looks_in=$(LC_ALL=C grep -aoE '/[A-Za-z0-9_.+/-]*/share/vorlane' "$prefix/bin/vorlane" | sort -u)
+    [ "$(wc -l <<<"$looks_in")" = 1 ] && [ -n "$looks_in" ] || fail "cannot tell where the program looks for its manual"
+    grep -qE "^ +$looks_in/vorlane\.chm\$" <<<"$rendered" \
+        || fail "the man page names $(grep -E 'vorlane\.chm$' <<<"$rendered" | head -n 1), not $looks_in/vorlane.chm"
 fi
+
+# --- a stripped install ------------------------------------------------------
+# The build keeps its debugging information; cmake --install --strip (as the
+# README says) installs the program without it.
+cmake --install "$build" --strip --prefix "$work/stripped" >"$work/strip.log" 2>&1 \
+    || { cat "$work/strip.log" >&2; fail "cmake --install --strip"; }
+file -b "$work/stripped/bin/vorlane" | grep -q ', stripped' \
+    || fail "cmake --install --strip left the program unstripped"
 
 # --- Debian package ------------------------------------------------------------
 # Packaged under /usr whatever this build's prefix is: the file list is what
@@ -116,6 +132,18 @@ else
         diff <(echo "$want") <(echo "$packaged") >&2 || true
     fi
     [ "$(dpkg-deb -f "$deb" Package)" = vorlane ] || fail "Package field"
+    # The licence, in Debian's machine-readable form, readable by all.
+    dpkg-deb -x "$deb" "$work/unpacked"
+    copyright=$work/unpacked/usr/share/doc/vorlane/copyright
+    if [ ! -f "$copyright" ]; then
+        fail "the package has no /usr/share/doc/vorlane/copyright"
+    else
+        [ "$(stat -c %a "$copyright")" = 644 ] || fail "copyright has mode $(stat -c %a "$copyright")"
+        head -n 1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+            || fail "copyright is not in the machine-readable format"
+        grep -qx 'License: GPL-3+' "$copyright" || fail "copyright does not name the licence GPL-3+"
+    fi
+    file -b "$work/unpacked/usr/bin/vorlane" | grep -q ', stripped' || fail "the packaged program is not stripped"
     [ "$(dpkg-deb -f "$deb" Version)" = "${version}-1" ] || fail "Version field"
     depends=$(dpkg-deb -f "$deb" Depends)
     # From dpkg-shlibdeps (the libraries the binary links) and by hand (the

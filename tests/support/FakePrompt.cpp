@@ -79,9 +79,10 @@ std::optional<NoteLook> FakePrompt::notePropertiesDialog(const NoteLook &preset)
     return noteAnswers.isEmpty() ? std::nullopt : noteAnswers.takeFirst();
 }
 
-std::optional<FontSpec> FakePrompt::fontDialog(const FontSpec &preset)
+std::optional<FontSpec> FakePrompt::fontDialog(const FontSpec &preset, vl::FontColour colour)
 {
     calls.append({Call::FontChoice, preset.Name});
+    fontColours.append(colour);
     if (onDialog)
         onDialog(preset.Name);
     return fontAnswers.isEmpty() ? std::nullopt : fontAnswers.takeFirst();

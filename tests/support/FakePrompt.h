@@ -40,6 +40,7 @@ public:
     QList<std::optional<NoteLook>> noteAnswers;
     QList<NoteLook> notePresets;
     QList<std::optional<FontSpec>> fontAnswers;
+    QList<vl::FontColour> fontColours; // whether each font chooser chose the colour too
     QList<std::optional<vl::Colour>> colourAnswers;
     // The option dialogs: each script plays the user on the options object
     // (through its operations or a form built on it) and answers whether
@@ -87,7 +88,7 @@ protected:
     std::optional<UrlShortcutFields> urlShortcutDialog(const UrlShortcutFields &preset) override;
     std::optional<ShortcutAttributes> attributesDialog(const ShortcutAttributes &preset) override;
     std::optional<NoteLook> notePropertiesDialog(const NoteLook &preset) override;
-    std::optional<FontSpec> fontDialog(const FontSpec &preset) override;
+    std::optional<FontSpec> fontDialog(const FontSpec &preset, vl::FontColour colour) override;
     std::optional<Colour> colorDialog(Colour preset) override;
     bool commonOptionsDialog(CommonOptions &options) override;
     bool desktopOptionsDialog(DesktopOptions &options) override;
