@@ -2,6 +2,7 @@
 // controls do to the model and the window, start at logon through the
 // autostart entry, the send-to entries, and the number fields.
 #include "app/SaveController.h"
+#include "platform/GlobalShortcut.h"
 #include "options/CommonOptions.h"
 #include "options/DesktopOptions.h"
 #include "options/NumberField.h"
@@ -39,6 +40,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSizeGrip>
+#include <QKeySequenceEdit>
+#include <QLabel>
 #include <QTest>
 #include <QUrl>
 
@@ -606,6 +609,53 @@ private slots:
         QVERIFY(w.workspace().work.ErrorsOccurred);
         QCOMPARE(prompt_.calls.last().kind, FakePrompt::Call::Message);
         QCOMPARE(status(), QStringLiteral("Modified"));
+    }
+
+    // The key that calls the window from anywhere: Ctrl+Alt+Space until
+    // another is chosen, kept with the other switches outside the settings
+    // file, and none once it is switched off; the page says why a desktop
+    // that lets no program take a key needs its own binding.
+    void theToggleKeyIsChosenAndSwitchedOff()
+    {
+        TFormMain &w = start(settingsWith({"A"}, 0));
+        const auto stored = [&] {
+            return platform_.fakeRegistry.value(RegistryHive::CurrentUser, GlobalShortcut::RegistryKey,
+                                                GlobalShortcut::RegistryValue);
+        };
+        prompt_.commonOptionsScripts = {[&](CommonOptions &o) -> bool {
+            TfrmCommonOptions form(o, &w);
+            [&] {
+                QVERIFY(form.cbToggleKey->isChecked());
+                QCOMPARE(form.editToggleKey->keySequence(), QKeySequence(QStringLiteral("Ctrl+Alt+Space")));
+                // Offscreen there is no X11 to take a key from.
+                QVERIFY(form.lblToggleKeyNote->text().contains(QStringLiteral("vorlane --toggle")));
+                QVERIFY(form.lblToggleKeyNote->text().contains(QStringLiteral("keyboard settings")));
+            }();
+            form.editToggleKey->setFocus();
+            QTest::keyClick(form.editToggleKey, Qt::Key_F12, Qt::ControlModifier | Qt::ShiftModifier);
+            QTest::keyClick(form.editToggleKey, Qt::Key_T, Qt::MetaModifier);
+            form.btnOk->click();
+            return true;
+        }};
+        commonOptions();
+        QCOMPARE(stored(), QStringLiteral("Meta+T"));
+
+        prompt_.commonOptionsScripts = {[&](CommonOptions &o) -> bool {
+            TfrmCommonOptions form(o, &w);
+            [&] { QCOMPARE(form.editToggleKey->keySequence(), QKeySequence(QStringLiteral("Meta+T"))); }();
+            form.cbToggleKey->toggle();
+            [&] { QVERIFY(!form.editToggleKey->isEnabled()); }();
+            return true;
+        }};
+        commonOptions();
+        QCOMPARE(stored(), QString());
+        prompt_.commonOptionsScripts = {[&](CommonOptions &o) -> bool {
+            TfrmCommonOptions form(o, &w);
+            [&] { QVERIFY(!form.cbToggleKey->isChecked()); }();
+            return false;
+        }};
+        commonOptions();
+        QCOMPARE(stored(), QString());
     }
 
     void sendToAndSoundGoThroughThePlatform()

@@ -105,6 +105,22 @@ void CommonOptions::open()
     fillFromModel();
     v_.multiInstance = multiInstanceState_;
     v_.startup = startupState_;
+    toggleKeyState_ = readToggleKey();
+    v_.toggleKeyOn = !toggleKeyState_.isEmpty();
+    v_.toggleKey = v_.toggleKeyOn ? toggleKeyState_ : GlobalShortcut::defaultKey().toString(QKeySequence::PortableText);
+    v_.toggleKeySupport = view_.toggleKeySupport();
+}
+
+QString CommonOptions::readToggleKey()
+{
+    // Absent: the default key; empty: none.
+    try {
+        const auto v = platform_.registry().readValue(RegistryHive::CurrentUser, GlobalShortcut::RegistryKey,
+                                                      GlobalShortcut::RegistryValue);
+        return v ? *v : GlobalShortcut::defaultKey().toString(QKeySequence::PortableText);
+    } catch (const std::exception &) {
+        return GlobalShortcut::defaultKey().toString(QKeySequence::PortableText);
+    }
 }
 
 bool CommonOptions::readMultiInstance()
@@ -282,6 +298,17 @@ void CommonOptions::btnOkClick()
         } catch (const std::exception &) {
             reportError(MultiInstanceWriteError);
         }
+    }
+    const QString toggleKey = v_.toggleKeyOn ? v_.toggleKey : QString();
+    if (toggleKey != toggleKeyState_) {
+        toggleKeyState_ = toggleKey;
+        try {
+            platform_.registry().writeValue(RegistryHive::CurrentUser, GlobalShortcut::RegistryKey,
+                                            GlobalShortcut::RegistryValue, toggleKey);
+        } catch (const std::exception &) {
+            reportError(MultiInstanceWriteError);
+        }
+        view_.toggleKeyChanged();
     }
     if (tabFontChanged_)
         g.TabFont = chosenTabFont_;

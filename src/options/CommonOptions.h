@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Model.h"
+#include "platform/GlobalShortcut.h"
 
 #include <QString>
 #include <QStringList>
@@ -33,6 +34,11 @@ struct CommonOptionsValues {
     bool autoSave = false;
     int autoSaveTime = 10;
     bool immediateSave = false;
+    // The key that calls the window from anywhere, in its portable text.
+    bool toggleKeyOn = true;
+    QString toggleKey;
+    // Whether the desktop let the window have the key it asked for.
+    GlobalShortcut::Support toggleKeySupport = GlobalShortcut::Support::Off;
 };
 
 // The program-wide options: fills the dialog, carries out its live effects
@@ -121,6 +127,7 @@ public:
 private:
     void fillFromModel();
     bool readMultiInstance();
+    QString readToggleKey();
     void reportError(const QString &message);
     void changed();
 
@@ -133,6 +140,8 @@ private:
     FontSpec chosenTabFont_;
     bool startupState_ = false;
     bool multiInstanceState_ = false;
+    // The toggle key as stored: empty for none.
+    QString toggleKeyState_;
     // What the live controls change behind the dialog, as it was when it
     // opened, for Cancel to put back.
     bool tabPositionAtOpen_ = true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/GlobalShortcut.h"
+
 namespace vl {
 
 class Desktop;
@@ -37,6 +39,10 @@ public:
     virtual void RefreshShortcutFont() = 0;
     // The desktop's background picture settings or colour changed.
     virtual void backgroundChanged(const Desktop &d) = 0;
+    // The key that calls the window from anywhere: what the desktop let the
+    // window have, and a new choice stored, to take up.
+    virtual GlobalShortcut::Support toggleKeySupport() { return GlobalShortcut::Support::Unsupported; }
+    virtual void toggleKeyChanged() {}
 };
 
 } // namespace vl

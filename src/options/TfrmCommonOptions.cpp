@@ -9,6 +9,7 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeySequenceEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -233,6 +234,23 @@ TfrmCommonOptions::TfrmCommonOptions(CommonOptions &options, QWidget *mainWindow
     pl->addStretch();
     PageControlCommonOptions->addTab(compat, QStringLiteral("Compatibility"));
 
+    // "Keys": the one key that calls the window from anywhere.
+    auto *keys = new QWidget;
+    auto *kl = new QGridLayout(keys);
+    cbToggleKey = checkBox("cbToggleKey", QStringLiteral("Show or hide the window from anywhere with"),
+                           QStringLiteral("A key that works whatever window has the focus"), keys);
+    editToggleKey = new QKeySequenceEdit(keys);
+    editToggleKey->setObjectName(QStringLiteral("editToggleKey"));
+    editToggleKey->setAccessibleName(QStringLiteral("Key"));
+    lblToggleKeyNote = wrappedLabel(QString(), keys);
+    lblToggleKeyNote->setObjectName(QStringLiteral("lblToggleKeyNote"));
+    kl->addWidget(cbToggleKey, 0, 0);
+    kl->addWidget(editToggleKey, 0, 1);
+    kl->addWidget(lblToggleKeyNote, 1, 0, 1, 2);
+    kl->setRowStretch(2, 1);
+    kl->setColumnStretch(1, 1);
+    PageControlCommonOptions->addTab(keys, QStringLiteral("Keys"));
+
     // "Save"
     auto *save = new QWidget;
     auto *vl = new QGridLayout(save);
@@ -275,6 +293,20 @@ TfrmCommonOptions::TfrmCommonOptions(CommonOptions &options, QWidget *mainWindow
     connect(cbSingleClick, &QCheckBox::toggled, this, [&v](bool on) { v.singleClick = on; });
     connect(cbMultiInstance, &QCheckBox::toggled, this, [&v](bool on) { v.multiInstance = on; });
     connect(cbOpenInNewWindow, &QCheckBox::toggled, this, [&v](bool on) { v.openInNewWindow = on; });
+    connect(cbToggleKey, &QCheckBox::toggled, this, [this, &v](bool on) {
+        v.toggleKeyOn = on;
+        editToggleKey->setEnabled(on);
+    });
+    // One chord: a sequence of several keys cannot be taken from the
+    // desktop. The last one pressed counts (see commit()); the field shows
+    // it alone once the recording ends.
+    connect(editToggleKey, &QKeySequenceEdit::editingFinished, this, [this] {
+        const QKeySequence key = editToggleKey->keySequence();
+        if (key.count() > 1) {
+            const QSignalBlocker quiet(editToggleKey);
+            editToggleKey->setKeySequence(QKeySequence(key[key.count() - 1]));
+        }
+    });
     connect(cbAutoSave, &QCheckBox::toggled, this, [this](bool on) { options_.setAutoSave(on); });
     connect(cbImmediateSave, &QCheckBox::toggled, this, [this](bool on) { options_.setImmediateSave(on); });
     connect(seSingleClickTime, &QSpinBox::valueChanged, this, [&v](int n) { v.singleClickTime = n; });
@@ -322,6 +354,24 @@ void TfrmCommonOptions::showValues()
     seSingleClickTime->setValue(v.singleClickTime);
     cbMultiInstance->setChecked(v.multiInstance);
     cbOpenInNewWindow->setChecked(v.openInNewWindow);
+    cbToggleKey->setChecked(v.toggleKeyOn);
+    editToggleKey->setEnabled(v.toggleKeyOn);
+    editToggleKey->setKeySequence(QKeySequence(v.toggleKey, QKeySequence::PortableText));
+    switch (v.toggleKeySupport) {
+    case GlobalShortcut::Support::Unsupported:
+        lblToggleKeyNote->setText(QStringLiteral(
+            "This desktop lets no program take a key for itself: bind the command vorlane --toggle to a key in the "
+            "desktop's own keyboard settings instead."));
+        break;
+    case GlobalShortcut::Support::Taken:
+        lblToggleKeyNote->setText(QStringLiteral("Another program holds this key: choose another one."));
+        break;
+    case GlobalShortcut::Support::Bound:
+    case GlobalShortcut::Support::Off:
+        lblToggleKeyNote->setText(QStringLiteral(
+            "The command vorlane --toggle does the same from a script or a key of the desktop's own."));
+        break;
+    }
     seHeight->setValue(v.cellHeight);
     seWidth->setValue(v.cellWidth);
     if (editWaveFile->text() != v.waveFile)
@@ -346,6 +396,10 @@ void TfrmCommonOptions::commit()
     v.cellWidth = seWidth->current();
     v.autoSaveTime = seAutoSaveTime->current();
     v.waveFile = editWaveFile->text();
+    // What the key field shows, however it was filled: its last chord.
+    const QKeySequence key = editToggleKey->keySequence();
+    if (!key.isEmpty())
+        v.toggleKey = QKeySequence(key[key.count() - 1]).toString(QKeySequence::PortableText);
 }
 
 void TfrmCommonOptions::btnFromRegClick()

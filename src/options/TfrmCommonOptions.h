@@ -6,6 +6,8 @@
 
 class QAction;
 class QCheckBox;
+class QKeySequenceEdit;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
@@ -66,6 +68,9 @@ public:
     NumberField *seSingleClickTime = nullptr;
     QCheckBox *cbMultiInstance = nullptr;
     QCheckBox *cbOpenInNewWindow = nullptr;
+    QCheckBox *cbToggleKey = nullptr;
+    QKeySequenceEdit *editToggleKey = nullptr;
+    QLabel *lblToggleKeyNote = nullptr;
     ReorderList *lbReorder = nullptr;
     QMenu *PopupMenuReorder = nullptr;
     QAction *mnuSorted = nullptr;

@@ -123,6 +123,15 @@ void TFormMain::Options::RefreshShortcutFont()
 
 void TFormMain::Options::backgroundChanged(const Desktop &d) { w_.surface_->backgroundChanged(&d); }
 
+GlobalShortcut::Support TFormMain::Options::toggleKeySupport() { return w_.toggleKey_->support(); }
+
+void TFormMain::Options::toggleKeyChanged()
+{
+    w_.applyToggleKey();
+    if (w_.toggleKey_->support() == GlobalShortcut::Support::Taken)
+        w_.status_->showMessage(QStringLiteral("Another program holds the key chosen to show the window"));
+}
+
 FindPopup::Actions TFormMain::Finder::actions()
 {
     FindPopup::Actions found;

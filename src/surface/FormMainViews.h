@@ -56,6 +56,8 @@ public:
     void importRegistry(const RegistryFile &registry) override;
     void RefreshShortcutFont() override;
     void backgroundChanged(const Desktop &d) override;
+    GlobalShortcut::Support toggleKeySupport() override;
+    void toggleKeyChanged() override;
 
 private:
     TFormMain &w_;
