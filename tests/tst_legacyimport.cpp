@@ -537,6 +537,20 @@ private slots:
         QCOMPARE(a.import.tabRecord()[1], std::uint8_t('A'));
     }
 
+    // A maximised window still has a normal size to restore to: the one
+    // stored, or the window's own where none is; never the defaults.
+    void aMaximisedWindowKeepsItsNormalSize()
+    {
+        Imported a;
+        a.ws.global.FormWidth_Key = 640;
+        a.ws.global.FormHeight_Key = 480;
+        QVERIFY(a.run(regEdit("[HKEY_CURRENT_USER\\Software\\Quendry\\Vorlane\\General]\r\n"
+                              "\"FormMaximized_Key\"=dword:00000001\r\n\"FormWidth_Key\"=dword:00000320\r\n")));
+        QVERIFY(a.ws.global.FormMaximized_Key);
+        QCOMPARE(a.ws.global.FormWidth_Key, 800);
+        QCOMPARE(a.ws.global.FormHeight_Key, 480);
+    }
+
     // Loading during the import; the end-of-load desktop change once, after
     // it; Immediate_Save in force only afterwards; working password reset.
     void stateAroundTheImport()

@@ -227,12 +227,13 @@ void LegacyImport::importBody(const RegistryFile &registry, LoadSteps &steps, bo
     const QString general = Key + QStringLiteral("\\General");
 
     g.FormMaximized_Key = reg.boolean(general, "FormMaximized_Key", defaults.FormMaximized_Key);
-    if (!g.FormMaximized_Key) {
-        g.FormWidth_Key = reg.integer(general, "FormWidth_Key", defaults.FormWidth_Key);
-        g.FormHeight_Key = reg.integer(general, "FormHeight_Key", defaults.FormHeight_Key);
-        g.FormLeft_Key = reg.integer(general, "FormLeft_Key", defaults.FormLeft_Key);
-        g.FormTop_Key = reg.integer(general, "FormTop_Key", defaults.FormTop_Key);
-    }
+    // A maximised window still has a normal size and place to restore to:
+    // the ones stored, or those it has now, never the defaults over them.
+    const GlobalSettings &fallback = g.FormMaximized_Key ? g : defaults;
+    g.FormWidth_Key = reg.integer(general, "FormWidth_Key", fallback.FormWidth_Key);
+    g.FormHeight_Key = reg.integer(general, "FormHeight_Key", fallback.FormHeight_Key);
+    g.FormLeft_Key = reg.integer(general, "FormLeft_Key", fallback.FormLeft_Key);
+    g.FormTop_Key = reg.integer(general, "FormTop_Key", fallback.FormTop_Key);
     host_.applyWindowState(g);
 
     reg.record(Key, "ShortcutFont", shortcutRecord_);
