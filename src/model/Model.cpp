@@ -5,6 +5,12 @@
 
 namespace vl {
 
+std::uint64_t Desktop::nextId()
+{
+    static std::uint64_t next = 1;
+    return next++;
+}
+
 ShortcutItem &Desktop::addItem()
 {
     auto item = std::make_unique<ShortcutItem>();
@@ -115,10 +121,37 @@ void Workspace::forgetElementsOf(const Desktop &d)
         work.CurrentElement.clear();
 }
 
+std::unique_ptr<Desktop> Workspace::takeDesktop(std::uint64_t id)
+{
+    for (auto &d : desktops_) {
+        if (d && d->id() == id) {
+            forgetElementsOf(*d);
+            return std::move(d);
+        }
+    }
+    return nullptr;
+}
+
+void Workspace::replaceDesktops(std::vector<std::unique_ptr<Desktop>> desktops, std::uint64_t activeId)
+{
+    for (const auto &d : desktops_) {
+        if (d)
+            forgetElementsOf(*d);
+    }
+    desktops_ = std::move(desktops);
+    active_ = 0;
+    for (std::size_t i = 0; i < desktops_.size(); ++i) {
+        if (desktops_[i]->id() == activeId)
+            active_ = static_cast<int>(i);
+    }
+}
+
 void Workspace::deleteDesktop(int index)
 {
     if (index < 0 || index >= desktopCount())
         return;
+    if (beforeDesktopRemoved)
+        beforeDesktopRemoved(*desktops_[static_cast<std::size_t>(index)]);
     forgetElementsOf(*desktops_[static_cast<std::size_t>(index)]);
     desktops_.erase(desktops_.begin() + index);
     if (active_ > index || active_ >= desktopCount())

@@ -7,7 +7,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -64,6 +66,20 @@ public:
     static inline const QString CreatedCaption = QStringLiteral(" NewDesktop");
     static inline const QString LoadedCaption = QStringLiteral("New Desktop");
 
+    Desktop() : id_(nextId()) {}
+    // A desktop that was there before under this identity (an undo brings
+    // it back).
+    explicit Desktop(std::uint64_t id) : id_(id) {}
+
+    // Which desktop this is, for as long as the program runs: a deleted
+    // desktop that an undo brings back is the same one again.
+    std::uint64_t id() const { return id_; }
+    // Whether its elements exist as records (a load may leave them for
+    // later).
+    bool elementsBuilt() const { return true; }
+    // The next element created gets this creation order or a later one.
+    void continueOrderAt(std::uint64_t order) { nextOrder_ = std::max(nextOrder_, order); }
+
     QString Desktop_Caption = CreatedCaption;
     DesktopSettings settings;
     std::vector<std::unique_ptr<ShortcutItem>> items;
@@ -90,6 +106,9 @@ public:
     }
 
 private:
+    static std::uint64_t nextId();
+
+    std::uint64_t id_;
     std::uint64_t nextOrder_ = 1;
 };
 
@@ -186,6 +205,15 @@ public:
 
     // Forgets CurrentElement when it points into the given desktop.
     void forgetElementsOf(const Desktop &d);
+
+    // Told of a desktop just before deleteDesktop() destroys it.
+    std::function<void(const Desktop &)> beforeDesktopRemoved;
+    // For putting an earlier state back: takes the desktop of that id out
+    // of the list (null when there is none), and makes the given desktops
+    // the list, the one of activeId active (else the first); desktops not
+    // handed back are destroyed.
+    std::unique_ptr<Desktop> takeDesktop(std::uint64_t id);
+    void replaceDesktops(std::vector<std::unique_ptr<Desktop>> desktops, std::uint64_t activeId);
 
 private:
     std::vector<std::unique_ptr<Desktop>> desktops_;

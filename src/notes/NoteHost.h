@@ -25,6 +25,9 @@ public:
     virtual void noteDeleted(TResizer &note) = 0;
     // The note's record took the text typed into it.
     virtual void noteTextChanged(TResizer &note) { (void)note; }
+    // The note's record took a new place or size (a move or a resize by
+    // the mouse or the keys).
+    virtual void noteBoundsChanged(TResizer &note) { (void)note; }
 };
 
 } // namespace vl

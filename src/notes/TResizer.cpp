@@ -102,6 +102,7 @@ public:
         n.Note_Width = saturated(qint64(e.right) - e.left);
         n.Note_Height = saturated(qint64(e.bottom) - e.top);
         placeMemo();
+        host.noteBoundsChanged(q);
     }
 
     void placeMemo()

@@ -22,6 +22,7 @@
 #include "surface/HistoryRestore.h"
 #include "surface/MainActions.h"
 #include "surface/PageScroller.h"
+#include "surface/UndoCommands.h"
 #include "common/PictureLoader.h"
 #include "help/HelpSystem.h"
 #include "search/FindPopup.h"
@@ -59,6 +60,7 @@ TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, Q
       platform_(platform),
       host_(std::make_unique<Host>(*this)),
       file_(ws_, prompt, *host_, std::move(settingsPath)),
+      journal_(ws_),
       gate_(prompt, ws_.work),
       desktopCmds_(ws_, prompt, *this),
       pictures_(platform),
@@ -80,6 +82,8 @@ TFormMain::TFormMain(Prompt &prompt, Platform &platform, QString settingsPath, Q
     help_->setApplicationHelpFile(HelpSystem::defaultHelpFile());
     prompt_.setHelpRequest([this](int context) { help_->showContext(context); });
     search_ = std::make_unique<SearchIndex>(ws_);
+    undoing_ = std::make_unique<Undoing>(*this);
+    undoCmds_ = std::make_unique<UndoCommands>(journal_, gate_, *undoing_);
     toggleKey_ = std::make_unique<GlobalShortcut>();
     connect(toggleKey_.get(), &GlobalShortcut::activated, this, &TFormMain::toggleFromAnywhere);
     restore_ = std::make_unique<HistoryRestore>(
@@ -202,6 +206,14 @@ void TFormMain::buildUi()
     connect((*actions_)[ActionId::Help], &QAction::triggered, this, &TFormMain::mnuHelpClick);
     connect((*actions_)[ActionId::About], &QAction::triggered, this, &TFormMain::mnuAboutClick);
     connect((*actions_)[ActionId::Find], &QAction::triggered, this, [this] { mnuFindClick(); });
+    connect((*actions_)[ActionId::Undo], &QAction::triggered, this, [this] {
+        undoCmds_->undo();
+        updateUndoActions();
+    });
+    connect((*actions_)[ActionId::Redo], &QAction::triggered, this, [this] {
+        undoCmds_->redo();
+        updateUndoActions();
+    });
     connect((*actions_)[ActionId::ItemDelete], &QAction::triggered, this,
             [this] { shortcutCmds_.mnuItemDeleteClick(); });
     connect((*actions_)[ActionId::ItemRename], &QAction::triggered, this,
@@ -217,6 +229,11 @@ void TFormMain::buildUi()
     });
 
     popupMenuMain_ = actions_->buildDesktopMenu(this);
+    // Typed note text counts before the menu says what Undo undoes.
+    connect(popupMenuMain_, &QMenu::aboutToShow, this, [this] {
+        notes_->flush();
+        recordChange();
+    });
     popupMenuTray_ = actions_->buildTrayMenu(this);
     tray_ = new TTrayIcon(this);
     tray_->setIcon(programIcon());
@@ -267,6 +284,7 @@ void TFormMain::buildUi()
     });
     connect(surface_, &DesktopSurface::mouseReleased, this, [this](const auto &m) {
         gestures_->release(m);
+        recordChange(); // a drop moves shortcuts without reporting a change
         scroller_->contentsChanged(); // a drop may reach beyond the page
     });
     connect(surface_, &DesktopSurface::mouseDoubleClicked, this,
@@ -325,6 +343,7 @@ void TFormMain::FormCreate(TfrmSplash *splash)
     ws_.work.ErrorsOccurred = false;
     const bool firstStart = !QFileInfo::exists(file_.path()) && !QFileInfo(file_.path()).isSymLink();
     file_.LoadAll(true);
+    journal_.reset();
     applyLook();
     saver_->Unmodified();
     status_->GetDriveInfo();
@@ -452,8 +471,28 @@ void TFormMain::PageControl1Change()
     }
 }
 
+void TFormMain::recordChange()
+{
+    // Not while a load builds the model, nor while a gesture has shortcuts
+    // on the move: the step comes with its end.
+    if (!ws_.work.Loading && !ws_.work.Reloading && !gestures_->dragging())
+        journal_.record();
+    updateUndoActions();
+}
+
+void TFormMain::updateUndoActions()
+{
+    QAction *undo = (*actions_)[ActionId::Undo];
+    QAction *redo = (*actions_)[ActionId::Redo];
+    undo->setEnabled(journal_.canUndo());
+    undo->setText(undoCmds_->undoMenuText());
+    redo->setEnabled(journal_.canRedo());
+    redo->setText(undoCmds_->redoMenuText());
+}
+
 void TFormMain::Modified()
 {
+    recordChange();
     scroller_->contentsChanged();
     saver_->Modified();
 }
@@ -519,8 +558,14 @@ void TFormMain::setRunningMark(RunningCopies *mark) { restore_->setRunningMark(m
 
 void TFormMain::reloadAll()
 {
+    journal_.suspend();
     forgetAllDesktops();
     file_.ReloadAll();
+    // What was undoable belongs to the state just replaced.
+    if (journal_.canUndo() || journal_.canRedo())
+        status_->showMessage(UndoClearedMessage);
+    journal_.reset();
+    updateUndoActions();
     desktopsChanged();
     showActiveDesktop();
     applyLook();
@@ -720,6 +765,7 @@ int TFormMain::captionHeight(ShortcutItem &item)
 
 void TFormMain::itemsMoved()
 {
+    recordChange();
     surface_->update();
     scroller_->contentsChanged();
 }
@@ -826,6 +872,7 @@ void TFormMain::mnuNewNoteClick()
     notes_->add(note);
     search_->desktopChanged(ws_.activeDesktop());
     surface_->update(); // the empty desktop's hint goes
+    recordChange();
 }
 
 void TFormMain::CheckPasswordOnNoteMenuItem(TResizer &note, QPoint globalPos)
@@ -858,6 +905,7 @@ void TFormMain::noteProperties(TResizer &note)
     const Desktop *d = ws_.activeDesktop();
     record.Note_Color = look->useParentColor && d ? d->settings.BG_Color : look->colour;
     note.applyRecord();
+    recordChange();
 }
 
 void TFormMain::noteDeleted(TResizer &note)
@@ -873,9 +921,16 @@ void TFormMain::noteDeleted(TResizer &note)
     if (d)
         d->removeNote(record);
     surface_->update(); // the last one gone, the hint shows again
+    recordChange();
 }
 
-void TFormMain::noteTextChanged(TResizer &note) { search_->recordChanged(&note.note()); }
+void TFormMain::noteTextChanged(TResizer &note)
+{
+    search_->recordChanged(&note.note());
+    recordChange(); // one step per editing session: the text comes at its end
+}
+
+void TFormMain::noteBoundsChanged(TResizer &) { recordChange(); }
 
 bool TFormMain::findMayOpen() const { return finder_->mayOpen(); }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/SaveController.h"
+#include "model/ChangeJournal.h"
 #include "common/OutsideRequests.h"
 #include "model/Model.h"
 #include "notes/NoteHost.h"
@@ -43,6 +44,7 @@ class TTrayIcon;
 class LegacyImport;
 class NoteBoard;
 class PageScroller;
+class UndoCommands;
 class HandOff;
 class HistoryRestore;
 class MainActions;
@@ -74,6 +76,8 @@ public:
     SaveController &saver() { return *saver_; }
     OutsideRequests &requests() { return requests_; }
     DesktopCommands &desktopCommands() { return desktopCmds_; }
+    ChangeJournal &journal() { return journal_; }
+    UndoCommands &undoCommands() { return *undoCmds_; }
     ShortcutCommands &shortcutCommands() { return shortcutCmds_; }
     Selection &selection() { return selection_; }
     Arrangement &arrangement() { return arrangement_; }
@@ -138,6 +142,7 @@ public:
     void noteProperties(TResizer &note) override;
     void noteDeleted(TResizer &note) override;
     void noteTextChanged(TResizer &note) override;
+    void noteBoundsChanged(TResizer &note) override;
     // The keyboard gate for commands on the current shortcut.
     bool CheckPasswordOnPopUpMenu();
 
@@ -221,6 +226,7 @@ public:
 
     static inline const QString ReloadQuestion = QStringLiteral("Are You Sure?");
     static inline const QString FirstStartMessage = QStringLiteral("Your desktops are kept in %1");
+    static inline const QString UndoClearedMessage = QStringLiteral("Nothing more can be undone: the settings were read again");
 
 signals:
     // The window is gone for good: the program may end.
@@ -234,6 +240,11 @@ protected:
 private:
     class Host;
     class Options;
+    class Undoing;
+    // Whatever changed since the last record becomes an undoable step;
+    // the menu's Undo and Redo follow.
+    void recordChange();
+    void updateUndoActions();
     class Compact;
     class Finder;
     void buildUi();
@@ -267,6 +278,7 @@ private:
     Workspace ws_;
     std::unique_ptr<Host> host_;
     SettingsFile file_;
+    ChangeJournal journal_;
     SaveController *saver_ = nullptr;
     PasswordGate gate_;
     DesktopCommands desktopCmds_;
@@ -290,6 +302,8 @@ private:
     FindPopup *find_ = nullptr;
     std::unique_ptr<HistoryRestore> restore_;
     std::unique_ptr<GlobalShortcut> toggleKey_;
+    std::unique_ptr<Undoing> undoing_;
+    std::unique_ptr<UndoCommands> undoCmds_;
     TTrayIcon *tray_ = nullptr;
     TTitlebutn *titleButton_ = nullptr;
     QWidget *tabRow_ = nullptr;

@@ -87,6 +87,33 @@ void TFormMain::Host::otherVersionChosen()
     });
 }
 
+void TFormMain::Undoing::flushEdits() { w_.notes_->flush(); }
+
+void TFormMain::Undoing::elementsReplacing(const Desktop &d)
+{
+    // Every record of the desktop is about to be a new one.
+    w_.gestures_->cancel();
+    w_.selection_.dropAll();
+    w_.search_->desktopRemoving(&d);
+    w_.notes_->forget(&d);
+    w_.clipboard_.forgetDesktop(&d);
+    w_.surface_->forget(&d);
+}
+
+void TFormMain::Undoing::desktopGoing(const Desktop &d) { w_.desktopRemoving(const_cast<Desktop &>(d)); }
+
+void TFormMain::Undoing::modelReplaced()
+{
+    w_.desktopsChanged();
+    w_.showActiveDesktop();
+    w_.applyLook();
+    w_.surface_->styleChanged();
+    w_.saver_->applyAutoSave();
+}
+
+void TFormMain::Undoing::changeReported() { w_.saver_->Modified(); }
+void TFormMain::Undoing::statusMessage(const QString &text) { w_.status_->showMessage(text); }
+
 void TFormMain::Options::lookChanged()
 {
     w_.applyLook();
@@ -98,7 +125,11 @@ void TFormMain::Options::desktopOrderChanged() { w_.desktopsChanged(); }
 void TFormMain::Options::applyAutoSave() { w_.saver_->applyAutoSave(); }
 void TFormMain::Options::Modified() { w_.Modified(); }
 void TFormMain::Options::Unmodified() { w_.saver_->Unmodified(); }
-void TFormMain::Options::desktopsClearing() { w_.forgetAllDesktops(); }
+void TFormMain::Options::desktopsClearing()
+{
+    w_.journal_.suspend();
+    w_.forgetAllDesktops();
+}
 
 void TFormMain::Options::importRegistry(const RegistryFile &registry)
 {
@@ -113,6 +144,10 @@ void TFormMain::Options::importRegistry(const RegistryFile &registry)
     w_.desktopsChanged();
     w_.applyLook();
     w_.surface_->styleChanged();
+    if (w_.journal_.canUndo() || w_.journal_.canRedo())
+        w_.status_->showMessage(UndoClearedMessage);
+    w_.journal_.reset();
+    w_.updateUndoActions();
 }
 
 void TFormMain::Options::RefreshShortcutFont()

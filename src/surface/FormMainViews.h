@@ -9,6 +9,7 @@
 #include "shell/CompactStrip.h"
 #include "storage/SettingsFile.h"
 #include "surface/FormMain.h"
+#include "surface/UndoCommands.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -83,6 +84,22 @@ private:
 };
 
 // The window rolled up into the compact strip and out again.
+// What undo and redo need from the window.
+class TFormMain::Undoing : public UndoView {
+public:
+    explicit Undoing(TFormMain &w) : w_(w) {}
+
+    void flushEdits() override;
+    void elementsReplacing(const Desktop &d) override;
+    void desktopGoing(const Desktop &d) override;
+    void modelReplaced() override;
+    void changeReported() override;
+    void statusMessage(const QString &text) override;
+
+private:
+    TFormMain &w_;
+};
+
 class TFormMain::Compact : public CompactStrip::View {
 public:
     explicit Compact(TFormMain &w) : w_(w) {}

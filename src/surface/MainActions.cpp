@@ -52,6 +52,9 @@ MainActions::MainActions(QObject *parent) : QObject(parent)
         {ActionId::About, "mnuAbout", "About", {}, nullptr},
         {ActionId::Find, "mnuFind", "Find...", QKeySequence(Qt::CTRL | Qt::Key_F),
          "Finds shortcuts and notes on every desktop"},
+        // Their texts name the step ("Undo Delete Shortcut") while the menu shows.
+        {ActionId::Undo, "mnuUndo", "Undo", QKeySequence(Qt::CTRL | Qt::Key_Z), nullptr},
+        {ActionId::Redo, "mnuRedo", "Redo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), nullptr},
     };
     for (const ActionSpec &s : specs) {
         auto *a = new QAction(QString::fromLatin1(s.text), this);
@@ -67,6 +70,10 @@ MainActions::MainActions(QObject *parent) : QObject(parent)
         }
         actions_[static_cast<std::size_t>(s.id)] = a;
     }
+    // Ctrl+Y too, as many programs have it; the menu shows the first key.
+    (*this)[ActionId::Redo]->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    (*this)[ActionId::Undo]->setEnabled(false);
+    (*this)[ActionId::Redo]->setEnabled(false);
 }
 
 bool MainActions::onShortcutMenu(ActionId id)
@@ -90,6 +97,9 @@ QMenu *MainActions::buildDesktopMenu(QWidget *parent) const
     const MainActions &a = *this;
     auto *menu = new QMenu(parent);
     menu->setObjectName(QStringLiteral("PopupMenuMain"));
+    menu->addAction(a[ActionId::Undo]);
+    menu->addAction(a[ActionId::Redo]);
+    menu->addSeparator();
     menu->addAction(a[ActionId::NewShortcut]);
     menu->addAction(a[ActionId::NewUrl]);
     menu->addAction(a[ActionId::NewNote]);

@@ -39,6 +39,8 @@ enum class ActionId {
     Help,
     About,
     Find,
+    Undo,
+    Redo,
     Count
 };
 

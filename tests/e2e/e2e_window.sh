@@ -1230,12 +1230,14 @@ scenario_keyboard_only() {
             press Return
             check "the question closes" wait_for 10 window_gone "$dialog"
             focus_window "$w"
-            # No shortcut there: Shift+F10 opens the desktop's menu; New Note.
+            # No shortcut there: Shift+F10 opens the desktop's menu; New Note,
+            # after "Undo Shortcut Change" (the rename) and New Shortcut and
+            # New URL ("Redo", with nothing to redo, is passed over).
             press shift+F10
             if wait_for 10 popup_shown "$pid"; then
                 pass "Shift+F10 opens the desktop's menu"
                 sleep 0.2
-                press Down Down Down Return
+                press Down Down Down Down Return
                 sleep 0.3
             else
                 fail "no menu after Shift+F10"
